@@ -1,0 +1,27 @@
+# The two commands a newcomer needs: `make demo` and `make test`.
+.PHONY: deps configure build test demo asan bench fuzz clean
+
+JOBS ?= $(shell nproc)
+
+deps:
+	./scripts/install-deps
+
+configure: deps
+	cmake --preset default
+
+build: configure
+	cmake --build --preset default -j $(JOBS)
+
+test: build
+	ctest --preset default -j $(JOBS)
+
+demo: build
+	./scripts/demo
+
+asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+clean:
+	rm -rf build build-asan build-release build-fuzz

@@ -1,0 +1,66 @@
+// Drive discovery: host adapters in the outer loop, targets 0 to 15 in the inner one.
+#include "drive/discovery.h"
+
+#include "drive/aspi.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int kTargetsPerAdapter = 16;
+constexpr uint8_t kInquiryLength = 56;
+constexpr uint8_t kConnectedCdRom = 0x05; // qualifier 000b, device type 05h
+
+template <size_t N>
+void CopyField(std::array<char, N>& to, const std::array<uint8_t, kInquiryLength>& answer,
+               size_t from) {
+    std::memcpy(to.data(), answer.data() + from, N - 1);
+    to[N - 1] = '\0';
+}
+
+} // namespace
+
+int InquireDevice(int hostAdapter, int target, DeviceIdentity& identity) {
+    std::array<uint8_t, 6> cdb{};
+    cdb[0] = 0x12;           // INQUIRY
+    cdb[1] = 0x00;           // EVPD 0: standard data
+    cdb[2] = 0x00;           // page code
+    cdb[4] = kInquiryLength; // allocation length
+    std::array<uint8_t, kInquiryLength> answer{};
+    if (ExecScsiCommand(hostAdapter, target, cdb, answer) != 1) {
+        return 0;
+    }
+    CopyField(identity.vendor, answer, 8);
+    CopyField(identity.product, answer, 16);
+    CopyField(identity.revision, answer, 32);
+    return answer[0] == kConnectedCdRom ? 1 : 0;
+}
+
+std::vector<std::string> DiscoverDrives(PlayerState& state) {
+    std::vector<std::string> captions;
+    for (int adapter = 0; adapter < state.hostAdapterCount; ++adapter) {
+        for (int target = 0; target < kTargetsPerAdapter; ++target) {
+            DeviceIdentity identity{};
+            if (InquireDevice(adapter, target, identity) == 0) {
+                continue;
+            }
+            // Compared up to the NUL, so a vendor field with a NUL inside never matches.
+            if (std::strcmp(identity.vendor.data(), kDriveVendor) != 0) {
+                continue;
+            }
+            if (state.driveCount < 0 || state.driveCount >= kMaxDrives) {
+                continue; // the list is full: caption i and drive i must name the same drive
+            }
+            state.driveAdapter[static_cast<size_t>(state.driveCount)] = adapter;
+            state.driveTarget[static_cast<size_t>(state.driveCount)] = target;
+            ++state.driveCount;
+
+            // The caption shows the product identification from its eighth character on.
+            char caption[32];
+            std::snprintf(caption, sizeof caption, "ID:%d   %s", target, identity.product.data() + 7);
+            captions.emplace_back(caption);
+        }
+    }
+    return captions;
+}
