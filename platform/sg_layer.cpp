@@ -43,7 +43,7 @@ constexpr uint8_t kHaStatBusReset = 0x0E;
 constexpr uint8_t kHaStatParityError = 0x0F;
 
 constexpr size_t kSenseBufferLength = 64;
-constexpr int kInterruptRetries = 3;
+constexpr int kInterruptRetries = 3; // a signal during SG_IO: the command is sent again
 
 // MSF addresses hold minutes in one byte; the last one is 255:59:74.
 constexpr int64_t kFramesPerSecond = 75;
@@ -111,17 +111,12 @@ Opened OpenDevice(size_t index) {
     bool denied = false;
     int lastError = ENODEV;
     for (const Attempt& attempt : attempts) {
-        for (int tries = 0; tries < kInterruptRetries; ++tries) {
-            const int fd = System().open(attempt.path.c_str(), attempt.flags | O_NONBLOCK | O_CLOEXEC);
-            if (fd >= 0) {
-                state.access[index] = Access::Opened;
-                return {fd, 0};
-            }
-            lastError = errno;
-            if (lastError != EINTR) {
-                break;
-            }
+        const int fd = System().open(attempt.path.c_str(), attempt.flags | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            state.access[index] = Access::Opened;
+            return {fd, 0};
         }
+        lastError = errno;
         denied = denied || lastError == EACCES;
     }
     // A refusal on any node is what the user can fix; otherwise the last failure tells.

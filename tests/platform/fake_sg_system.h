@@ -4,6 +4,7 @@
 
 #include "platform/sg_system.h"
 
+#include <fcntl.h>
 #include <scsi/sg.h>
 
 #include <algorithm>
@@ -32,6 +33,8 @@ class FakeSgSystem {
 public:
     // path -> errno every open of that path fails with
     std::map<std::string, int> openErrors;
+    // path -> errno its read-write opens fail with (read-only opens succeed)
+    std::map<std::string, int> readWriteErrors;
     // Fills the outputs (and data) of one SG_IO and returns 0, or returns an errno to fail the
     // ioctl with. Unset: every command completes GOOD and moves no data.
     std::function<int(const std::string& path, sg_io_hdr_t& header)> answer;
@@ -65,6 +68,11 @@ private:
         auto refused = current->openErrors.find(path);
         if (refused != current->openErrors.end()) {
             errno = refused->second;
+            return -1;
+        }
+        auto readWrite = current->readWriteErrors.find(path);
+        if (readWrite != current->readWriteErrors.end() && (flags & O_ACCMODE) == O_RDWR) {
+            errno = readWrite->second;
             return -1;
         }
         const int fd = current->nextFd++;
