@@ -10,6 +10,28 @@
 // Every command opens the device afresh and closes it when the command has completed: nothing
 // stays open to keep a file manager's eject from working or to survive an unplugged drive, and
 // every open uses O_NONBLOCK (no tray lock, no autoclose, works with no disc), never O_EXCL.
+//
+// A request is complete when SendASPI32Command returns; SRB_Status is written last. Data moves
+// only from the device, SRB_BufLen bytes into SRB_BufPointer (the direction flags are not read),
+// and posting and event notification are not offered. What a request ends with:
+//   GOOD, no host or driver error             SS_COMP
+//   any other SCSI status (CHECK CONDITION..) SS_ERR, SRB_TargStat = the status, sense copied
+//   a host or driver error                    SS_ERR, SRB_HaStat = 0x11 selection time-out for no
+//                                             connection or a bad target, 0x0B for a time-out,
+//                                             0x09 bus busy, 0x0E bus reset, 0x0F parity, else
+//                                             0x13 (the transport lost the command)
+//   no device node opens: permission denied   SS_ERR (remembered for SgDeniedDevices)
+//   device gone (ENODEV, ENXIO, ENOENT)       SS_NO_DEVICE, also when unplugged mid-play
+//   no medium (ENOMEDIUM)                     SS_ERR with CHECK CONDITION and sense 02/3A/00
+//   the kernel refuses PLAY AUDIO(12) (EPERM) the range is sent as PLAY AUDIO MSF, whose result
+//                                             counts; any other refusal or failure is SS_ERR
+//   adapter id past the last                  SS_INVALID_HA
+//   no device at that target, or LUN not 0    SS_NO_DEVICE
+//   no buffer for a data length, a command
+//   block outside 6..16 bytes                 SS_INVALID_SRB
+//   SRB_Cmd other than SC_EXEC_SCSI_CMD       SS_INVALID_CMD
+// Sense bytes are copied up to the least of SRB_SenseLen, the size of SenseArea and what the
+// kernel wrote.
 #pragma once
 
 #include "platform/aspi_layer.h"
