@@ -273,20 +273,6 @@ TEST_F(SgRequests, SenseIsCopiedUpToTheSmallestOfWhatCameWhatIsWantedAndWhatFits
     }
 }
 
-TEST_F(SgRequests, TheSenseOfACheckConditionReachesTheRequest) {
-    system.answer = [](const std::string&, sg_io_hdr_t& header) {
-        AnswerCheckCondition(header, Sense(0x02, 0x3A, 0x02)); // tray open
-        return 0;
-    };
-    std::array<uint8_t, 6> cdb{};
-    SRB_ExecSCSICmd srb = Request(1, 0, cdb);
-    EXPECT_EQ(Send(srb), SS_ERR);
-    EXPECT_EQ(srb.SRB_TargStat, STATUS_CHKCOND);
-    EXPECT_EQ(srb.SenseArea[2], 0x02);
-    EXPECT_EQ(srb.SenseArea[12], 0x3A);
-    EXPECT_EQ(srb.SenseArea[13], 0x02);
-}
-
 struct OpenRow {
     const char* name;
     std::map<std::string, int> refused;          // every open of the path
@@ -400,7 +386,7 @@ TEST_F(SgRequests, PlayAudio12RefusedByTheKernelIsResentAsPlayAudioMsf) {
     }
 }
 
-TEST_F(SgRequests, ThePlayersPlayReachesTheDriveAsPlayAudioMsfAndReportsItsResult) {
+TEST_F(SgRequests, ThePlayersPlayReportsTheResultOfThePlayAudioMsfSentInstead) {
     system.answer = [](const std::string&, sg_io_hdr_t& header) {
         if (header.cmdp[0] == 0xA5) {
             return EPERM;
@@ -411,11 +397,7 @@ TEST_F(SgRequests, ThePlayersPlayReachesTheDriveAsPlayAudioMsfAndReportsItsResul
     EXPECT_EQ(PlayAudioLba(1, 0, 2 * 4500, 0), SS_ERR);
     ASSERT_EQ(system.ioctls.size(), 2u);
     EXPECT_EQ(system.ioctls[1].cdb, Bytes({0x47, 0, 0, 2, 2, 0, 2, 2, 0, 0}));
-
-    system.answer = [](const std::string&, sg_io_hdr_t& header) {
-        return header.cmdp[0] == 0xA5 ? EPERM : 0;
-    };
-    EXPECT_EQ(PlayAudioLba(1, 0, 0, 75), 1);
+    EXPECT_EQ(system.ioctls[1].path, "/dev/sg1");
 }
 
 TEST_F(SgRequests, OnlyPlayAudio12IsResentAndASecondRefusalStands) {
