@@ -1,0 +1,372 @@
+// The Linux SG layer: each ASPI request becomes one SG_IO call on the device's generic node (or
+// its sr node), and the kernel's outcome becomes the request's status bytes and sense data.
+#include "platform/sg_layer.h"
+
+#include "drive/big_endian.h"
+#include "drive/srb.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <span>
+
+#include <fcntl.h>
+#include <scsi/sg.h>
+
+namespace {
+
+constexpr uint8_t kOpStartStopUnit = 0x1B;
+constexpr uint8_t kOpPlayAudioMsf = 0x47;
+constexpr uint8_t kOpPlayAudio12 = 0xA5;
+
+constexpr uint8_t kStatusGood = 0x00;
+constexpr uint8_t kStatusCheckCondition = 0x02;
+
+// The kernel's host (transport) codes in sg_io_hdr::host_status.
+constexpr uint16_t kDidOk = 0x00;
+constexpr uint16_t kDidNoConnect = 0x01;
+constexpr uint16_t kDidBusBusy = 0x02;
+constexpr uint16_t kDidTimeOut = 0x03;
+constexpr uint16_t kDidBadTarget = 0x04;
+constexpr uint16_t kDidParity = 0x06;
+constexpr uint16_t kDidReset = 0x08;
+
+// The kernel's driver codes in the low nibble of sg_io_hdr::driver_status.
+constexpr uint16_t kDriverMask = 0x0F;
+constexpr uint16_t kDriverTimeout = 0x06;
+constexpr uint16_t kDriverSense = 0x08; // sense data came back: not an error by itself
+
+// Host adapter statuses that srb.h does not name.
+constexpr uint8_t kHaStatBusReset = 0x0E;
+constexpr uint8_t kHaStatParityError = 0x0F;
+
+constexpr size_t kSenseBufferLength = 64;
+constexpr int kInterruptRetries = 3; // a signal during SG_IO: the command is sent again
+
+// MSF addresses hold minutes in one byte; the last one is 255:59:74.
+constexpr int64_t kFramesPerSecond = 75;
+constexpr int64_t kFramesPerMinute = 60 * kFramesPerSecond;
+constexpr int64_t kLastMsfFrame = 255 * kFramesPerMinute + 59 * kFramesPerSecond + 74;
+constexpr int64_t kMsfLbaOffset = 150; // LBA 0 is MSF 00:02:00
+constexpr uint32_t kCurrentPosition = 0xFFFFFFFF; // a PLAY start meaning "from where it is"
+
+enum class Access { Untried, Opened, Denied, Failed };
+
+struct LayerState {
+    SgConfig config;
+    bool loaded = false;
+    std::vector<SgDevice> devices;
+    std::vector<Access> access; // per device, the outcome of its latest open
+    int adapterCount = 0;
+};
+
+LayerState& State() {
+    static LayerState state;
+    return state;
+}
+
+const SgSystem& System() {
+    const SgConfig& config = State().config;
+    return config.system ? *config.system : RealSgSystem();
+}
+
+void EnsureLoaded() {
+    LayerState& state = State();
+    if (state.loaded) {
+        return;
+    }
+    state.devices = EnumerateSgDevices(state.config.sysfsRoot);
+    state.access.assign(state.devices.size(), Access::Untried);
+    state.adapterCount = state.devices.empty() ? 0 : state.devices.back().adapter + 1;
+    state.loaded = true;
+}
+
+std::string NodePath(const std::string& node) { return State().config.devRoot + "/" + node; }
+
+struct Opened {
+    int fd = -1;
+    int error = 0; // errno of the failure that counts, when fd is -1
+};
+
+// The generic node read-write (every command allowed), then read-only (the kernel filters the
+// commands), then the sr node read-only. O_NONBLOCK always: no tray lock and no wait for a disc.
+Opened OpenDevice(size_t index) {
+    LayerState& state = State();
+    const SgDevice& device = state.devices[index];
+    struct Attempt {
+        std::string path;
+        int flags;
+    };
+    std::vector<Attempt> attempts;
+    if (!device.genericNode.empty()) {
+        attempts.push_back({NodePath(device.genericNode), O_RDWR});
+        attempts.push_back({NodePath(device.genericNode), O_RDONLY});
+    }
+    if (!device.blockNode.empty()) {
+        attempts.push_back({NodePath(device.blockNode), O_RDONLY});
+    }
+
+    bool denied = false;
+    int lastError = ENODEV;
+    for (const Attempt& attempt : attempts) {
+        const int fd = System().open(attempt.path.c_str(), attempt.flags | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            state.access[index] = Access::Opened;
+            return {fd, 0};
+        }
+        lastError = errno;
+        denied = denied || lastError == EACCES;
+    }
+    // A refusal on any node is what the user can fix; otherwise the last failure tells.
+    state.access[index] = denied ? Access::Denied : Access::Failed;
+    return {-1, denied ? EACCES : lastError};
+}
+
+bool DeviceGone(int error) { return error == ENODEV || error == ENXIO || error == ENOENT; }
+
+// What an empty drive answers: CHECK CONDITION, NOT READY, MEDIUM NOT PRESENT (02/3A/00).
+uint8_t NoMedium(SRB_ExecSCSICmd& srb) {
+    std::array<uint8_t, 18> sense{};
+    sense[0] = 0x70;  // current error, fixed format
+    sense[2] = 0x02;  // NOT READY
+    sense[7] = 0x0A;  // additional length: 18 bytes in all
+    sense[12] = 0x3A; // MEDIUM NOT PRESENT
+    const size_t count = std::min({size_t{srb.SRB_SenseLen}, sizeof srb.SenseArea, sense.size()});
+    std::memcpy(srb.SenseArea, sense.data(), count);
+    srb.SRB_TargStat = kStatusCheckCondition;
+    return SS_ERR;
+}
+
+// A failure of the open or of the ioctl itself, before the device answered anything.
+uint8_t SystemFailure(int error, SRB_ExecSCSICmd& srb) {
+    if (DeviceGone(error)) {
+        return SS_NO_DEVICE; // unplugged, or the node removed: no device at that address any more
+    }
+    if (error == ENOMEDIUM) {
+        return NoMedium(srb);
+    }
+    return SS_ERR; // refused (EACCES, EPERM), busy, out of memory, a bad request...
+}
+
+uint8_t HostAdapterStatus(uint16_t hostStatus, uint16_t driverStatus) {
+    switch (hostStatus) {
+    case kDidOk:
+        break;
+    case kDidNoConnect:
+    case kDidBadTarget:
+        return HASTAT_SEL_TO;
+    case kDidBusBusy:
+        return HASTAT_TIMEOUT; // timed out waiting for the bus
+    case kDidTimeOut:
+        return HASTAT_COMMAND_TIMEOUT;
+    case kDidReset:
+        return kHaStatBusReset;
+    case kDidParity:
+        return kHaStatParityError;
+    default:
+        return HASTAT_BUS_FREE; // aborted, transport lost or another failure of the transport
+    }
+    const uint16_t driver = driverStatus & kDriverMask;
+    if (driver == 0 || driver == kDriverSense) {
+        return HASTAT_OK;
+    }
+    return driver == kDriverTimeout ? HASTAT_COMMAND_TIMEOUT : HASTAT_BUS_FREE;
+}
+
+struct Transfer {
+    int error = 0; // errno of a failed ioctl; the status is meaningless then
+    uint8_t status = SS_ERR;
+};
+
+// One SG_IO call for `cdb` with the request's buffer; fills the request's status bytes and sense.
+Transfer RunCommand(int fd, std::span<const uint8_t> cdb, SRB_ExecSCSICmd& srb) {
+    std::array<uint8_t, 16> command{};
+    std::copy(cdb.begin(), cdb.end(), command.begin());
+    std::array<uint8_t, kSenseBufferLength> sense{};
+
+    sg_io_hdr_t header;
+    std::memset(&header, 0, sizeof header);
+    header.interface_id = 'S';
+    header.cmd_len = static_cast<unsigned char>(cdb.size());
+    header.cmdp = command.data();
+    header.mx_sb_len = static_cast<unsigned char>(sense.size());
+    header.sbp = sense.data();
+    // Data only ever flows from the device; a request without a length moves none.
+    header.dxfer_direction = srb.SRB_BufLen > 0 ? SG_DXFER_FROM_DEV : SG_DXFER_NONE;
+    header.dxfer_len = srb.SRB_BufLen;
+    header.dxferp = srb.SRB_BufLen > 0 ? srb.SRB_BufPointer : nullptr;
+    header.timeout = cdb[0] == kOpStartStopUnit ? kSgStartStopTimeoutMs : kSgCommandTimeoutMs;
+
+    int result = -1;
+    int error = 0;
+    for (int tries = 0; tries < kInterruptRetries; ++tries) {
+        result = System().ioctl(fd, SG_IO, &header);
+        error = result < 0 ? errno : 0;
+        if (error != EINTR) {
+            break;
+        }
+    }
+    if (result < 0) {
+        return {error == 0 ? EIO : error, SS_ERR};
+    }
+
+    srb.SRB_HaStat = HostAdapterStatus(header.host_status, header.driver_status);
+    srb.SRB_TargStat = header.status;
+    // Never trust the count beyond the buffer it was written into.
+    const size_t senseCount = std::min({size_t{srb.SRB_SenseLen}, sizeof srb.SenseArea,
+                                        size_t{header.sb_len_wr}, sense.size()});
+    std::memcpy(srb.SenseArea, sense.data(), senseCount);
+
+    const bool complete = srb.SRB_HaStat == HASTAT_OK && header.status == kStatusGood;
+    return {0, complete ? SS_COMP : SS_ERR};
+}
+
+void WriteMsf(std::span<uint8_t> cdb, size_t at, int64_t frame) {
+    cdb[at] = static_cast<uint8_t>(frame / kFramesPerMinute);
+    cdb[at + 1] = static_cast<uint8_t>(frame / kFramesPerSecond % 60);
+    cdb[at + 2] = static_cast<uint8_t>(frame % kFramesPerSecond);
+}
+
+// PLAY AUDIO MSF for the range of a PLAY AUDIO(12), or nothing when MSF cannot carry it: a play
+// from the current position, a start before 00:00:00, or an end beyond 255:59:74.
+std::optional<std::array<uint8_t, 10>> PlayMsfFor(std::span<const uint8_t, 12> play12) {
+    const uint32_t startField = ReadBe32(play12, 2);
+    if (startField == kCurrentPosition) {
+        return std::nullopt;
+    }
+    const int64_t start = int64_t{static_cast<int32_t>(startField)} + kMsfLbaOffset;
+    const int64_t end = start + int64_t{ReadBe32(play12, 6)}; // length 0 stays an empty play
+    if (start < 0 || end > kLastMsfFrame) {
+        return std::nullopt;
+    }
+    std::array<uint8_t, 10> cdb{};
+    cdb[0] = kOpPlayAudioMsf;
+    WriteMsf(cdb, 3, start); // bytes 3-5: starting M, S, F
+    WriteMsf(cdb, 6, end);   // bytes 6-8: ending M, S, F (the first frame not played)
+    cdb[9] = play12[11];     // control
+    return cdb;
+}
+
+std::optional<size_t> FindDevice(int adapter, int target) {
+    const std::vector<SgDevice>& devices = State().devices;
+    for (size_t i = 0; i < devices.size(); ++i) {
+        if (devices[i].adapter == adapter && devices[i].target == target) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+uint8_t Execute(SRB_ExecSCSICmd& srb) {
+    if (srb.SRB_Cmd != SC_EXEC_SCSI_CMD) {
+        return SS_INVALID_CMD;
+    }
+    if (srb.SRB_CDBLen < 6 || srb.SRB_CDBLen > sizeof srb.CDBByte ||
+        (srb.SRB_BufLen > 0 && srb.SRB_BufPointer == nullptr)) {
+        return SS_INVALID_SRB;
+    }
+    if (srb.SRB_HaId >= State().adapterCount) {
+        return SS_INVALID_HA;
+    }
+    const std::optional<size_t> index = FindDevice(srb.SRB_HaId, srb.SRB_Target);
+    if (!index || srb.SRB_Lun != 0) {
+        return SS_NO_DEVICE;
+    }
+
+    const Opened opened = OpenDevice(*index);
+    if (opened.fd < 0) {
+        return SystemFailure(opened.error, srb);
+    }
+    const std::span<const uint8_t> cdb(srb.CDBByte, srb.SRB_CDBLen);
+    Transfer transfer = RunCommand(opened.fd, cdb, srb);
+    // Without raw-I/O rights the kernel refuses PLAY AUDIO(12) but lets PLAY AUDIO MSF through.
+    if (transfer.error == EPERM && cdb[0] == kOpPlayAudio12 && cdb.size() >= 12) {
+        if (const auto playMsf = PlayMsfFor(cdb.first<12>())) {
+            transfer = RunCommand(opened.fd, *playMsf, srb);
+        }
+    }
+    System().close(opened.fd);
+    return transfer.error != 0 ? SystemFailure(transfer.error, srb) : transfer.status;
+}
+
+uint32_t GetSupportInfo() {
+    EnsureLoaded();
+    const int count = State().adapterCount;
+    if (count == 0) {
+        return uint32_t{SS_NO_ADAPTERS} << 8;
+    }
+    return (uint32_t{SS_COMP} << 8) | static_cast<uint32_t>(count);
+}
+
+uint32_t SendCommand(void* request) {
+    if (request == nullptr) {
+        return SS_INVALID_SRB;
+    }
+    EnsureLoaded();
+    auto& srb = *static_cast<SRB_ExecSCSICmd*>(request);
+    srb.SRB_HaStat = HASTAT_OK;
+    srb.SRB_TargStat = kStatusGood;
+    const uint8_t status = Execute(srb);
+    srb.SRB_Status = status; // last: the request is complete from here on
+    return status;
+}
+
+} // namespace
+
+void ConfigureSgLayer(const SgConfig& config) {
+    LayerState& state = State();
+    state = LayerState{};
+    state.config = config;
+}
+
+const AspiLayer& SgAspiLayer() {
+    static const AspiLayer layer{&GetSupportInfo, &SendCommand};
+    return layer;
+}
+
+void InstallSgLayer(const SgConfig& config) {
+    ConfigureSgLayer(config);
+    InstallAspiLayer(&SgAspiLayer());
+}
+
+const std::vector<SgDevice>& SgDeviceMap() {
+    EnsureLoaded();
+    return State().devices;
+}
+
+std::vector<std::string> SgDeniedDevices() {
+    EnsureLoaded();
+    LayerState& state = State();
+    std::vector<std::string> denied;
+    for (size_t i = 0; i < state.devices.size(); ++i) {
+        const SgDevice& device = state.devices[i];
+        if (!IsCdDevice(device)) {
+            continue;
+        }
+        if (state.access[i] == Access::Untried) {
+            const Opened opened = OpenDevice(i);
+            if (opened.fd >= 0) {
+                System().close(opened.fd);
+            }
+        }
+        if (state.access[i] == Access::Denied) {
+            // The sr name is the one users know their drive by (/dev/cdrom points to it).
+            denied.push_back(NodePath(device.blockNode.empty() ? device.genericNode : device.blockNode));
+        }
+    }
+    return denied;
+}
+
+std::string SgPermissionMessage(const std::vector<std::string>& deniedDevices) {
+    if (deniedDevices.empty()) {
+        return {};
+    }
+    std::string devices;
+    for (const std::string& device : deniedDevices) {
+        devices += (devices.empty() ? "" : ", ") + device;
+    }
+    return "discolo: cannot open " + devices +
+           " (permission denied); add yourself to the 'cdrom' group and log in again";
+}
