@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct RealDisc {
     Items titles;             // items 0 .. n of pack type 0x80
     Items performers;         // items 0 .. n of pack type 0x81
 };
+
+void PrintTo(const RealDisc& disc, std::ostream* out) { *out << disc.file; }
 
 // The answer a drive would give for the dump: packs alone get the 4-byte header in front.
 std::vector<uint8_t> LoadResponse(const RealDisc& disc) {

@@ -97,24 +97,29 @@ TEST(DiscTextWalk, AmpersandsAreDoubledExceptInTrackTitles) {
 
 TEST(DiscTextWalk, AnItemKeepsItsFirstFourHundredNinetyNineBytes) {
     const std::string a498(498, 'a');
+    const std::string b600(600, 'b');
     const struct {
         const char* name;
-        std::vector<std::string> titles;
+        uint8_t packType;
+        std::vector<std::string> texts;
         int32_t index;
         std::string item;
     } rows[] = {
-        {"a long title", {std::string(600, 'b'), "Next"}, 0, std::string(499, 'b')},
-        {"the item after a long one", {std::string(600, 'b'), "Next"}, 1, "Next"},
-        {"a doubled ampersand that fits", {std::string(497, 'a') + "&bc"}, 0,
+        {"a long title", 0x80, {b600, "Next"}, 0, std::string(499, 'b')},
+        {"the item after a long one", 0x80, {b600, "Next"}, 1, "Next"},
+        {"a doubled ampersand that fits", 0x80, {std::string(497, 'a') + "&bc"}, 0,
          std::string(497, 'a') + "&&"},
-        {"a doubled ampersand that does not fit goes whole, and so does the rest",
+        {"a doubled ampersand that does not fit goes whole, and so does the rest", 0x80,
          {a498 + "&bc"}, 0, a498},
-        {"a track title's single ampersand fits", {"Album", a498 + "&bc"}, 1, a498 + "&"},
-        {"a short item after a cut one reads whole", {a498 + "&bc", "Short"}, 1, "Short"},
+        {"the same after a long item, whose bytes do not show through", 0x81,
+         {b600, a498 + "&bc"}, 1, a498},
+        {"a track title's single ampersand fits", 0x80, {"Album", a498 + "&bc"}, 1, a498 + "&"},
+        {"a short item after a cut one reads whole", 0x80, {a498 + "&bc", "Short"}, 1, "Short"},
     };
     for (const auto& row : rows) {
-        const std::vector<uint8_t> response = DiscTextResponse({EncodePacks(0x80, row.titles)});
-        EXPECT_EQ(ExtractDiscTextItem(0x80, row.index, response, AnnouncedLength(response)),
+        const std::vector<uint8_t> response =
+            DiscTextResponse({EncodePacks(row.packType, row.texts)});
+        EXPECT_EQ(ExtractDiscTextItem(row.packType, row.index, response, AnnouncedLength(response)),
                   row.item)
             << row.name;
     }
