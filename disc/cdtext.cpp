@@ -16,8 +16,9 @@ constexpr int kCharacterPositionByte = 3;
 constexpr uint8_t kAmpersand = 0x26;
 constexpr size_t kItemTextCapacity = kItemAccumulatorLength - 1; // the last byte stays null
 
-// The text of the item in progress. Writing starts again at the front for every item, but
-// what an earlier item left behind is not wiped, just as the player has always done.
+// The text of the item in progress. Writing starts again at the front for every item without
+// wiping what earlier items left; that never shows, because the text ends at the first null
+// and the item's own bytes come first. An empty item's null, written at the front, does show.
 class ItemAccumulator {
 public:
     void Append(uint8_t byte) { Write(&byte, 1); }
@@ -25,30 +26,30 @@ public:
         const std::array<uint8_t, 2> pair{kAmpersand, kAmpersand};
         Write(pair.data(), pair.size());
     }
-    void Restart() { writePosition_ = 0; }
+    void Restart() { writePosition = 0; }
     // Up to the first null: an empty item's null left at the front makes this empty.
     std::string Text() const {
-        const auto end = std::find(bytes_.begin(), bytes_.end(), uint8_t{0});
-        return {bytes_.begin(), end};
+        const auto end = std::find(bytes.begin(), bytes.end(), uint8_t{0});
+        return {bytes.begin(), end};
     }
 
 private:
     // Bytes go in whole or not at all; once something did not fit the item is full, and its
     // text ends where it stopped.
     void Write(const uint8_t* data, size_t count) {
-        if (writePosition_ + count > kItemTextCapacity) {
-            if (writePosition_ < kItemTextCapacity) {
-                bytes_[writePosition_] = 0;
+        if (writePosition + count > kItemTextCapacity) {
+            if (writePosition < kItemTextCapacity) {
+                bytes[writePosition] = 0;
             }
-            writePosition_ = kItemTextCapacity;
+            writePosition = kItemTextCapacity;
             return;
         }
-        std::copy(data, data + count, bytes_.begin() + static_cast<std::ptrdiff_t>(writePosition_));
-        writePosition_ += count;
+        std::copy(data, data + count, bytes.begin() + static_cast<std::ptrdiff_t>(writePosition));
+        writePosition += count;
     }
 
-    std::array<uint8_t, kItemAccumulatorLength> bytes_{};
-    size_t writePosition_ = 0;
+    std::array<uint8_t, kItemAccumulatorLength> bytes{};
+    size_t writePosition = 0;
 };
 
 // Packs the walk may read: as many as length covers, but only whole packs inside the response.

@@ -2,6 +2,7 @@
 // of them, the way the player has always done it (see ExtractDiscTextItem for its quirks).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
