@@ -98,15 +98,21 @@ TEST_F(LoadedLayer, FillsEveryFieldOfTheRequest) {
     EXPECT_EQ(srb.SRB_Target, 0x07) << "only the low byte of the target id is sent";
     EXPECT_EQ(srb.SRB_Lun, 0);
     EXPECT_EQ(srb.SRB_Flags, SRB_DIR_IN);
-    EXPECT_EQ(srb.SRB_BufLen, 804u);
-    EXPECT_EQ(srb.SRB_BufPointer, data.data());
+    // Fields of the packed request are read by value: a reference to one may be misaligned.
+    const uint32_t bufLen = srb.SRB_BufLen;
+    uint8_t* const bufPointer = srb.SRB_BufPointer;
+    const uint32_t headerReserved = srb.SRB_Hdr_Rsvd;
+    const uint16_t reserved1 = srb.SRB_Rsvd1;
+    void* const postProc = srb.SRB_PostProc;
+    EXPECT_EQ(bufLen, 804u);
+    EXPECT_EQ(bufPointer, data.data());
     EXPECT_EQ(srb.SRB_SenseLen, 14);
     EXPECT_EQ(srb.SRB_CDBLen, 10);
-    EXPECT_EQ(srb.SRB_Hdr_Rsvd, 0u);
-    EXPECT_EQ(srb.SRB_Rsvd1, 0);
+    EXPECT_EQ(headerReserved, 0u);
+    EXPECT_EQ(reserved1, 0);
     EXPECT_EQ(srb.SRB_HaStat, 0);
     EXPECT_EQ(srb.SRB_TargStat, 0);
-    EXPECT_EQ(srb.SRB_PostProc, nullptr);
+    EXPECT_EQ(postProc, nullptr);
     for (uint8_t b : srb.SRB_Rsvd2) {
         EXPECT_EQ(b, 0);
     }
@@ -120,8 +126,10 @@ TEST_F(LoadedLayer, ACommandWithoutDataSendsANullBufferAndStillReadsIn) {
     std::array<uint8_t, 6> cdb{};
     ASSERT_EQ(ExecScsiCommand(256, 0, cdb, {}), 1);
     const SRB_ExecSCSICmd& srb = layer.requests.at(0).srb;
-    EXPECT_EQ(srb.SRB_BufPointer, nullptr);
-    EXPECT_EQ(srb.SRB_BufLen, 0u);
+    uint8_t* const bufPointer = srb.SRB_BufPointer;
+    const uint32_t bufLen = srb.SRB_BufLen;
+    EXPECT_EQ(bufPointer, nullptr);
+    EXPECT_EQ(bufLen, 0u);
     EXPECT_EQ(srb.SRB_Flags, SRB_DIR_IN);
     EXPECT_EQ(srb.SRB_HaId, 0) << "adapter 256 is sent as 0";
 }

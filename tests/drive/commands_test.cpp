@@ -83,8 +83,10 @@ TEST_F(CommandSet, EachFunctionSendsItsExactCommandBytes) {
         ASSERT_EQ(layer.requests.size(), 1u);
         const RecordedRequest& sent = layer.requests[0];
         EXPECT_EQ(sent.cdb, row.cdb);
-        EXPECT_EQ(sent.srb.SRB_BufLen, row.dataLength);
-        EXPECT_EQ(sent.srb.SRB_BufPointer, row.dataLength ? buffer.data() : nullptr);
+        const uint32_t bufLen = sent.srb.SRB_BufLen;
+        uint8_t* const bufPointer = sent.srb.SRB_BufPointer;
+        EXPECT_EQ(bufLen, row.dataLength);
+        EXPECT_EQ(bufPointer, row.dataLength ? buffer.data() : nullptr);
         EXPECT_EQ(sent.srb.SRB_HaId, 1);
         EXPECT_EQ(sent.srb.SRB_Target, 3);
         EXPECT_EQ(sent.srb.SRB_Lun, 0);

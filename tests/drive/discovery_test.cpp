@@ -63,7 +63,8 @@ TEST_F(Discovery, InquireDeviceCopiesTheIdentityExactlyAndSendsTheInquiry) {
     EXPECT_STREQ(identity.revision.data(), "1.00");
     const RecordedRequest& sent = bus.layer.requests.at(0);
     EXPECT_EQ(sent.cdb, (std::vector<uint8_t>{0x12, 0, 0, 0, 0x38, 0}));
-    EXPECT_EQ(sent.srb.SRB_BufLen, 56u);
+    const uint32_t bufLen = sent.srb.SRB_BufLen;
+    EXPECT_EQ(bufLen, 56u);
 }
 
 TEST_F(Discovery, InquireDeviceLeavesTheIdentityAloneWhenTheCommandFails) {
