@@ -1,0 +1,71 @@
+// Parsing of discolo's few options. The player itself keeps no settings; these only choose the
+// drives it sees and whether it leaves a picture and exits.
+#include "app/command_line.h"
+
+namespace {
+
+constexpr char kProgram[] = "discolo";
+
+} // namespace
+
+std::string VersionText() { return std::string(kProgram) + " " + DISCOLO_VERSION; }
+
+std::string UsageText() {
+    return "Usage: discolo [--demo | --image FILE.cue ...] [--screenshot FILE]\n"
+           "       discolo --version | --help\n"
+           "\n"
+           "Plays audio CDs in the CD-ROM drives of this computer.\n"
+           "\n"
+           "  --demo             play the built-in demo discs on a virtual bus of drives\n"
+           "  --image FILE.cue   one virtual drive holding the disc of this CUE sheet (may repeat)\n"
+           "  --screenshot FILE  run for two seconds, save a picture of the window to FILE, exit\n"
+           "  --version          print the version and exit\n"
+           "  --help             print this text and exit\n";
+}
+
+bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
+                      std::string& error) {
+    commandLine = CommandLine{};
+    bool demo = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+                error = std::string(kProgram) + ": " + argument + " needs a file name";
+                return false;
+            }
+            into = arguments[++i];
+            return true;
+        };
+        if (argument == "--demo") {
+            demo = true;
+        } else if (argument == "--image") {
+            std::string image;
+            if (!value(image)) {
+                return false;
+            }
+            commandLine.images.push_back(image);
+        } else if (argument == "--screenshot") {
+            if (!value(commandLine.screenshot)) {
+                return false;
+            }
+        } else if (argument == "--version") {
+            commandLine.showVersion = true;
+        } else if (argument == "--help" || argument == "-h") {
+            commandLine.showHelp = true;
+        } else {
+            error = std::string(kProgram) + ": unknown argument '" + argument + "' (try --help)";
+            return false;
+        }
+    }
+    if (demo && !commandLine.images.empty()) {
+        error = std::string(kProgram) + ": --demo and --image cannot be used together";
+        return false;
+    }
+    if (demo) {
+        commandLine.drives = CommandLine::Drives::Demo;
+    } else if (!commandLine.images.empty()) {
+        commandLine.drives = CommandLine::Drives::Images;
+    }
+    return true;
+}

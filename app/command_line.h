@@ -1,0 +1,22 @@
+// The command line of discolo: which drives the player sees, and the one-shot options.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CommandLine {
+    enum class Drives { Real, Demo, Images };
+    Drives drives = Drives::Real;
+    std::vector<std::string> images; // one virtual drive per CUE sheet, in the order given
+    std::string screenshot;          // empty: run until the window closes
+    bool showVersion = false;
+    bool showHelp = false;
+};
+
+// Parses the arguments after the program name. On a bad argument returns false with a one-line
+// message in error (the program prints it and exits 2).
+bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
+                      std::string& error);
+
+std::string UsageText();
+std::string VersionText();
