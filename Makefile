@@ -25,3 +25,7 @@ asan: deps
 
 clean:
 	rm -rf build build-asan build-release build-fuzz
+
+# Every fuzz target for FUZZ_SECONDS (default 60); prints executions and findings per target.
+fuzz: deps
+	./scripts/fuzz
