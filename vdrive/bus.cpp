@@ -193,7 +193,10 @@ uint8_t Bus::Execute(SRB_ExecSCSICmd& srb, LoggedCommand& entry) {
         (groupLength != 0 && srb.SRB_CDBLen < groupLength)) {
         return SS_INVALID_SRB; // the command block would be cut short
     }
-    if (!srb.SRB_BufPointer && srb.SRB_BufLen != 0) {
+    // Fields of the packed request are read by value, never bound to references.
+    uint8_t* const buffer = srb.SRB_BufPointer;
+    const uint32_t bufferLength = srb.SRB_BufLen;
+    if (!buffer && bufferLength != 0) {
         return SS_INVALID_SRB; // nowhere to put the data
     }
 
@@ -234,9 +237,9 @@ uint8_t Bus::Execute(SRB_ExecSCSICmd& srb, LoggedCommand& entry) {
     if (const std::optional<uint32_t> allocation = AllocationLength(cdb)) {
         length = std::min(length, *allocation);
     }
-    length = std::min(length, srb.SRB_BufLen);
+    length = std::min(length, bufferLength);
     if (length > 0) {
-        std::memcpy(srb.SRB_BufPointer, answer_.data(), length);
+        std::memcpy(buffer, answer_.data(), length);
     }
     entry.transferred = length;
     return SS_COMP;

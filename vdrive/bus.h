@@ -11,8 +11,10 @@
 //     bus.Install();                                   // now "WNASPI32.DLL" is this bus
 //     LoadAspi();                                      // 0x0101: SS_COMP, one adapter
 //     PlayAudioLba(0, 3, 0, 750);                      // the drive/ commands, as the player sends
-//     clock.Advance(2000);                             // two seconds: 150 frames on
-//     drive.Position();                                // ... and the play ended at 749
+//     clock.Advance(2000);                             // two seconds of play:
+//     drive.Position();                                //   150; AudioStatus() 0x11
+//     clock.Advance(8000);                             // past the end: AudioStatus() 0x13 (READ
+//                                                      //   SUB-CHANNEL reports it once), Position() 749
 //
 //     drive.InsertDisc(otherDisc);                     // next command: UNIT ATTENTION 06/28/00
 //     drive.OpenTray(); drive.CloseTray(); drive.RemoveDisc();

@@ -34,6 +34,8 @@ TEST_F(VirtualBus, TheDemoBusListsTwoDrivesAndPlaysTrack2OfTheCdTextDisc) {
     EXPECT_EQ(bus.DriveAt(1, 2)->Disc()->tracks.size(), 3u);
     EXPECT_EQ(bus.DriveAt(0, 0), nullptr) << "target 0 is the disk";
     EXPECT_NE(bus.DeviceAt(0, 0), nullptr);
+    EXPECT_FALSE(bus.DriveAt(1, 2)->StartPlayingTrack(1)) << "a data track";
+    EXPECT_FALSE(bus.DriveAt(1, 2)->StartPlayingTrack(4)) << "no such track";
 }
 
 } // namespace

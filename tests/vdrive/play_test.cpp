@@ -158,24 +158,5 @@ TEST_F(Play, APlayRunningIntoADataTrackStopsAtItWithAnError) {
     EXPECT_EQ(PollPosition().status, kAudioNoStatus);
 }
 
-TEST_F(Play, ADriveCanBeSetPlayingATrackFromTheStart) {
-    EXPECT_TRUE(drive.StartPlayingTrack(2));
-    clock.Advance(4000);
-    EXPECT_EQ(PollPosition().lba, 20300);
-    EXPECT_FALSE(drive.StartPlayingTrack(3));
-    drive.OpenTray();
-    EXPECT_FALSE(drive.StartPlayingTrack(1));
-}
-
-TEST_F(Play, ThePlayersSeekAndPlayToTheDiscEndPlaysOn) {
-    // What the player sends for "play from 20000": SEEK, then PLAY to READ CAPACITY's end - 1.
-    ASSERT_EQ(SeekLba(0, 3, 20000), 1);
-    ASSERT_EQ(PlayAudioLba(0, 3, 20000, 39999 - 20000 - 1), 1);
-    clock.Advance(350);
-    const Poll poll = PollPosition();
-    EXPECT_EQ(poll.status, kAudioPlaying);
-    EXPECT_EQ(poll.lba, 20026);
-}
-
 } // namespace
 } // namespace vdrive_test
