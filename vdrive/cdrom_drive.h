@@ -55,6 +55,9 @@ public:
     int32_t Position() const;    // the head: the frame playing, or the last played or sought
     DriveSetup& Setup() { return setup_; }
 
+    // The name of a supported command ("READ TOC/PMA/ATIP"), or nullptr: for messages in tests.
+    static const char* CommandName(uint8_t operationCode) { return Handlers()[operationCode].name; }
+
 private:
     enum class Audio { Idle, Playing, Paused, Completed, StoppedByError };
 

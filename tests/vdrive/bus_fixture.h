@@ -128,6 +128,9 @@ protected:
         const Sent sent = Send(adapter, target, SenseCdb(), 18);
         EXPECT_EQ(sent.status, SS_COMP);
         EXPECT_EQ(sent.data.size(), 18u);
+        if (sent.data.size() < 18) {
+            return {};
+        }
         return {static_cast<uint8_t>(sent.data[2] & 0x0F), sent.data[12], sent.data[13]};
     }
 };

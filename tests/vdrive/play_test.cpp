@@ -14,7 +14,9 @@ class Play : public VirtualBus {
 protected:
     CdromDrive& drive = bus.AddDrive(0, 3, TwoTrackDisc());
 
-    void Ok(const Bytes& cdb) { ASSERT_EQ(Send(0, 3, cdb).status, SS_COMP) << testing::PrintToString(cdb); }
+    void Ok(const Bytes& cdb) {
+        ASSERT_EQ(Send(0, 3, cdb).status, SS_COMP) << CdromDrive::CommandName(cdb[0]);
+    }
 
     // Audio status, track and absolute LBA, as the player's position poll reads them.
     struct Poll { uint8_t status; int track; int32_t lba; };
