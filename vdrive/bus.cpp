@@ -1,0 +1,248 @@
+// The virtual SCSI bus. It checks the request the way an ASPI layer must (a request is caller
+// memory: lengths and pointers are not trusted), routes it to the device, and copies the answer
+// out cut to the command's allocation length and to the caller's buffer, in that one place.
+#include "vdrive/bus.h"
+
+#include "platform/aspi_layer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vdrive {
+
+namespace {
+
+Bus* currentBus = nullptr;
+
+uint32_t CurrentSupportInfo() {
+    return currentBus ? currentBus->GetSupportInfo() : uint32_t{SS_NO_ADAPTERS} << 8;
+}
+
+uint32_t CurrentSendCommand(void* request) {
+    if (currentBus) {
+        return currentBus->SendCommand(request);
+    }
+    // A module loaded from a bus that is gone: every request completes, none reaches a device.
+    if (request) {
+        static_cast<uint8_t*>(request)[1] = SS_INVALID_HA; // SRB_Status, common to every request
+    }
+    return SS_INVALID_HA;
+}
+
+bool ValidAddress(int adapter, int target) {
+    return adapter >= 0 && adapter < Bus::kMaxAdapters && target >= 0 &&
+           target < Bus::kTargetsPerAdapter;
+}
+
+} // namespace
+
+Bus::Bus(Clock& clock) : clock_(clock), answer_(kMaxAnswerLength) {}
+
+Bus::~Bus() { Uninstall(); }
+
+void Bus::SetAdapterCount(int count) { adapterCount_ = std::clamp(count, 0, kMaxAdapters); }
+
+template <typename T> T& Bus::Attach(int adapter, int target, std::unique_ptr<T> device) {
+    T& attached = *device;
+    devices_.push_back(std::move(device));
+    if (ValidAddress(adapter, target)) {
+        slots_[static_cast<size_t>(adapter)][static_cast<size_t>(target)] = &attached;
+        adapterCount_ = std::max(adapterCount_, adapter + 1);
+    }
+    return attached;
+}
+
+CdromDrive& Bus::AddDrive(int adapter, int target, std::optional<DiscImage> disc, DriveSetup setup) {
+    return Attach(adapter, target,
+                  std::make_unique<CdromDrive>(clock_, std::move(disc), std::move(setup)));
+}
+
+OtherDevice& Bus::AddOtherDevice(int adapter, int target, uint8_t peripheral, Identity identity) {
+    return Attach(adapter, target, std::make_unique<OtherDevice>(peripheral, std::move(identity)));
+}
+
+OtherDevice& Bus::AddDisk(int adapter, int target) {
+    return AddOtherDevice(adapter, target, kPeripheralDisk, DiskIdentity());
+}
+
+void Bus::RemoveDevice(int adapter, int target) {
+    if (ValidAddress(adapter, target)) {
+        slots_[static_cast<size_t>(adapter)][static_cast<size_t>(target)] = nullptr;
+    }
+}
+
+Device* Bus::DeviceAt(int adapter, int target) const {
+    if (!ValidAddress(adapter, target)) {
+        return nullptr;
+    }
+    return slots_[static_cast<size_t>(adapter)][static_cast<size_t>(target)];
+}
+
+CdromDrive* Bus::DriveAt(int adapter, int target) const {
+    return dynamic_cast<CdromDrive*>(DeviceAt(adapter, target));
+}
+
+uint32_t Bus::GetSupportInfo() const {
+    if (adapterCount_ == 0) {
+        return uint32_t{SS_NO_ADAPTERS} << 8; // and a count of 0
+    }
+    return (uint32_t{SS_COMP} << 8) | static_cast<uint32_t>(adapterCount_);
+}
+
+void Bus::Install() {
+    currentBus = this;
+    const AspiLayer layer{&CurrentSupportInfo, &CurrentSendCommand};
+    InstallAspiLayer(&layer);
+}
+
+void Bus::Uninstall() {
+    if (currentBus == this) {
+        currentBus = nullptr;
+        InstallAspiLayer(nullptr);
+    }
+}
+
+bool Bus::Installed() const { return currentBus == this; }
+
+std::vector<uint8_t> Bus::LoggedOpcodes() const {
+    std::vector<uint8_t> opcodes;
+    for (const LoggedCommand& entry : log_) {
+        opcodes.push_back(entry.Opcode());
+    }
+    return opcodes;
+}
+
+size_t Bus::CountCommands(uint8_t opcode) const {
+    return static_cast<size_t>(std::count_if(log_.begin(), log_.end(), [opcode](const LoggedCommand& entry) {
+        return entry.Opcode() == opcode;
+    }));
+}
+
+void Bus::InjectFault(int adapter, int target, Fault fault) {
+    faults_[FaultKey{adapter, target, kAnyOpcode}] = fault;
+}
+
+void Bus::InjectFault(int adapter, int target, uint8_t opcode, Fault fault) {
+    faults_[FaultKey{adapter, target, opcode}] = fault;
+}
+
+void Bus::Vanish(int adapter, int target) { InjectFault(adapter, target, Fault::Status(SS_NO_DEVICE)); }
+
+std::optional<Fault> Bus::TakeFault(int adapter, int target, uint8_t opcode) {
+    auto found = faults_.find(FaultKey{adapter, target, opcode});
+    if (found == faults_.end()) {
+        found = faults_.find(FaultKey{adapter, target, kAnyOpcode});
+    }
+    if (found == faults_.end() || found->second.times == 0) {
+        return std::nullopt;
+    }
+    Fault fault = found->second;
+    if (found->second.times > 0 && --found->second.times == 0) {
+        faults_.erase(found);
+    }
+    if (fault.status == SS_PENDING) {
+        fault.status = SS_ERR; // a request must complete: the transport waits for anything else
+    }
+    return fault;
+}
+
+void Bus::WriteSense(SRB_ExecSCSICmd& srb, Sense sense) {
+    const auto data = FixedSense(sense);
+    const size_t count = std::min({size_t{srb.SRB_SenseLen}, sizeof srb.SenseArea, data.size()});
+    std::memcpy(srb.SenseArea, data.data(), count);
+}
+
+uint32_t Bus::SendCommand(void* request) {
+    if (!request) {
+        return SS_INVALID_SRB;
+    }
+    auto* header = static_cast<uint8_t*>(request);
+    if (header[0] != SC_EXEC_SCSI_CMD) {
+        header[1] = SS_INVALID_CMD; // SRB_Status: only command execution is offered
+        return SS_INVALID_CMD;
+    }
+    auto& srb = *static_cast<SRB_ExecSCSICmd*>(request);
+    LoggedCommand entry;
+    entry.adapter = srb.SRB_HaId;
+    entry.target = srb.SRB_Target;
+    entry.cdb.assign(srb.CDBByte, srb.CDBByte + std::min<size_t>(srb.SRB_CDBLen, sizeof srb.CDBByte));
+    entry.dataLength = srb.SRB_BufLen;
+
+    srb.SRB_HaStat = HASTAT_OK;
+    srb.SRB_TargStat = STATUS_GOOD;
+    const uint8_t status = Execute(srb, entry);
+    entry.status = status;
+    entry.targetStatus = srb.SRB_TargStat;
+    if (log_.size() >= kLogLimit) {
+        log_.pop_front();
+    }
+    log_.push_back(std::move(entry));
+    srb.SRB_Status = status; // last: the request counts as complete from here on
+    return status;
+}
+
+uint8_t Bus::Execute(SRB_ExecSCSICmd& srb, LoggedCommand& entry) {
+    const int adapter = srb.SRB_HaId;
+    const int target = srb.SRB_Target;
+    if (adapter >= adapterCount_) {
+        return SS_INVALID_HA;
+    }
+    const uint8_t opcode = srb.CDBByte[0];
+    const int groupLength = CommandGroupLength(opcode);
+    if (srb.SRB_CDBLen == 0 || srb.SRB_CDBLen > sizeof srb.CDBByte ||
+        (groupLength != 0 && srb.SRB_CDBLen < groupLength)) {
+        return SS_INVALID_SRB; // the command block would be cut short
+    }
+    // Fields of the packed request are read by value, never bound to references.
+    uint8_t* const buffer = srb.SRB_BufPointer;
+    const uint32_t bufferLength = srb.SRB_BufLen;
+    if (!buffer && bufferLength != 0) {
+        return SS_INVALID_SRB; // nowhere to put the data
+    }
+
+    Device* device = srb.SRB_Lun == 0 ? DeviceAt(adapter, target) : nullptr;
+    if (std::optional<Fault> fault = TakeFault(adapter, target, opcode)) {
+        if (fault->sense) {
+            srb.SRB_TargStat = STATUS_CHKCOND;
+            WriteSense(srb, *fault->sense);
+            entry.sense = fault->sense;
+            if (device) {
+                device->SetPendingSense(*fault->sense);
+            }
+        }
+        if (fault->status == SS_NO_DEVICE) {
+            srb.SRB_HaStat = HASTAT_SEL_TO;
+        }
+        return fault->status;
+    }
+    if (!device) {
+        srb.SRB_HaStat = HASTAT_SEL_TO; // nothing answers the selection
+        return SS_NO_DEVICE;
+    }
+
+    // The device sees all 16 bytes, zero past the request's own command length.
+    std::array<uint8_t, 16> cdb{};
+    std::copy_n(srb.CDBByte, srb.SRB_CDBLen, cdb.begin());
+    std::fill(answer_.begin(), answer_.end(), uint8_t{0});
+    const Reply reply = device->Execute(cdb, answer_);
+    if (reply.failed()) {
+        srb.SRB_TargStat = STATUS_CHKCOND;
+        WriteSense(srb, *reply.sense);
+        entry.sense = reply.sense;
+        return SS_ERR;
+    }
+
+    // The one place where an answer is cut: to what the command allows, then to the buffer.
+    uint32_t length = std::min(reply.length, kMaxAnswerLength);
+    if (const std::optional<uint32_t> allocation = AllocationLength(cdb)) {
+        length = std::min(length, *allocation);
+    }
+    length = std::min(length, bufferLength);
+    if (length > 0) {
+        std::memcpy(buffer, answer_.data(), length);
+    }
+    entry.transferred = length;
+    return SS_COMP;
+}
+
+} // namespace vdrive

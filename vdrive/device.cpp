@@ -1,0 +1,64 @@
+// What every virtual device shares: its INQUIRY identity fields and the allocation length rule.
+#include "vdrive/device.h"
+
+#include "drive/big_endian.h"
+
+#include <algorithm>
+
+namespace vdrive {
+
+namespace {
+
+void WritePadded(const std::string& text, std::span<uint8_t> field) {
+    std::fill(field.begin(), field.end(), static_cast<uint8_t>(' '));
+    const size_t count = std::min(text.size(), field.size());
+    for (size_t i = 0; i < count; ++i) {
+        field[i] = static_cast<uint8_t>(text[i]);
+    }
+}
+
+} // namespace
+
+void WriteIdentity(const Identity& identity, std::span<uint8_t> answer) {
+    WritePadded(identity.vendor, answer.subspan(8, 8));    // T10 vendor identification
+    WritePadded(identity.product, answer.subspan(16, 16)); // product identification
+    WritePadded(identity.revision, answer.subspan(32, 4)); // product revision level
+}
+
+std::optional<uint32_t> AllocationLength(Cdb cdb) {
+    switch (cdb[0]) {
+    case 0x03: // REQUEST SENSE: byte 4
+        return cdb[4];
+    case 0x12: // INQUIRY: bytes 3-4 (byte 3 is 0 from hosts that know only the one-byte field)
+        return ReadBe16(cdb, 3);
+    case 0x1A: // MODE SENSE(6): byte 4
+        return cdb[4];
+    case 0x42: // READ SUB-CHANNEL
+    case 0x43: // READ TOC/PMA/ATIP
+    case 0x46: // GET CONFIGURATION
+    case 0x4A: // GET EVENT STATUS NOTIFICATION
+    case 0x51: // READ DISC INFORMATION
+    case 0x5A: // MODE SENSE(10)
+        return ReadBe16(cdb, 7);
+    default:
+        return std::nullopt;
+    }
+}
+
+int CommandGroupLength(uint8_t operationCode) {
+    switch (operationCode >> 5) {
+    case 0:
+        return 6;
+    case 1:
+    case 2:
+        return 10;
+    case 4:
+        return 16;
+    case 5:
+        return 12;
+    default:
+        return 0; // groups 3, 6 and 7: reserved or vendor specific
+    }
+}
+
+} // namespace vdrive

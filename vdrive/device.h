@@ -1,0 +1,62 @@
+// A device on the virtual bus: what the bus hands it (a command block) and what it gives back (an
+// answer length or a sense). The bus owns the cuts to the allocation and buffer lengths.
+#pragma once
+
+#include "vdrive/sense.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace vdrive {
+
+// What a device answers: `length` bytes of the answer it wrote (before any cut), or a CHECK
+// CONDITION with `sense`.
+struct Reply {
+    uint32_t length = 0;
+    std::optional<Sense> sense;
+
+    static Reply Data(uint32_t length) { return Reply{length, std::nullopt}; }
+    static Reply Good() { return Reply{0, std::nullopt}; }
+    static Reply Check(Sense sense) { return Reply{0, sense}; }
+    bool failed() const { return sense.has_value(); }
+};
+
+// The command block as the bus hands it over: always 16 bytes, zero past the request's own length.
+using Cdb = std::span<const uint8_t, 16>;
+
+// Room for the largest answer a device builds: a 16-bit length field plus its own two bytes.
+inline constexpr uint32_t kMaxAnswerLength = 65536 + 4;
+
+class Device {
+public:
+    virtual ~Device() = default;
+    // Runs one command. `answer` is zeroed and kMaxAnswerLength long; the device writes from its
+    // start and returns how much it wrote (the full answer: the bus cuts it).
+    virtual Reply Execute(Cdb cdb, std::span<uint8_t> answer) = 0;
+    // A check condition that the bus raised for the device (fault injection): REQUEST SENSE then
+    // reports it as the device would its own.
+    virtual void SetPendingSense(Sense sense) = 0;
+};
+
+// The INQUIRY identity of a device, as the host sees it: fields are padded with blanks or cut to
+// 8, 16 and 4 characters. Any byte may appear, NUL included, so that odd devices can be built.
+struct Identity {
+    std::string vendor = "VORTANE ";
+    std::string product = "CD-ROM VX-6012SA";
+    std::string revision = "1.12";
+};
+
+// Bytes 8-35 of a standard INQUIRY answer: vendor, product and revision, blank-padded.
+void WriteIdentity(const Identity& identity, std::span<uint8_t> answer);
+
+// The allocation length that a command block carries, or nothing for commands whose answer has
+// a fixed size (READ CAPACITY) or that move no data.
+std::optional<uint32_t> AllocationLength(Cdb cdb);
+
+// 6, 10, 12 or 16 bytes for the standard command groups; 0 for the vendor-specific groups whose
+// length a device cannot know.
+int CommandGroupLength(uint8_t operationCode);
+
+} // namespace vdrive
