@@ -24,6 +24,7 @@ SendCommandEntry sendCommand = nullptr;
 } // namespace
 
 uint32_t LoadAspi() {
+    UnloadAspi(); // a second load replaces the first instead of leaking its module
     aspiModule = LoadModule("WNASPI32.DLL");
     if (!aspiModule) {
         return 0;
@@ -45,7 +46,9 @@ uint32_t LoadAspi() {
 void UnloadAspi() {
     // A command after the unload finds no layer and is refused rather than calling into a
     // released module.
-    FreeModule(aspiModule);
+    if (aspiModule) {
+        FreeModule(aspiModule);
+    }
     aspiModule = nullptr;
     getSupportInfo = nullptr;
     sendCommand = nullptr;

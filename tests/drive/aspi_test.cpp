@@ -46,6 +46,16 @@ TEST(LoadAspi, PassesTheSupportInfoOnUnchangedEvenWithNoAdapters) {
     InstallAspiLayer(nullptr);
 }
 
+TEST(LoadAspi, ASecondLoadReleasesTheFirstModule) {
+    RecordingLayer layer;
+    const int modulesBefore = LoadedModuleCount();
+    ASSERT_NE(LoadAspi(), 0u);
+    ASSERT_NE(LoadAspi(), 0u);
+    EXPECT_EQ(LoadedModuleCount(), modulesBefore + 1);
+    UnloadAspi();
+    EXPECT_EQ(LoadedModuleCount(), modulesBefore);
+}
+
 TEST(ExecScsiCommand, RefusesBeforeLoadAndAfterUnload) {
     RecordingLayer layer;
     std::array<uint8_t, 6> cdb{};
