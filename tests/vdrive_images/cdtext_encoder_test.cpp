@@ -1,6 +1,7 @@
 #include "vdrive/cdtext_encoder.h"
 
 #include "tests/vdrive_images/libcdio_cdtext.h"
+#include "tests/vdrive_images/pack_strings.h"
 
 #include <gtest/gtest.h>
 
@@ -241,6 +242,51 @@ TEST(CdTextEncoder, HandlesEmptyAndImpossibleAlbums) {
     pastNinetyNine.tracks.resize(3);
     EXPECT_FALSE(EncodeCdText(pastNinetyNine, packs, error));
     EXPECT_NE(error.find("98-100"), std::string::npos) << error;
+}
+
+// The title, performer and songwriter packs of real discs come first in their block, so
+// encoding the same texts must give the same bytes: track numbers, character positions,
+// sequence numbers and checksums included. Sony's mastering spells repeated texts out; the
+// Krosis disc repeats them with TAB.
+TEST(CdTextEncoder, ReEncodingAPressedDiscsTextsGivesItsPacksByteForByte) {
+    struct Dump {
+        std::string file;
+        size_t header;
+        int tracks;
+        bool repeatAsTab;
+    };
+    const std::vector<Dump> dumps = {
+        {"libcdio/cdtext-krosis.cdt", 0, 10, true},
+        {"amass/glassworks.cdtext.readtoc5.bin", 4, 11, false},
+        {"amass/wonder_whats_next.cdtext.readtoc5.bin", 4, 11, false},
+        {"libcueify/check_unportable.cdt", 4, 12, false},
+    };
+    for (const Dump& dump : dumps) {
+        std::vector<uint8_t> disc = ReadBytes(kRealData + "/" + dump.file);
+        disc.erase(disc.begin(), disc.begin() + static_cast<std::ptrdiff_t>(dump.header));
+        const size_t items = static_cast<size_t>(dump.tracks) + 1;
+        const auto titles = PackStrings(disc, 0x80, items);
+        const auto performers = PackStrings(disc, 0x81, items);
+        const auto songwriters = PackStrings(disc, 0x82, items);
+        CdTextAlbum album;
+        album.repeatAsTab = dump.repeatAsTab;
+        album.title = titles[0];
+        album.performer = performers[0];
+        album.songwriter = songwriters[0];
+        for (size_t i = 1; i < items; ++i) {
+            album.tracks.push_back({titles[i], performers[i], songwriters[i]});
+        }
+        size_t textPacks = 0;
+        while (textPacks * kCdTextPackSize < disc.size() && disc[textPacks * kCdTextPackSize] <= 0x82) {
+            ++textPacks;
+        }
+        ASSERT_GT(textPacks, 5u) << dump.file;
+        std::vector<uint8_t> packs = Encode(album);
+        ASSERT_GE(packs.size(), textPacks * kCdTextPackSize) << dump.file;
+        packs.resize(textPacks * kCdTextPackSize);
+        disc.resize(textPacks * kCdTextPackSize);
+        EXPECT_EQ(packs, disc) << dump.file;
+    }
 }
 
 // Decode a real disc's packs with libcdio, encode its texts again and decode ours: the same texts.
