@@ -90,12 +90,13 @@ bool ReadWithLibcue(const std::string& sheetText, size_t trackCount, LibcueReadi
     return complete;
 }
 
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
+// ASCII letters only: other characters must match exactly.
+bool SameIgnoringCase(const std::u8string& a, const std::u8string& b) {
     if (a.size() != b.size()) {
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        const auto lower = [](char8_t c) { return c >= u8'A' && c <= u8'Z' ? static_cast<char8_t>(c - u8'A' + u8'a') : c; };
         if (lower(a[i]) != lower(b[i])) {
             return false;
         }
@@ -110,9 +111,9 @@ std::optional<fs::path> ExistingIgnoringCase(const fs::path& candidate) {
     }
     // Sheets written on Windows often differ from the files in letter case.
     const fs::path folder = candidate.parent_path();
-    const std::string wanted = candidate.filename().string();
+    const std::u8string wanted = candidate.filename().u8string();
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (SameIgnoringCase(it->path().filename().string(), wanted)) {
+        if (SameIgnoringCase(it->path().filename().u8string(), wanted)) {
             return it->path();
         }
     }
@@ -231,7 +232,7 @@ public:
     }
 
     bool MeasureFiles(const fs::path& sheetFolder);
-    bool Build(const LibcueReading& reading, DiscImage& disc) const;
+    bool Build(const LibcueReading& reading, DiscImage& disc);
 
 private:
     bool Fail(int line, const std::string& message) {
@@ -323,17 +324,28 @@ bool DiscLayout::MeasureFiles(const fs::path& sheetFolder) {
 
 // LBA 0 is the first frame of the first file. PREGAP silence comes before a track's first
 // INDEX, POSTGAP silence after its data; neither is in any file.
-bool DiscLayout::Build(const LibcueReading& reading, DiscImage& disc) const {
-    std::vector<int32_t> fileStart(outline_.files.size() + 1, 0);
-    for (size_t f = 0; f < outline_.files.size(); ++f) {
-        fileStart[f + 1] = fileStart[f] + fileFrames_[f];
+bool DiscLayout::Build(const LibcueReading& reading, DiscImage& disc) {
+    // Sums in 64 bits: a long sheet of long files could pass what 32 bits hold.
+    int64_t leadOut = 0;
+    std::vector<int64_t> fileStart;
+    for (const int32_t frames : fileFrames_) {
+        fileStart.push_back(leadOut);
+        leadOut += frames;
+    }
+    for (const CueTrack& track : outline_.tracks) {
+        leadOut += int64_t{track.pregap} + track.postgap;
+    }
+    if (leadOut > kMaxLeadOut) {
+        return Fail(0, "the disc would run past 99:59:74");
     }
     int32_t silence = 0;
     disc.tracks.clear();
     for (size_t t = 0; t < outline_.tracks.size(); ++t) {
         const CueTrack& track = outline_.tracks[t];
         silence += track.pregap;
-        const auto lba = [&](const CueIndex& index) { return fileStart[index.file] + index.frames + silence; };
+        const auto lba = [&](const CueIndex& index) {
+            return static_cast<int32_t>(fileStart[index.file]) + index.frames + silence;
+        };
         DiscTrack entry;
         entry.number = track.number;
         entry.control = static_cast<uint8_t>((track.data ? kControlData : 0) | reading.flags[t]);
@@ -346,7 +358,7 @@ bool DiscLayout::Build(const LibcueReading& reading, DiscImage& disc) const {
         disc.tracks.push_back(entry);
         silence += track.postgap;
     }
-    disc.leadOut = fileStart.back() + silence;
+    disc.leadOut = static_cast<int32_t>(leadOut);
     return true;
 }
 
@@ -375,10 +387,6 @@ bool LoadSheet(const std::string& path, const CueLoadOptions& options, DiscImage
     DiscLayout layout(path, outline, options, error, report);
     DiscImage image;
     if (!layout.MeasureFiles(sheetPath.parent_path()) || !layout.Build(reading, image)) {
-        return false;
-    }
-    if (image.leadOut > kMaxLeadOut) {
-        error = Where(path, 0) + "the disc would run past 99:59:74";
         return false;
     }
 
