@@ -168,13 +168,17 @@ private:
         return false;
     }
     bool NeedTrack(std::string_view keyword) {
-        return outline_.tracks.empty() ? Fail(line_, std::string(keyword) + " comes before any TRACK") : true;
+        if (outline_.tracks.empty()) {
+            return Fail(line_, std::string(keyword) + " comes before any TRACK");
+        }
+        return true;
     }
     bool Time(std::string_view keyword, std::string_view word, int32_t& frames);
     bool CheckStarted(const CueTrack& track) {
-        return track.Index(1) != nullptr
-                   ? true
-                   : Fail(track.line, "track " + TwoDigits(track.number) + " has no INDEX 01 (its start)");
+        if (track.Index(1) == nullptr) {
+            return Fail(track.line, "track " + TwoDigits(track.number) + " has no INDEX 01 (its start)");
+        }
+        return true;
     }
 
     // A quoted value as libcue gets it; libcue keeps only the first 1023 bytes of a value.
@@ -235,6 +239,10 @@ bool OutlineReader::File(std::string_view rest, std::string& forLibcue) {
         }
         file.name = Trim(rest.substr(0, split));
         type = rest.substr(split);
+        if (file.name.empty()) { // a single word: the name, without a type
+            file.name = type;
+            type = {};
+        }
     }
     if (file.name.empty()) {
         return Fail(line_, "FILE needs a file name");

@@ -208,21 +208,6 @@ TEST(CdTextEncoder, FillsTheLast253TextPacksAndRefusesOneMore) {
     EXPECT_TRUE(packs.empty());
 }
 
-TEST(CdTextEncoder, NamesTheFirstTextThatDoesNotFit) {
-    CdTextAlbum album;
-    for (int i = 0; i < 99; ++i) {
-        album.tracks.push_back({"", std::string(39, static_cast<char>('A' + i % 26)) + "!", ""});
-    }
-    album.title = "Short";
-    CdTextProblem problem;
-    std::vector<uint8_t> packs;
-    ASSERT_FALSE(EncodeCdText(album, packs, problem));
-    // Titles: 6 + 99 bytes = 9 packs; performers start at byte 1 and run 41 bytes each:
-    // byte 244 * 12 = 2928 of the performer stream lies in track (2928 - 1) / 41 + 1 = 72.
-    EXPECT_EQ(problem.packType, vdrive::kPackPerformer);
-    EXPECT_EQ(problem.track, 72);
-}
-
 TEST(CdTextEncoder, HandlesEmptyAndImpossibleAlbums) {
     std::vector<uint8_t> packs = {1, 2, 3};
     std::string error;

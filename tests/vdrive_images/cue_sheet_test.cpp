@@ -280,6 +280,8 @@ TEST(CueSheetErrors, EachFaultNamesTheSheetTheLineAndTheProblem) {
          "FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:10:00\nTRACK 02 AUDIO\nINDEX 01 00:05:00\n", 5,
          "does not come after the previous INDEX 00 or 01"},
         {"FILE without a type", "FILE \"a.wav\"\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 1, "needs a file type"},
+        {"FILE with a bare name and no type", "FILE a.wav\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 1,
+         "needs a file type"},
         {"an unknown file type", "FILE \"a.ogg\" OGG\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 1,
          "unknown file type \"OGG\""},
         {"an unknown track type", "FILE \"a.wav\" WAVE\nTRACK 01 MODE3_FORM1\nINDEX 01 00:00:00\n", 2,
