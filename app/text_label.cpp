@@ -28,8 +28,8 @@ int PixelSizeForCellHeight(QFont font, int cellHeight) {
     };
     // Start from the proportion at a reference size, then step to the largest size that fits.
     constexpr int kReference = 100;
-    int size = std::clamp(cellHeight * kReference / std::max(1, cellOf(kReference)), 1,
-                          kLargestPixelSize);
+    const int64_t estimate = static_cast<int64_t>(cellHeight) * kReference / std::max(1, cellOf(kReference));
+    int size = static_cast<int>(std::clamp<int64_t>(estimate, 1, kLargestPixelSize));
     while (size > 1 && cellOf(size) > cellHeight) {
         --size;
     }

@@ -20,6 +20,7 @@
 #include <QTimerEvent>
 #include <QWindow>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
