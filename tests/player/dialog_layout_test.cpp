@@ -1,0 +1,290 @@
+// The player window's frame and controls: the dialog table, its mapping to pixels, object names,
+// control classes, tab order, centring, and a picture of the window for a person to look at.
+#include "app/text_label.h"
+#include "player/dialog_template.h"
+#include "player/drop_down_combo.h"
+#include "player/player_dlg.h"
+#include "player/player_template.h"
+#include "player/position_slider.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ExpectedControl {
+    int id;
+    ControlClass controlClass;
+    const char* text;
+    int x, y, w, h;
+    uint32_t style;
+    uint32_t exStyle;
+    const char* name;
+};
+
+using C = ControlClass;
+// The window as drawn up: template order, captions, dialog units and style words.
+const ExpectedControl kExpected[] = {
+    {1002, C::Button, "Button3", 5, 25, 60, 14, 0x50010080, 0, "playButton"},
+    {1003, C::Button, "Button3", 65, 25, 19, 14, 0x50010080, 0, "pauseButton"},
+    {1004, C::Button, "Button3", 85, 25, 19, 14, 0x50010080, 0, "stopButton"},
+    {1005, C::Button, "Button3", 25, 41, 19, 14, 0x50010080, 0, "backButton"},
+    {1006, C::Button, "Button3", 45, 41, 19, 14, 0x50010080, 0, "forwardButton"},
+    {1007, C::Button, "Button3", 65, 41, 19, 14, 0x50010080, 0, "nextButton"},
+    {1008, C::Button, "Button3", 85, 41, 19, 14, 0x50010080, 0, "ejectButton"},
+    {1009, C::Button, "Button3", 5, 41, 19, 14, 0x50010080, 0, "previousButton"},
+    {1010, C::ComboBox, "", 5, 5, 100, 70, 0x50210003, 0, "driveCombo"},
+    {1011, C::ComboBox, "", 37, 102, 190, 85, 0x50210003, 0, "trackCombo"},
+    {1012, C::Static, "Title", 37, 85, 190, 12, 0x50020001, 0x200, "titleField"},
+    {1013, C::Static, "Artist", 37, 119, 190, 12, 0x50020001, 0x200, "artistField"},
+    {1014, C::Static, "Total time:", 5, 143, 83, 9, 0x50021001, 0, "discTotalField"},
+    {1015, C::Static, "Track Time:", 142, 143, 83, 9, 0x50021001, 0, "trackTotalField"},
+    {1016, C::Static, "Static", 175, 5, 50, 20, 0x50020101, 0, "trackTimeLabel"},
+    {1017, C::Static, "Static", 175, 35, 50, 20, 0x50020001, 0, "discTimeLabel"},
+    {1024, C::Static, "Title", 5, 85, 27, 8, 0x50020000, 0, "titleCaption"},
+    {1025, C::Static, "Track", 5, 102, 29, 8, 0x50020000, 0, "trackCaption"},
+    {1026, C::Static, "Artist", 5, 119, 29, 8, 0x50020000, 0, "artistCaption"},
+    {1022, C::Static, "Track Position", 109, 5, 65, 8, 0x50020001, 0, "trackPositionCaption"},
+    {1023, C::Static, "Disc Position", 109, 35, 65, 8, 0x50020001, 0, "discPositionCaption"},
+    {1020, C::Button, "Elapsed", 120, 15, 41, 12, 0x50011003, 0, "trackTimeModeButton"},
+    {1021, C::Button, "Elapsed", 120, 45, 41, 12, 0x50011003, 0, "discTimeModeButton"},
+    {1027, C::Trackbar, "Slider1", 5, 59, 220, 19, 0x50010000, 0, "positionSlider"},
+    {1018, C::Static, "track 1", 91, 143, 48, 9, 0x50021001, 0, "trackNumberField"},
+};
+
+TEST(PlayerTemplate, HoldsTheTwentyFiveControlsInTemplateOrder) {
+    ASSERT_EQ(kPlayerControls.size(), std::size(kExpected));
+    for (size_t i = 0; i < kPlayerControls.size(); ++i) {
+        const ControlTemplate& actual = kPlayerControls[i];
+        const ExpectedControl& expected = kExpected[i];
+        SCOPED_TRACE(expected.id);
+        EXPECT_EQ(actual.id, expected.id);
+        EXPECT_EQ(actual.controlClass, expected.controlClass);
+        EXPECT_STREQ(actual.text, expected.text);
+        EXPECT_EQ(QRect(actual.x, actual.y, actual.width, actual.height),
+                  QRect(expected.x, expected.y, expected.w, expected.h));
+        EXPECT_EQ(actual.style, expected.style);
+        EXPECT_EQ(actual.exStyle, expected.exStyle);
+        EXPECT_STREQ(actual.objectName, expected.name);
+        EXPECT_EQ(actual.style & (kStyleChild | kStyleVisible), kStyleChild | kStyleVisible);
+    }
+    EXPECT_STREQ(kPlayerDialog.caption, "Discolo V1.00");
+    EXPECT_EQ(QRect(kPlayerDialog.x, kPlayerDialog.y, kPlayerDialog.width, kPlayerDialog.height),
+              QRect(0, 0, 232, 157));
+    EXPECT_EQ(kPlayerDialog.fontPoints, 8);
+}
+
+// 8-point MS Sans Serif on a 96 dpi screen has base units of 6 by 13 pixels.
+TEST(DialogUnits, MapToPixelsByTheBaseUnitsRoundedToTheNearestPixel) {
+    const DialogBaseUnits units{6, 13};
+    struct Case {
+        QRect dialogUnits;
+        QRect pixels;
+    };
+    const Case cases[] = {
+        {{0, 0, 232, 157}, {0, 0, 348, 255}},  // the player window
+        {{5, 25, 60, 14}, {8, 41, 90, 23}},    // Play: 7.5 and 22.75 round up
+        {{5, 59, 220, 19}, {8, 96, 330, 31}},  // the slider
+        {{91, 143, 48, 9}, {137, 232, 72, 15}}, // 136.5 rounds up, 232.375 down
+        {{1, 1, 1, 1}, {2, 2, 2, 2}},          // 1.5 and 1.625
+        {{0, 0, 0, 0}, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MapDialogRect(c.dialogUnits, units), c.pixels) << c.dialogUnits.x();
+    }
+}
+
+TEST(DialogUnits, BaseUnitsGrowWithTheFont) {
+    QFont small = CPlayerDlg::DialogFont();
+    QFont large = small;
+    large.setPointSize(16);
+    const DialogBaseUnits a = BaseUnitsOf(small);
+    const DialogBaseUnits b = BaseUnitsOf(large);
+    EXPECT_GT(a.charWidth, 0);
+    EXPECT_GT(b.charWidth, a.charWidth);
+    EXPECT_GT(b.charHeight, a.charHeight);
+}
+
+class PlayerWindow : public testing::Test {
+protected:
+    PlayerState state;
+    CPlayerDlg dialog{state};
+};
+
+TEST_F(PlayerWindow, HasItsCaptionFixedSizeAndWindowButtons) {
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Discolo V1.00"));
+    const QRect frame = MapDialogRect({0, 0, 232, 157}, dialog.BaseUnits());
+    EXPECT_EQ(dialog.size(), frame.size());
+    EXPECT_EQ(dialog.minimumSize(), frame.size());
+    EXPECT_EQ(dialog.maximumSize(), frame.size());
+    const Qt::WindowFlags flags = dialog.windowFlags();
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Window); // a window of its own, with a taskbar entry
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
+    EXPECT_EQ(dialog.font().pointSize(), 8);
+    EXPECT_FALSE(dialog.windowIcon().isNull());
+    EXPECT_EQ(dialog.icon.pixmap(32, 32).size(), QSize(32, 32));
+}
+
+TEST_F(PlayerWindow, PlacesEveryControlByTheDialogFont) {
+    const DialogBaseUnits units = dialog.BaseUnits();
+    for (const ExpectedControl& expected : kExpected) {
+        SCOPED_TRACE(expected.name);
+        QWidget* widget = dialog.findChild<QWidget*>(QString::fromLatin1(expected.name));
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(dialog.Control(expected.id), widget);
+        EXPECT_EQ(widget->property("controlId").toInt(), expected.id);
+        const QRect mapped = MapDialogRect({expected.x, expected.y, expected.w, expected.h}, units);
+        if (expected.controlClass == C::ComboBox) {
+            // The closed box is one line high; the rest of the height is the dropped list.
+            EXPECT_EQ(widget->geometry().topLeft(), mapped.topLeft());
+            EXPECT_EQ(widget->width(), mapped.width());
+            EXPECT_LT(widget->height(), mapped.height());
+        } else {
+            EXPECT_EQ(widget->geometry(), mapped);
+        }
+    }
+    EXPECT_EQ(dialog.Control(1019), nullptr);
+}
+
+TEST_F(PlayerWindow, MakesEachControlOfItsClassAndBindsTheMembers) {
+    const std::pair<QWidget*, const char*> members[] = {
+        {dialog.positionSlider, "positionSlider"}, {dialog.trackCaption, "trackCaption"},
+        {dialog.titleCaption, "titleCaption"}, {dialog.artistCaption, "artistCaption"},
+        {dialog.discPositionCaption, "discPositionCaption"},
+        {dialog.trackPositionCaption, "trackPositionCaption"},
+        {dialog.trackTimeModeButton, "trackTimeModeButton"},
+        {dialog.discTimeModeButton, "discTimeModeButton"}, {dialog.discTimeLabel, "discTimeLabel"},
+        {dialog.trackTimeLabel, "trackTimeLabel"}, {dialog.trackCombo, "trackCombo"},
+        {dialog.driveCombo, "driveCombo"}, {dialog.stopButton, "stopButton"},
+        {dialog.backButton, "backButton"}, {dialog.previousButton, "previousButton"},
+        {dialog.playButton, "playButton"}, {dialog.pauseButton, "pauseButton"},
+        {dialog.nextButton, "nextButton"}, {dialog.forwardButton, "forwardButton"},
+        {dialog.ejectButton, "ejectButton"},
+    };
+    for (const auto& [widget, name] : members) {
+        ASSERT_NE(widget, nullptr) << name;
+        EXPECT_EQ(widget->objectName(), QString::fromLatin1(name));
+    }
+
+    for (const char* name : {"trackTimeLabel", "discTimeLabel", "titleCaption", "trackCaption",
+                             "artistCaption", "trackPositionCaption", "discPositionCaption"}) {
+        EXPECT_NE(dialog.findChild<CTextLabel*>(QString::fromLatin1(name)), nullptr) << name;
+    }
+    for (const char* name :
+         {"titleField", "artistField", "discTotalField", "trackTotalField", "trackNumberField"}) {
+        auto* field = dialog.findChild<QLabel*>(QString::fromLatin1(name));
+        ASSERT_NE(field, nullptr) << name;
+        EXPECT_EQ(dynamic_cast<CTextLabel*>(field), nullptr) << name << " is a plain text";
+        EXPECT_TRUE(field->alignment().testFlag(Qt::AlignHCenter)) << name;
+        EXPECT_NE(field->frameShape(), QFrame::NoFrame) << name;
+    }
+    EXPECT_TRUE(dialog.titleCaption->alignment().testFlag(Qt::AlignLeft));
+    EXPECT_TRUE(dialog.trackPositionCaption->alignment().testFlag(Qt::AlignHCenter));
+
+    for (QPushButton* toggle : {dialog.trackTimeModeButton, dialog.discTimeModeButton}) {
+        EXPECT_TRUE(toggle->isCheckable());
+        EXPECT_EQ(toggle->text(), QStringLiteral("Elapsed"));
+    }
+    EXPECT_FALSE(dialog.playButton->isCheckable());
+
+    // Only the track readout takes clicks; the disc readout lets them through.
+    EXPECT_TRUE(dialog.trackTimeLabel->HasNotifyStyle());
+    EXPECT_FALSE(dialog.discTimeLabel->HasNotifyStyle());
+    EXPECT_EQ(dialog.positionSlider->orientation(), Qt::Horizontal);
+}
+
+TEST_F(PlayerWindow, SelectorsKeepEntriesInTheOrderAdded) {
+    for (DropDownCombo* combo : {dialog.driveCombo, dialog.trackCombo}) {
+        combo->addItem(QStringLiteral("Zulu"));
+        combo->addItem(QStringLiteral("Alpha"));
+        combo->addItem(QStringLiteral("Mike"));
+        EXPECT_EQ(combo->itemText(0), QStringLiteral("Zulu"));
+        EXPECT_EQ(combo->itemText(1), QStringLiteral("Alpha"));
+        EXPECT_EQ(combo->itemText(2), QStringLiteral("Mike"));
+    }
+}
+
+TEST_F(PlayerWindow, TabVisitsTheButtonsSelectorsTogglesAndSliderInTemplateOrder) {
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    dialog.playButton->setFocus();
+    std::vector<int> visited{QApplication::focusWidget()->property("controlId").toInt()};
+    for (int i = 0; i < 13; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.push_back(QApplication::focusWidget()->property("controlId").toInt());
+    }
+    const std::vector<int> expected{1002, 1003, 1004, 1005, 1006, 1007, 1008,
+                                    1009, 1010, 1011, 1020, 1021, 1027, 1002};
+    EXPECT_EQ(visited, expected);
+}
+
+TEST_F(PlayerWindow, OpensCentredInTheScreensWorkingArea) {
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    const QRect area = dialog.screen()->availableGeometry();
+    EXPECT_NEAR(dialog.frameGeometry().center().x(), area.center().x(), 1);
+    EXPECT_NEAR(dialog.frameGeometry().center().y(), area.center().y(), 1);
+}
+
+TEST_F(PlayerWindow, FirstShowingBlanksTheFieldsButKeepsTheCaptions) {
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    for (const char* name : {"titleField", "artistField", "discTotalField", "trackTotalField",
+                             "trackNumberField", "trackTimeLabel", "discTimeLabel"}) {
+        EXPECT_TRUE(dialog.findChild<QLabel*>(QString::fromLatin1(name))->text().isEmpty()) << name;
+    }
+    EXPECT_EQ(dialog.titleCaption->text(), QStringLiteral("Title"));
+    EXPECT_EQ(dialog.trackCaption->text(), QStringLiteral("Track"));
+    EXPECT_EQ(dialog.artistCaption->text(), QStringLiteral("Artist"));
+    EXPECT_EQ(dialog.trackPositionCaption->text(), QStringLiteral("Track Position"));
+    EXPECT_EQ(dialog.discPositionCaption->text(), QStringLiteral("Disc Position"));
+}
+
+// Styled and filled as a running player shows it, saved for a person to look at.
+TEST_F(PlayerWindow, LeavesAPictureOfARunningPlayer) {
+    for (CTextLabel* readout : {dialog.trackTimeLabel, dialog.discTimeLabel}) {
+        readout->SetForeColor(FromColorRef(0x00FFFF00)).SetBackColor(Qt::black).SetFontHeight(24).SetStaticEdge(1);
+    }
+    for (CTextLabel* caption : {dialog.titleCaption, dialog.trackCaption, dialog.artistCaption,
+                                dialog.trackPositionCaption, dialog.discPositionCaption}) {
+        caption->SetBold(1);
+    }
+    dialog.SetButtonFaces();
+    dialog.driveCombo->addItem(QStringLiteral("VORTANE CD-ROM CDR-7400 1.02"));
+    dialog.trackCombo->addItem(QStringLiteral("1. Morning Tide"));
+    dialog.positionSlider->SetRange(0, 400);
+    for (int tic : {0, 52, 110, 171, 240, 305}) {
+        dialog.positionSlider->SetTic(tic);
+    }
+    dialog.positionSlider->SetPos(75);
+    dialog.titleText = QStringLiteral("Harbour Lights");
+    dialog.artistText = QStringLiteral("The Quayside Quartet");
+    dialog.discTotalText = QStringLiteral("Total time: 40:12");
+    dialog.trackTotalText = QStringLiteral("Total track time: 05:12");
+    dialog.trackNumberText = QStringLiteral("Track 1");
+    dialog.trackPositionText = QStringLiteral("01:23");
+    dialog.discPositionText = QStringLiteral("07:30");
+    dialog.UpdateData(false);
+
+    const QImage picture = dialog.grab().toImage();
+    EXPECT_EQ(picture.size(), dialog.size() * dialog.devicePixelRatio());
+    const QString path = QStringLiteral(DISCOLO_ARTIFACT_DIR "/player_window.png");
+    EXPECT_TRUE(picture.save(path)) << path.toStdString();
+    // The readouts are cyan on black where the picture shows them.
+    const QPoint corner = dialog.trackTimeLabel->geometry().bottomRight() - QPoint(2, 2);
+    EXPECT_EQ(picture.pixel(corner), QColor(Qt::black).rgb());
+}
+
+} // namespace
