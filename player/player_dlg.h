@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 
 class CTextLabel;
@@ -82,6 +83,14 @@ public:
     // Adding it twice adds nothing.
     void AppendAboutToSystemMenu(const QString& text);
     QAction* AboutAction() const { return aboutAction; }
+
+    // What the About command shows: the application sets it to run its About box (the box
+    // lives with the application, above the player). Unset, the command does nothing.
+    std::function<void()> aboutBox;
+    // The one message the player shows, "ASPI for Win32 is not initialized!": a critical message
+    // box with this caption and text by default; tests replace it to see the message without a
+    // modal loop.
+    std::function<void(const QString& caption, const QString& text)> showError;
 
     // Handlers and the operations they share (player_behaviour.cpp).
     virtual bool OnInitDialog();
