@@ -61,6 +61,10 @@ OtherDevice& Bus::AddOtherDevice(int adapter, int target, uint8_t peripheral, Id
     return Attach(adapter, target, std::make_unique<OtherDevice>(peripheral, std::move(identity)));
 }
 
+Device& Bus::AddDevice(int adapter, int target, std::unique_ptr<Device> device) {
+    return Attach(adapter, target, std::move(device));
+}
+
 OtherDevice& Bus::AddDisk(int adapter, int target) {
     return AddOtherDevice(adapter, target, kPeripheralDisk, DiskIdentity());
 }

@@ -106,6 +106,7 @@ public:
                          DriveSetup setup = {});
     OtherDevice& AddOtherDevice(int adapter, int target, uint8_t peripheral, Identity identity);
     OtherDevice& AddDisk(int adapter, int target); // a direct-access disk, INQUIRY byte 0 = 0x00
+    Device& AddDevice(int adapter, int target, std::unique_ptr<Device> device); // any other kind
     void RemoveDevice(int adapter, int target);
     Device* DeviceAt(int adapter, int target) const;
     CdromDrive* DriveAt(int adapter, int target) const; // nullptr: empty or not a CD-ROM drive
