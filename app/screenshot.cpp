@@ -35,6 +35,10 @@ void EndPlayer(CPlayerDlg& player) {
             modal->close();
         } else if (player.isVisible()) {
             player.done(QDialog::Accepted);
+        } else {
+            // The player hid itself before its run began (a window closing from its own
+            // start-up): nothing can end that run any more, so every running loop ends.
+            QCoreApplication::exit(0);
         }
     });
     timer->start(kEndingStepMs);

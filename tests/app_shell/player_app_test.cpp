@@ -150,6 +150,42 @@ TEST_F(RunningPlayer, AScreenshotTakesTheMessageBoxOverThePlayerThenClosesBoth) 
     EXPECT_EQ(picture.size(), boxSize * qApp->devicePixelRatio());
 }
 
+// As the player does when it finds no ASPI layer: a message box from its start-up, then it
+// closes before its run has begun.
+class CloseAfterMessageAtStartUp : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* player = qobject_cast<CPlayerDlg*>(watched);
+        if (player != nullptr && event->type() == QEvent::Show && !shown) {
+            shown = true;
+            QMessageBox::critical(player, QStringLiteral("Error"), QStringLiteral("ASPI for Win32 is not initialized!"));
+            player->done(QDialog::Rejected);
+        }
+        return false;
+    }
+    bool shown = false;
+};
+
+TEST_F(RunningPlayer, AScreenshotEndsAPlayerThatClosedItselfAfterAMessageAtStartUp) {
+    ScreenshotOutcome outcome;
+    ScheduleScreenshot(ThePlayerApp(), PicturePath(), 100, outcome);
+    CloseAfterMessageAtStartUp startUp;
+    auto screenshot = ThePlayerApp().beforeRun;
+    ThePlayerApp().beforeRun = [&](CPlayerDlg& player) {
+        player.installEventFilter(&startUp);
+        screenshot(player);
+    };
+    EXPECT_FALSE(ThePlayerApp().InitInstance());
+    EXPECT_TRUE(startUp.shown);
+    EXPECT_TRUE(outcome.saved) << outcome.error;
+    EXPECT_FALSE(QImage(PicturePath()).isNull()) << "the message box";
+
+    // Ending every loop leaves the application quitting; a main loop run and left clears that
+    // for the tests that follow in this process.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+}
+
 TEST_F(RunningPlayer, AScreenshotOfAWindowThatClosedFirstIsAnError) {
     ScreenshotOutcome outcome;
     ScheduleScreenshot(ThePlayerApp(), PicturePath(), 60000, outcome);
