@@ -81,11 +81,6 @@ TEST_F(RunningPlayer, InitInstanceRunsThePlayerWindowUntilItClosesAndReturnsFals
     EXPECT_EQ(QCoreApplication::applicationVersion(), QStringLiteral("1.0.12.0"));
 }
 
-TEST_F(RunningPlayer, TheDefaultOkPathEndsItToo) {
-    EXPECT_FALSE(Run([](CPlayerDlg& player) { QTest::keyClick(&player, Qt::Key_Return); }));
-    EXPECT_EQ(ThePlayerApp().MainWindow(), nullptr);
-}
-
 TEST_F(RunningPlayer, TheAboutBoxOpensModallyOverThePlayerAndLeavesItRunning) {
     const int escape = Qt::Key_Escape;
     for (const int ending : {int(Qt::Key_Escape), int(Qt::Key_Return)}) {
