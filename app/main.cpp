@@ -1,10 +1,18 @@
-// discolo: parses the command line; the player window joins it once it is built.
+// discolo: reads the command line, sets up the drives, runs the player window.
 #include "app/command_line.h"
+#include "app/drive_setup.h"
+#include "app/player_app.h"
+#include "app/screenshot.h"
+
+#include <QApplication>
+#include <QString>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv) {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
     CommandLine commandLine;
     std::string error;
     if (!ParseCommandLine(arguments, commandLine, error)) {
@@ -19,6 +27,29 @@ int main(int argc, char** argv) {
         std::puts(VersionText().c_str());
         return 0;
     }
-    std::puts("discolo: the player window is not built yet.");
+
+    // The drives come first: a sheet that does not load ends the program before any window.
+    // They outlive the window, which sends them commands to its last moment.
+    PlayerDrives drives;
+    if (!SetUpDrives(commandLine, drives, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    if (!drives.notice.empty()) {
+        std::fprintf(stderr, "%s\n", drives.notice.c_str());
+    }
+
+    QApplication application(argc, argv);
+    ScreenshotOutcome screenshot;
+    const bool takeScreenshot = !commandLine.screenshot.empty();
+    if (takeScreenshot) {
+        ScheduleScreenshot(ThePlayerApp(), QString::fromLocal8Bit(commandLine.screenshot),
+                           kScreenshotDelayMs, screenshot);
+    }
+    ThePlayerApp().InitInstance();
+    if (takeScreenshot && !screenshot.saved) {
+        std::fprintf(stderr, "%s\n", screenshot.error.c_str());
+        return 1;
+    }
     return 0;
 }

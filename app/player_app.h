@@ -1,0 +1,33 @@
+// CPlayerApp: the application. It runs the player window modally and the program ends when that
+// window closes; it has no main loop, document or settings of its own.
+#pragma once
+
+#include <functional>
+
+class CPlayerDlg;
+
+class CPlayerApp {
+public:
+    CPlayerApp(const CPlayerApp&) = delete;
+    CPlayerApp& operator=(const CPlayerApp&) = delete;
+
+    // Builds the player window over the process's player state, gives it the About box and runs
+    // it until it closes. Always false: nothing runs after the window. Needs a QApplication.
+    bool InitInstance();
+
+    // The player window while InitInstance runs it, else nullptr.
+    CPlayerDlg* MainWindow() const { return mainWindow; }
+
+    // Runs once the player window is built, just before it runs: a place to hang things on the
+    // window that must go with it (the timer of --screenshot).
+    std::function<void(CPlayerDlg& window)> beforeRun;
+
+private:
+    friend CPlayerApp& ThePlayerApp();
+    CPlayerApp() = default;
+
+    CPlayerDlg* mainWindow = nullptr;
+};
+
+// The one application object of the process, made on first use.
+CPlayerApp& ThePlayerApp();

@@ -1,0 +1,176 @@
+// discolo itself, run as a user runs it: its options, its refusals before any window opens, and
+// the picture --screenshot leaves in each drive mode.
+#include "app/command_line.h"
+#include "player/player_dlg.h"
+#include "player/player_state.h"
+#include "tests/vdrive_images/image_files.h"
+#include "vdrive/cue_sheet.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Finished {
+    int exitCode = -1;
+    bool crashed = true;
+    std::string out;
+    std::string err;
+};
+
+class DiscoloBinary : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(runtime.isValid() && pictures.isValid()); }
+
+    // Runs discolo on the offscreen platform (or `platform`); a run that has not ended after a
+    // minute is killed and reported.
+    Finished Run(const std::vector<std::string>& arguments, const QString& platform = QStringLiteral("offscreen")) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path()); // Qt warns without one
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        QStringList list;
+        for (const std::string& argument : arguments) {
+            list << QString::fromStdString(argument);
+        }
+        process.start(QStringLiteral(DISCOLO_BINARY), list);
+        Finished finished;
+        if (!process.waitForStarted() || !process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            ADD_FAILURE() << "discolo did not end";
+            return finished;
+        }
+        finished.exitCode = process.exitCode();
+        finished.crashed = process.exitStatus() != QProcess::NormalExit;
+        finished.out = process.readAllStandardOutput().toStdString();
+        finished.err = process.readAllStandardError().toStdString();
+        return finished;
+    }
+
+    std::string GoodSheet() {
+        folder.Wav("disc.wav", 3000);
+        return folder.Write("disc.cue", "TITLE \"Offscreen\"\n"
+                                        "FILE \"disc.wav\" WAVE\n"
+                                        "  TRACK 01 AUDIO\n"
+                                        "    TITLE \"One\"\n"
+                                        "    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n"
+                                        "    TITLE \"Two\"\n"
+                                        "    INDEX 01 00:20:00\n");
+    }
+
+    std::string PicturePath() const { return pictures.filePath(QStringLiteral("shot.png")).toStdString(); }
+
+    // The size of the player window as this platform and its fonts lay it out.
+    static QSize PlayerWindowSize() {
+        PlayerState state;
+        CPlayerDlg player(state);
+        return player.size() * player.devicePixelRatio();
+    }
+
+    QTemporaryDir runtime;
+    QTemporaryDir pictures;
+    ImageFolder folder;
+};
+
+TEST_F(DiscoloBinary, PrintsItsVersionAndItsHelp) {
+    const Finished version = Run({"--version"});
+    EXPECT_FALSE(version.crashed);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "discolo 1.0.12.0\n");
+    EXPECT_EQ(version.err, "");
+
+    const Finished help = Run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out, UsageText());
+    EXPECT_EQ(help.err, "");
+}
+
+// A window system that does not exist would stop the program with a multi-line complaint as
+// soon as it tried to open a window, so one line and exit code 2 show that it never tried.
+TEST_F(DiscoloBinary, RefusesBadArgumentsAndSheetsInOneLineBeforeAnyWindow) {
+    const std::string good = GoodSheet();
+    const std::string missingFile = folder.Write("missing.cue", "FILE \"gone.wav\" WAVE\n"
+                                                                "  TRACK 01 AUDIO\n"
+                                                                "    INDEX 01 00:00:00\n");
+    const std::string noTrack = folder.Write("broken.cue", "FILE \"disc.wav\" WAVE\n"
+                                                           "    INDEX 01 00:00:00\n");
+    const std::string noSheet = folder.Path("nowhere.cue");
+    auto loaderError = [](const std::string& sheet) {
+        vdrive::DiscImage disc;
+        std::string error;
+        EXPECT_FALSE(vdrive::LoadCueSheet(sheet, disc, error)) << sheet;
+        return "discolo: " + error + "\n";
+    };
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--loud"}, "discolo: unknown argument '--loud' (try --help)\n"},
+        {{"--image"}, "discolo: --image needs a file name\n"},
+        {{"--demo", "--image", good}, "discolo: --demo and --image cannot be used together\n"},
+        {{"--image", noSheet, "--screenshot", PicturePath()}, loaderError(noSheet)},
+        {{"--image", good, "--image", missingFile}, loaderError(missingFile)},
+        {{"--image", noTrack}, loaderError(noTrack)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.back());
+        const Finished finished = Run(c.arguments, QStringLiteral("no-such-window-system"));
+        EXPECT_FALSE(finished.crashed);
+        EXPECT_EQ(finished.exitCode, 2);
+        EXPECT_EQ(finished.err, c.message);
+        EXPECT_EQ(finished.out, "");
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(PicturePath())));
+}
+
+TEST_F(DiscoloBinary, LeavesAPictureOfThePlayerInEachDriveMode) {
+    const QSize windowSize = PlayerWindowSize();
+    const std::vector<std::string> modes[] = {
+        {"--demo"},
+        {"--image", GoodSheet()},
+    };
+    for (const std::vector<std::string>& mode : modes) {
+        SCOPED_TRACE(mode.front());
+        QFile::remove(QString::fromStdString(PicturePath()));
+        std::vector<std::string> arguments = mode;
+        arguments.insert(arguments.end(), {"--screenshot", PicturePath()});
+        const Finished finished = Run(arguments);
+        EXPECT_FALSE(finished.crashed);
+        EXPECT_EQ(finished.exitCode, 0) << finished.err;
+        EXPECT_EQ(finished.err, "");
+        const QImage picture(QString::fromStdString(PicturePath()), "png");
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_EQ(picture.size(), windowSize);
+    }
+}
+
+// Whatever this machine's drives are (here usually none), the real-drive mode runs and leaves a
+// picture of what it shows.
+TEST_F(DiscoloBinary, LeavesAPictureWithRealDrivesToo) {
+    const Finished finished = Run({"--screenshot", PicturePath()});
+    EXPECT_FALSE(finished.crashed);
+    EXPECT_EQ(finished.exitCode, 0) << finished.err;
+    EXPECT_FALSE(QImage(QString::fromStdString(PicturePath())).isNull());
+}
+
+TEST_F(DiscoloBinary, APictureThatCannotBeSavedIsAnErrorAfterTheRun) {
+    const std::string path = pictures.filePath(QStringLiteral("no/such/folder/shot.png")).toStdString();
+    const Finished finished = Run({"--demo", "--screenshot", path});
+    EXPECT_FALSE(finished.crashed);
+    EXPECT_EQ(finished.exitCode, 1);
+    EXPECT_EQ(finished.err.rfind("discolo: cannot save the picture to " + path + ": ", 0), 0u) << finished.err;
+    EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 1);
+}
+
+} // namespace
