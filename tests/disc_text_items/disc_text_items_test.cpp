@@ -51,10 +51,12 @@ Bytes ReadFile(const fs::path& path) {
 }
 
 // Dumps of packs alone get the header a drive puts in front.
-Bytes WithHeader(Bytes packs) {
+Bytes WithHeader(const Bytes& packs) {
     const size_t dataLength = packs.size() + 2;
-    Bytes response = {static_cast<uint8_t>(dataLength >> 8), static_cast<uint8_t>(dataLength), 0, 0};
-    response.insert(response.end(), packs.begin(), packs.end());
+    Bytes response(4 + packs.size());
+    response[0] = static_cast<uint8_t>(dataLength >> 8);
+    response[1] = static_cast<uint8_t>(dataLength);
+    std::copy(packs.begin(), packs.end(), response.begin() + 4);
     return response;
 }
 
@@ -84,7 +86,7 @@ std::vector<Dump> RealDumps() {
             }
             Bytes bytes = ReadFile(entry.path());
             dumps.push_back({entry.path().string(),
-                             source.hasHeader ? std::move(bytes) : WithHeader(std::move(bytes))});
+                             source.hasHeader ? std::move(bytes) : WithHeader(bytes)});
         }
     }
     std::sort(dumps.begin(), dumps.end(),
@@ -150,8 +152,8 @@ TEST(DiscTextItems, CutsLongItemsWhereTheOneItemWalkCutsThem) {
     };
     for (const CutCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const Bytes response = DiscTextResponse({EncodePacks(c.packType, c.texts)});
-        const int32_t length = AnnouncedLength(response);
+        const Bytes response = WithHeader(EncodePacks(c.packType, c.texts));
+        const int32_t length = CappedLength(response);
         EXPECT_TRUE(SameItems(response, length, c.packType, -1, static_cast<int32_t>(c.texts.size())));
         EXPECT_EQ(DiscTextItems(response, length).Item(c.packType, c.index).size(), c.keptLength);
     }
@@ -190,7 +192,7 @@ public:
         const auto actual = static_cast<int32_t>(response.size() - 2);
         switch (Uniform(0, 9)) {
         case 0: return -Uniform(1, 40);
-        case 1: return Uniform(0, actual);
+        case 1: return Uniform(0, std::max(actual, 0));
         case 2: return actual + Uniform(1, 200);
         case 3: return std::numeric_limits<int32_t>::max();
         case 4: return std::numeric_limits<int32_t>::min();
