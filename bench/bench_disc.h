@@ -9,7 +9,7 @@
 #include <vector>
 
 inline constexpr int kBenchTracks = 99;
-inline constexpr size_t kBenchPacks = 555;       // 10000 bytes of answer hold 555 whole packs
+inline constexpr size_t kBenchPacks = 555; // 10000 bytes of answer hold 555 whole packs
 inline constexpr size_t kBenchBlocks = 3;
 
 // The raw packs, as the lead-in holds them (no header).

@@ -47,8 +47,7 @@ BENCHMARK(BM_ExtractDiscTextItem_Missing);
 
 // What a rebuild asks of the decoding: per track its title and its performer (the disc's
 // performer when the track has none), then the album title.
-template <typename ItemSource>
-void AskLikeTheRebuild(const ItemSource& item) {
+template <typename ItemSource> void AskLikeTheRebuild(const ItemSource& item) {
     for (int32_t t = 1; t <= kBenchTracks; ++t) {
         std::string title = item(kPackTypeTitle, t);
         std::string performer = item(kPackTypePerformer, t);
@@ -64,8 +63,7 @@ void AskLikeTheRebuild(const ItemSource& item) {
 
 // The texts the encoder put in, as the player shows them: a figure for a decoding that gets
 // them wrong would mean nothing.
-template <typename ItemSource>
-bool ReadsTheBenchDisc(const ItemSource& item) {
+template <typename ItemSource> bool ReadsTheBenchDisc(const ItemSource& item) {
     return item(kPackTypeTitle, 0) == "Songs && Dances" &&
            item(kPackTypeTitle, kBenchTracks) == "Song 99" &&
            item(kPackTypePerformer, 5) == "Ana && Bo" &&

@@ -66,8 +66,9 @@ protected:
         shown_ = true;
         if (qEnvironmentVariableIsSet("DISCOLO_SHOWN_STAMP")) {
             const auto now = std::chrono::system_clock::now().time_since_epoch();
-            std::fprintf(stderr, "shown %lld\n", static_cast<long long>(
-                std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+            std::fprintf(stderr, "shown %lld\n",
+                         static_cast<long long>(
+                             std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
         }
         if (!options_.screenshot.isEmpty() || options_.exitAfterShow) {
             // After this paint has reached the window.
@@ -93,7 +94,8 @@ private:
 int main(int argc, char** argv) {
     Options options;
     if (!Parse(argc, argv, options)) {
-        std::fprintf(stderr, "usage: floor_dialog [--seconds N] [--exit-after-show] [--screenshot FILE]\n");
+        std::fprintf(stderr,
+                     "usage: floor_dialog [--seconds N] [--exit-after-show] [--screenshot FILE]\n");
         return 2;
     }
     QApplication application(argc, argv);

@@ -59,8 +59,7 @@ void BM_RefreshDisc_Rebuild99Tracks(benchmark::State& state) {
 BENCHMARK(BM_RefreshDisc_Rebuild99Tracks)->Unit(benchmark::kMicrosecond);
 
 // Whether a call of the handler sends the command at all: an empty handler is not timed.
-template <typename Call>
-bool Sends(PlayerOnBus& player, uint8_t opcode, Call call) {
+template <typename Call> bool Sends(PlayerOnBus& player, uint8_t opcode, Call call) {
     player.bus.ClearLog();
     call();
     return player.bus.CountCommands(opcode) > 0;
@@ -70,7 +69,8 @@ bool Sends(PlayerOnBus& player, uint8_t opcode, Call call) {
 void BM_RefreshDisc_Unchanged(benchmark::State& state) {
     PlayerOnBus player;
     if (!Sends(player, kOpReadToc, [&] { player.dialog.RefreshDisc(); })) {
-        state.SkipWithError("RefreshDisc sent no READ TOC: the player's behaviour is not there yet");
+        state.SkipWithError(
+            "RefreshDisc sent no READ TOC: the player's behaviour is not there yet");
         return;
     }
     unsigned count = 0;

@@ -19,7 +19,8 @@ namespace {
 constexpr size_t kResponseHeaderLength = 4;
 constexpr auto kPackBytes = static_cast<size_t>(kPackLength);
 constexpr auto kTextBytesPerPack = static_cast<size_t>(kPackTextLength);
-constexpr size_t kKeptItemLength = kItemAccumulatorLength - 1; // the accumulator's last byte stays null
+// What an item keeps: the accumulator's last byte stays null.
+constexpr size_t kKeptItemLength = kItemAccumulatorLength - 1;
 constexpr char kAmpersand = '&';
 
 // The packs ExtractDiscTextItem walks: as many as length covers, only whole packs inside the
@@ -86,11 +87,6 @@ DiscTextItems::DiscTextItems(std::span<const uint8_t> response, int32_t length) 
 const DiscTextItems::TypeItems* DiscTextItems::ItemsOf(uint8_t packType) const {
     const uint16_t slot = slotOfType_[packType];
     return slot == 0 ? nullptr : &types_[slot - 1U];
-}
-
-size_t DiscTextItems::ItemCount(uint8_t packType) const {
-    const TypeItems* items = ItemsOf(packType);
-    return items ? items->ends.size() : 0;
 }
 
 std::string DiscTextItems::Item(uint8_t packType, int32_t itemIndex) const {

@@ -15,7 +15,8 @@
 //     int32_t discTextLength = 0;
 //     const bool hasDiscText = FetchDiscText(adapter, target, response, discTextLength);
 //     const DiscTextItems discText(response, discTextLength);
-//     discText.Item(kPackTypeTitle, 7); // == ExtractDiscTextItem(kPackTypeTitle, 7, response, discTextLength)
+//     discText.Item(kPackTypeTitle, 7);
+//     // the same text as ExtractDiscTextItem(kPackTypeTitle, 7, response, discTextLength)
 class DiscTextItems {
 public:
     DiscTextItems() = default; // no packs: every item is empty
@@ -24,9 +25,6 @@ public:
     // Exactly ExtractDiscTextItem(packType, itemIndex, response, length) for the response and
     // length this was built from, quirks included (see cdtext.h).
     std::string Item(uint8_t packType, int32_t itemIndex) const;
-
-    // How many items of packType end in the packs: Item gives the empty text from here on.
-    size_t ItemCount(uint8_t packType) const;
 
 private:
     // The items of one pack type: for each, the bytes its text is made of (the item's bytes up

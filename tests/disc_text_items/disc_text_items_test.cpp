@@ -85,8 +85,8 @@ std::vector<Dump> RealDumps() {
                 continue;
             }
             Bytes bytes = ReadFile(entry.path());
-            dumps.push_back({entry.path().string(),
-                             source.hasHeader ? std::move(bytes) : WithHeader(bytes)});
+            dumps.push_back(
+                {entry.path().string(), source.hasHeader ? std::move(bytes) : WithHeader(bytes)});
         }
     }
     std::sort(dumps.begin(), dumps.end(),
@@ -130,12 +130,13 @@ struct CutCase {
     uint8_t packType;
     std::vector<std::string> texts; // the items of packType, in order
     int32_t index;
-    size_t keptLength;              // what the item's text keeps
+    size_t keptLength; // what the item's text keeps
 };
 
 TEST(DiscTextItems, CutsLongItemsWhereTheOneItemWalkCutsThem) {
     const std::string a497(497, 'a');
     const std::string a498(498, 'a');
+    // clang-format off
     const CutCase cases[] = {
         {"a doubled ampersand that just fits is kept", kPackTypePerformer,
          {a497 + "&b", "next"}, 0, 499},
@@ -150,11 +151,13 @@ TEST(DiscTextItems, CutsLongItemsWhereTheOneItemWalkCutsThem) {
         {"the item after a cut one starts afresh", kPackTypePerformer,
          {std::string(600, 'p'), "after & more"}, 1, 13},
     };
+    // clang-format on
     for (const CutCase& c : cases) {
         SCOPED_TRACE(c.name);
         const Bytes response = WithHeader(EncodePacks(c.packType, c.texts));
         const int32_t length = CappedLength(response);
-        EXPECT_TRUE(SameItems(response, length, c.packType, -1, static_cast<int32_t>(c.texts.size())));
+        EXPECT_TRUE(
+            SameItems(response, length, c.packType, -1, static_cast<int32_t>(c.texts.size())));
         EXPECT_EQ(DiscTextItems(response, length).Item(c.packType, c.index).size(), c.keptLength);
     }
 }
@@ -179,7 +182,8 @@ public:
             AppendPack(response, profile);
         }
         // Bytes after the last whole pack, as a cut answer or a tool's trailing byte leaves them.
-        response.resize(response.size() + static_cast<size_t>(Uniform(0, 17) < 3 ? Uniform(1, 17) : 0),
+        response.resize(response.size() +
+                            static_cast<size_t>(Uniform(0, 17) < 3 ? Uniform(1, 17) : 0),
                         static_cast<uint8_t>(Uniform(0, 255)));
         const size_t dataLength = response.size() - 2;
         response[0] = static_cast<uint8_t>(dataLength >> 8);
@@ -191,16 +195,24 @@ public:
     int32_t Length(const Bytes& response) {
         const auto actual = static_cast<int32_t>(response.size() - 2);
         switch (Uniform(0, 9)) {
-        case 0: return -Uniform(1, 40);
-        case 1: return Uniform(0, std::max(actual, 0));
-        case 2: return actual + Uniform(1, 200);
-        case 3: return std::numeric_limits<int32_t>::max();
-        case 4: return std::numeric_limits<int32_t>::min();
-        default: return actual;
+        case 0:
+            return -Uniform(1, 40);
+        case 1:
+            return Uniform(0, std::max(actual, 0));
+        case 2:
+            return actual + Uniform(1, 200);
+        case 3:
+            return std::numeric_limits<int32_t>::max();
+        case 4:
+            return std::numeric_limits<int32_t>::min();
+        default:
+            return actual;
         }
     }
 
-    int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+    int Uniform(int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random_);
+    }
     bool Chance(double p) { return std::bernoulli_distribution(p)(random_); }
 
 private:
@@ -213,10 +225,10 @@ private:
             pack[b] = Chance(0.5) ? 0 : static_cast<uint8_t>(Uniform(1, 255));
         }
         for (int l = 4; l < 16; ++l) {
-            pack[l] = Chance(profile.nullChance)          ? uint8_t{0}
+            pack[l] = Chance(profile.nullChance)        ? uint8_t{0}
                       : Chance(profile.ampersandChance) ? uint8_t{'&'}
                       : Chance(0.05)                    ? uint8_t{'\t'}
-                                                         : static_cast<uint8_t>(Uniform(1, 255));
+                                                        : static_cast<uint8_t>(Uniform(1, 255));
         }
         pack[16] = static_cast<uint8_t>(Uniform(0, 255));
         pack[17] = static_cast<uint8_t>(Uniform(0, 255));
@@ -231,8 +243,9 @@ int32_t NullsOfType(const Bytes& response, uint8_t packType) {
     int32_t nulls = 0;
     for (size_t at = 4; at + 18 <= response.size(); at += 18) {
         if (response[at] == packType) {
-            nulls += static_cast<int32_t>(std::count(response.begin() + static_cast<long>(at + 4),
-                                                     response.begin() + static_cast<long>(at + 16), 0));
+            nulls +=
+                static_cast<int32_t>(std::count(response.begin() + static_cast<long>(at + 4),
+                                                response.begin() + static_cast<long>(at + 16), 0));
         }
     }
     return nulls;
@@ -240,9 +253,9 @@ int32_t NullsOfType(const Bytes& response, uint8_t packType) {
 
 TEST(DiscTextItems, GivesEveryItemOfRandomPacksAsTheOneItemWalkDoes) {
     const Profile profiles[] = {
-        {0.3, 0.1, 40},   // short texts, many of them empty
-        {0.7, 0.05, 20},  // mostly nulls: empty items everywhere
-        {0.08, 0.1, 60},  // texts of a few dozen bytes
+        {0.3, 0.1, 40},    // short texts, many of them empty
+        {0.7, 0.05, 20},   // mostly nulls: empty items everywhere
+        {0.08, 0.1, 60},   // texts of a few dozen bytes
         {0.001, 0.3, 200}, // texts of hundreds of bytes, cut at 499 with ampersands at the edge
     };
     RandomPacks random(20240611);
@@ -253,8 +266,8 @@ TEST(DiscTextItems, GivesEveryItemOfRandomPacksAsTheOneItemWalkDoes) {
             response.resize(static_cast<size_t>(random.Uniform(0, 3))); // not even a header
         }
         const int32_t length = random.Length(response);
-        for (const uint8_t packType :
-             {kPackTypeTitle, kPackTypePerformer, response.size() > 4 ? response[4] : uint8_t{0x8F}}) {
+        for (const uint8_t packType : {kPackTypeTitle, kPackTypePerformer,
+                                       response.size() > 4 ? response[4] : uint8_t{0x8F}}) {
             // Items past the last one are empty; compare a few of them too.
             const int32_t lastIndex = NullsOfType(response, packType) + 2;
             ASSERT_TRUE(SameItems(response, length, packType, -2, lastIndex)) << "round " << round;
