@@ -29,3 +29,7 @@ clean:
 # Every fuzz target for FUZZ_SECONDS (default 60); prints executions and findings per target.
 fuzz: deps
 	./scripts/fuzz
+
+# Micro benchmarks and the whole program against a bare dialog, printed as one table (release build).
+bench: deps
+	./scripts/bench

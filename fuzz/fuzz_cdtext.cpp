@@ -1,6 +1,8 @@
 // Fuzz target: any READ TOC format-5 answer a drive may give, through the CD-Text fetch and every
 // item the disc refresh would ask for, plus items of any pack type, index and claimed length.
+// The one-walk decoder must give every one of those items exactly as the one-item walk does.
 #include "disc/cdtext.h"
+#include "disc/disc_text_items.h"
 #include "drive/aspi.h"
 #include "drive/srb.h"
 #include "platform/aspi_layer.h"
@@ -49,11 +51,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> response(kDiscTextBufferLength);
     int32_t discTextLength = 0;
     if (FetchDiscText(0, 0, response, discTextLength)) {
+        const DiscTextItems items(response, discTextLength);
         for (int32_t item = 0; item <= 99; ++item) {
-            (void)ExtractDiscTextItem(kPackTypeTitle, item, response, discTextLength);
-            (void)ExtractDiscTextItem(kPackTypePerformer, item, response, discTextLength);
+            for (const uint8_t type : {kPackTypeTitle, kPackTypePerformer}) {
+                if (items.Item(type, item) !=
+                    ExtractDiscTextItem(type, item, response, discTextLength)) {
+                    __builtin_trap();
+                }
+            }
         }
     }
-    (void)ExtractDiscTextItem(packType, itemIndex, answer, claimedLength);
+    if (DiscTextItems(answer, claimedLength).Item(packType, itemIndex) !=
+        ExtractDiscTextItem(packType, itemIndex, answer, claimedLength)) {
+        __builtin_trap();
+    }
     return 0;
 }
