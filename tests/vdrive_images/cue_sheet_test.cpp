@@ -49,8 +49,17 @@ void MakeFiles(const ImageFolder& folder, const std::vector<FileSpec>& files) {
 std::string Describe(const DiscImage& disc) {
     std::string text;
     for (const DiscTrack& t : disc.tracks) {
-        text += "[" + std::to_string(t.number) + " ctl " + std::to_string(t.control) + " at " +
-                std::to_string(t.start) + " gap " + std::to_string(t.pregapStart) + "] ";
+        // Appended piece by piece: GCC 12 at -O3 misreads "literal" + std::string&& (a false
+        // -Wrestrict).
+        text += "[";
+        text += std::to_string(t.number);
+        text += " ctl ";
+        text += std::to_string(t.control);
+        text += " at ";
+        text += std::to_string(t.start);
+        text += " gap ";
+        text += std::to_string(t.pregapStart);
+        text += "] ";
     }
     return text + "lead-out " + std::to_string(disc.leadOut);
 }
