@@ -224,9 +224,14 @@ void CPlayerDlg::RefreshDisc() {
         positionSlider->SetPageSize(50);
         positionSlider->SetPos(0);
 
+        // Item 0 is the disc's text and the items after it belong to the disc's tracks in order,
+        // so track t's item is t - firstTrack + 1: on a disc numbered from 3, track 3 has item 1.
         // A TAB item means "the same as the previous track", as disc writers store repeats.
         auto item = [&](uint8_t packType, int32_t index) {
             return CutText(ExtractDiscTextItem(packType, index, discText, discTextLength), kItemTextLimit);
+        };
+        auto trackItem = [&](uint8_t packType, int32_t track) {
+            return item(packType, track - table->firstTrack + 1);
         };
         std::string previousTitle;
         std::string previousPerformer = hasDiscText ? item(kPackTypePerformer, 0) : std::string();
@@ -234,14 +239,14 @@ void CPlayerDlg::RefreshDisc() {
             hasAudio = hasAudio || track.isAudio;
             positionSlider->SetTic(track.sliderTick);
             if (hasDiscText) {
-                std::string title = item(kPackTypeTitle, track.number);
+                std::string title = trackItem(kPackTypeTitle, track.number);
                 if (title == kSameAsPrevious) {
                     title = previousTitle;
                 }
                 previousTitle = title;
                 trackCombo->addItem(QString::asprintf("[%02d]  ", track.number) +
                                     FromDiscText(title, kLabelTitleLimit));
-                std::string performer = item(kPackTypePerformer, track.number);
+                std::string performer = trackItem(kPackTypePerformer, track.number);
                 if (performer == kSameAsPrevious) {
                     performer = previousPerformer;
                 } else if (performer.empty()) {

@@ -20,6 +20,10 @@ bool CountsAsPlaying(uint8_t audioStatus, int32_t position, int32_t lastPolledPo
     if (audioStatus == kAudioStatusPlaying) {
         return true;
     }
+    // Before the first successful poll there is nothing to have moved from, however long the disc.
+    if (lastPolledPosition == kNoPolledPosition) {
+        return false;
+    }
     // Some drives do not say that they play; a head that moved about one tick's worth has.
     const int64_t moved = int64_t{position} - lastPolledPosition;
     return moved > kAdvanceAbove && moved < kAdvanceBelow;

@@ -22,7 +22,8 @@ struct SubChannelPosition {
 };
 SubChannelPosition DecodeSubChannelPosition(std::span<const uint8_t, kSubChannelAnswerLength> answer);
 
-// The drive plays: it says so, or its position moved by 21 to 29 frames since the last poll.
+// The drive plays: it says so, or its position moved by 21 to 29 frames since the last poll
+// (never on the first poll, when lastPolledPosition still holds kNoPolledPosition).
 bool CountsAsPlaying(uint8_t audioStatus, int32_t position, int32_t lastPolledPosition);
 
 // The position the readouts and the slider use: 0 for one below 0 or above 360000.
