@@ -34,7 +34,6 @@ inline constexpr uint8_t kPlay12 = 0xA5;
 inline constexpr uint8_t kPauseResume = 0x4B;
 inline constexpr uint8_t kStartStop = 0x1B;
 inline constexpr uint8_t kTestUnitReady = 0x00;
-inline constexpr uint8_t kInquiry = 0x12;
 
 using Opcodes = std::vector<uint8_t>;
 

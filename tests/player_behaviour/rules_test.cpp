@@ -7,6 +7,7 @@
 
 #include <array>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -42,7 +43,7 @@ TEST(TrackRules, ACurrentTrackOffTheDiscStandsForTheNearestTrackOfIt) {
     for (const auto& [current, nearest] : {std::pair{1, 3}, std::pair{4, 4}, std::pair{99, 5}, std::pair{-7, 3}}) {
         EXPECT_EQ(NearestDiscTrack(state, current), nearest) << current;
     }
-    PlayerState odd; // a record nobody filled: first and last 0
+    PlayerState odd;
     odd.firstTrack = 50;
     odd.lastTrack = 20; // never decoded so, but the lookups must still stay in the table
     EXPECT_EQ(NearestDiscTrack(odd, 500), 118);
@@ -76,24 +77,6 @@ TEST(TrackRules, ReadsOutsideTheTablesGiveZeroAndTheEmptyText) {
     EXPECT_EQ(DiscEndOf(state), 0);
 }
 
-TEST(PositionRules, PlayingIsTheDrivesWordOrAMoveOfTwentyOneToTwentyNineFrames) {
-    struct Case {
-        uint8_t status;
-        int32_t position;
-        int32_t last;
-        bool playing;
-    };
-    const Case cases[] = {
-        {0x11, 0, 0, true},          {0x12, 1020, 1000, false}, {0x15, 1021, 1000, true},
-        {0x15, 1029, 1000, true},    {0x15, 1030, 1000, false}, {0x13, 0xFFFFFF, 0xFFFFE5, true},
-        {0x15, 25, kNoPolledPosition, false}, {0x15, kNoPolledPosition + 25, kNoPolledPosition, false},
-        {0x15, 0, std::numeric_limits<int32_t>::max(), false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(CountsAsPlaying(c.status, c.position, c.last), c.playing) << c.position << " after " << c.last;
-    }
-}
-
 TEST(PositionRules, TheAnswerGivesStatusTrackAndAddressButNotByteEight) {
     std::array<uint8_t, 16> answer{};
     answer[1] = 0x11;
@@ -106,15 +89,6 @@ TEST(PositionRules, TheAnswerGivesStatusTrackAndAddressButNotByteEight) {
     EXPECT_EQ(decoded.audioStatus, 0x11);
     EXPECT_EQ(decoded.track, 254);
     EXPECT_EQ(decoded.position, 0xFFFFFF);
-}
-
-TEST(PositionRules, ShownPositionsAndJumpTargetsFallBackToZeroOutsideTheirRange) {
-    EXPECT_EQ(ShownPosition(360000), 360000);
-    EXPECT_EQ(ShownPosition(360001), 0);
-    EXPECT_EQ(ShownPosition(-1), 0);
-    EXPECT_EQ(PlayableAddress(359999), 359999);
-    EXPECT_EQ(PlayableAddress(360000), 0);
-    EXPECT_EQ(PlayableAddress(-450), 0);
 }
 
 TEST(PositionRules, ReadoutsAreAlwaysFiveCharacters) {
