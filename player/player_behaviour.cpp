@@ -1,52 +1,537 @@
-// What the player window does: start-up, closing, the transport buttons, the timers, the slider
-// and the selectors. Until the player's behaviour is built, every handler returns at once;
-// initialisation only makes the first transfer to the controls and the cancel path only ends
-// the dialog.
+// What the player window does: start-up and closing, the disc refresh, the transport buttons,
+// the two timers, the slider and the selectors. Every handler works on the player state record
+// and sends its commands to the selected drive; a window without a listed drive sends nothing.
 #include "player/player_dlg.h"
 
+#include "app/text_label.h"
+#include "disc/cdtext.h"
+#include "disc/text_cut.h"
+#include "disc/toc.h"
+#include "drive/aspi.h"
+#include "drive/commands.h"
+#include "drive/discovery.h"
+#include "drive/srb.h"
+#include "player/drop_down_combo.h"
+#include "player/player_template.h"
+#include "player/position_slider.h"
+#include "player/readouts.h"
+#include "player/track_lookup.h"
+
+#include <QMetaObject>
+#include <QPushButton>
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kPollIntervalMs = 350;
+constexpr int kDiscIntervalMs = 500;
+constexpr uint32_t kReadoutForeground = 0x00FFFF00; // COLORREF cyan: red 0, green 255, blue 255
+constexpr uint32_t kReadoutBackground = 0x00000000; // black
+constexpr int kReadoutFontHeight = 24;
+constexpr int32_t kFastStep = 450;          // frames: 6 seconds
+constexpr int32_t kPreviousTrackWindow = 225; // frames: within 3 s of a start Previous goes back
+constexpr int kRefreshedPerformerRows = 100;  // rows 0-99: every track number a disc can have
+constexpr unsigned kSystemCommandMask = 0xFFF0;
+constexpr unsigned kCloseCommand = 0xF060; // the window menu's Close
+
+const char* const kUnknownArtist = "unknown artist";
+const char* const kNoAudioCd = "No Audio CD inserted";
+const char* const kSameAsPrevious = "\t";
+
+// The selected drive's address: the low bytes of its entries in the drive list.
+struct DriveAddress {
+    int adapter = 0;
+    int target = 0;
+};
+
+// Only a drive that discovery listed is ever addressed: with an empty list (or a selection
+// outside it) there is no drive, and the handlers send nothing at all.
+std::optional<DriveAddress> SelectedDrive(const PlayerState& state) {
+    const int32_t drive = state.currentDrive;
+    if (state.driveCount <= 0 || drive < 0 || drive >= state.driveCount || drive >= kMaxDrives) {
+        return std::nullopt;
+    }
+    const auto at = static_cast<size_t>(drive);
+    return DriveAddress{state.driveAdapter[at] & 0xFF, state.driveTarget[at] & 0xFF};
+}
+
+std::optional<SubChannelPosition> ReadPosition(const DriveAddress& drive) {
+    std::array<uint8_t, kSubChannelAnswerLength> answer{};
+    // SubQ 1, LBA form, data format 1 (current position), track 0.
+    if (ReadSubChannel(drive.adapter, drive.target, 1, 0, 1, 0, kSubChannelAnswerLength, answer) != SS_COMP) {
+        return std::nullopt;
+    }
+    return DecodeSubChannelPosition(answer);
+}
+
+// CD-Text bytes are single-byte Latin-1 on the disc; texts are cut to their field as bytes and
+// only then made into window text, so no cut can fall inside a character.
+QString FromDiscText(const std::string& bytes, size_t limit) {
+    const std::string cut = CutText(bytes, limit);
+    return QString::fromLatin1(cut.data(), static_cast<qsizetype>(cut.size()));
+}
+
+QString TrackTotalText(const PlayerState& state, int32_t track) {
+    return QStringLiteral("Total track time: ") + QString::fromStdString(FormatFrames(TrackLength(state, track)));
+}
+
+QString TrackNumberText(int32_t track) { return QStringLiteral("Track %1").arg(track); }
+
+} // namespace
+
+// ---- start-up and closing -------------------------------------------------------------------
+
 bool CPlayerDlg::OnInitDialog() {
-    InitDialogBase();
+    InitDialogBase(); // the first transfer: every bound text still empty
+    AppendAboutToSystemMenu(QString::fromLatin1(kAboutMenuText));
+    setWindowIcon(icon); // stands for the large and the small icon alike
+
+    for (CTextLabel* readout : {trackTimeLabel, discTimeLabel}) {
+        readout->SetForeColor(FromColorRef(kReadoutForeground));
+        readout->SetBackColor(FromColorRef(kReadoutBackground));
+        readout->SetFontHeight(kReadoutFontHeight);
+        readout->SetStaticEdge(1);
+        (readout == trackTimeLabel ? trackPositionText : discPositionText) = QStringLiteral("00:00");
+    }
+    for (CTextLabel* caption : {titleCaption, trackCaption, artistCaption, trackPositionCaption,
+                                discPositionCaption}) {
+        caption->SetBold(1);
+    }
+    SetButtonFaces();
+
+    const uint32_t support = LoadAspi();
+    if (support == 0) {
+        if (showError) {
+            showError(QStringLiteral("Error"), QStringLiteral("ASPI for Win32 is not initialized!"));
+        }
+        // The window goes without the closing steps. Initialisation runs while the window is
+        // being shown, before a modal loop exists to end, so the end is queued: it then ends
+        // exec() (or just hides a window shown without one).
+        QMetaObject::invokeMethod(this, [this] { QDialog::done(QDialog::Rejected); }, Qt::QueuedConnection);
+        return true;
+    }
+
+    state.hostAdapterCount = static_cast<int32_t>(support & 0xFF); // the status byte above is not read
+    for (const std::string& caption : DiscoverDrives(state)) {
+        driveCombo->addItem(QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())));
+    }
+    if (state.driveCount == 0) {
+        return true; // no drive: blank fields, no timers
+    }
+
+    driveCombo->setCurrentIndex(0); // the program's choice: reaches no handler
+    state.currentDrive = 0;
+    RefreshDisc();
+
+    state.pollTimer = static_cast<uint32_t>(startTimer(kPollIntervalMs));
+    state.discTimer = static_cast<uint32_t>(startTimer(kDiscIntervalMs));
     return true;
 }
 
-void CPlayerDlg::OnCancel() { QDialog::reject(); }
+void CPlayerDlg::OnDriveSelChange() {
+    OnStop(); // still the drive selected before the change
+    const int index = driveCombo->currentIndex();
+    if (index < 0 || index >= state.driveCount) {
+        return; // no entry names a listed drive
+    }
+    state.currentDrive = index;
+    RefreshDisc(); // rebuilds only when this drive's table of contents differs from the cached one
+    artistText = QString::fromLatin1(PerformerAt(state, state.firstTrack));
+    UpdateData(false);
+}
 
-void CPlayerDlg::OnSysCommand(unsigned /*commandId*/, long /*parameter*/) {}
+void CPlayerDlg::OnCancel() {
+    OnStop();
+    if (state.discTimer != 0) {
+        killTimer(static_cast<int>(state.discTimer));
+        state.discTimer = 0;
+    }
+    if (state.pollTimer != 0) {
+        killTimer(static_cast<int>(state.pollTimer));
+        state.pollTimer = 0;
+    }
+    UnloadAspi();
+    QDialog::reject();
+}
 
-void CPlayerDlg::OnDriveSelChange() {}
+void CPlayerDlg::OnSysCommand(unsigned commandId, long /*parameter*/) {
+    const unsigned command = commandId & kSystemCommandMask;
+    if (command == kAboutCommandId) {
+        if (aboutBox) {
+            aboutBox();
+        }
+    } else if (command == kCloseCommand) {
+        reject(); // the window menu's Close is the cancel path
+    }
+}
 
-void CPlayerDlg::OnTrackSelChange() {}
+// ---- the disc refresh -----------------------------------------------------------------------
 
-void CPlayerDlg::OnPlay() {}
+void CPlayerDlg::RefreshDisc() {
+    const std::optional<DriveAddress> drive = SelectedDrive(state);
+    if (!drive) {
+        return;
+    }
+    bool hasAudio = false;
+    bool hasDiscText = false;
+    std::array<uint8_t, kTocImageSize> toc{};
+    if (!CheckTocChange(state, drive->adapter, drive->target, toc)) {
+        return; // the same disc: nothing else is read or written
+    }
 
-void CPlayerDlg::OnStop() {}
+    for (int row = 0; row < kRefreshedPerformerRows; ++row) {
+        state.trackPerformer[static_cast<size_t>(row)] = kUnknownArtist;
+    }
+    RequestSense(drive->adapter, drive->target, toc); // clears what the drive kept; not examined
+    discTotalText = QStringLiteral("Total disc time: 00:00");
+    trackTotalText = QStringLiteral("Total track time: 00:00");
+    trackNumberText = QStringLiteral("Track 1");
+    trackPositionText = QStringLiteral("00:00");
+    discPositionText = QStringLiteral("00:00");
+    state.firstTrack = 1;
+    state.lastTrack = 1;
+    UpdateData(false); // the title and performer still show the previous disc's
 
-void CPlayerDlg::OnPauseResume() {}
+    std::optional<int32_t> capacityDiscEnd;
+    if (ReadCapacity(drive->adapter, drive->target, toc) == SS_COMP) {
+        capacityDiscEnd = DiscEndFromCapacity(toc);
+        discTotalText = QStringLiteral("Total disc time: ") + QString::fromStdString(FormatFrames(*capacityDiscEnd));
+    }
+    titleText = QString::fromLatin1(kNoAudioCd);
+    trackCombo->clear();
+    state.currentTrack = 1;
 
-void CPlayerDlg::OnEjectLoad() {}
+    // A table of contents that cannot describe a disc counts as one that could not be read.
+    std::optional<TrackTable> table;
+    if (ReadToc(drive->adapter, drive->target, 0, kTocAllocationLength, toc) == SS_COMP) {
+        table = DecodeTrackTable(toc);
+    }
+    std::vector<uint8_t> discText(kDiscTextBufferLength);
+    int32_t discTextLength = 0;
+    if (table) {
+        hasDiscText = FetchDiscText(drive->adapter, drive->target, discText, discTextLength);
+        // A disc end from READ CAPACITY when that completed, else where the lead-out starts.
+        const int32_t discEnd = ResolveDiscEnd(capacityDiscEnd, *table);
+        StoreTrackTable(state, *table, discEnd);
 
-void CPlayerDlg::OnPreviousTrack() {}
+        positionSlider->ClearTics(false);
+        positionSlider->SetRange(0, SliderPositionOf(discEnd), false);
+        positionSlider->SetLineSize(1);
+        positionSlider->SetPageSize(50);
+        positionSlider->SetPos(0);
 
-void CPlayerDlg::OnNextTrack() {}
+        // Item 0 is the disc's text and the items after it belong to the disc's tracks in order,
+        // so track t's item is t - firstTrack + 1: on a disc numbered from 3, track 3 has item 1.
+        // A TAB item means "the same as the previous track", as disc writers store repeats.
+        auto item = [&](uint8_t packType, int32_t index) {
+            return CutText(ExtractDiscTextItem(packType, index, discText, discTextLength), kItemTextLimit);
+        };
+        auto trackItem = [&](uint8_t packType, int32_t track) {
+            return item(packType, track - table->firstTrack + 1);
+        };
+        std::string previousTitle;
+        std::string previousPerformer = hasDiscText ? item(kPackTypePerformer, 0) : std::string();
+        for (const TrackEntry& track : table->tracks) {
+            hasAudio = hasAudio || track.isAudio;
+            positionSlider->SetTic(track.sliderTick);
+            if (hasDiscText) {
+                std::string title = trackItem(kPackTypeTitle, track.number);
+                if (title == kSameAsPrevious) {
+                    title = previousTitle;
+                }
+                previousTitle = title;
+                trackCombo->addItem(QString::asprintf("[%02d]  ", track.number) +
+                                    FromDiscText(title, kLabelTitleLimit));
+                std::string performer = trackItem(kPackTypePerformer, track.number);
+                if (performer == kSameAsPrevious) {
+                    performer = previousPerformer;
+                } else if (performer.empty()) {
+                    performer = item(kPackTypePerformer, 0); // the disc's performer
+                }
+                previousPerformer = performer;
+                state.trackPerformer[static_cast<size_t>(track.number)] = CutText(performer, kPerformerTextLimit);
+            } else {
+                trackCombo->addItem(QString::asprintf("Track %02d", track.number));
+            }
+        }
+        trackCombo->setCurrentIndex(0);
+        trackTotalText = TrackTotalText(state, state.firstTrack);
+        trackNumberText = TrackNumberText(state.firstTrack);
+    }
 
-void CPlayerDlg::OnTimer(int /*id*/) {}
+    if (hasAudio && !hasDiscText) {
+        titleText = QStringLiteral("Audio CD");
+    } else if (hasDiscText) {
+        titleText = FromDiscText(ExtractDiscTextItem(kPackTypeTitle, 0, discText, discTextLength), kItemTextLimit);
+    } else {
+        positionSlider->ClearTics(false);
+        positionSlider->SetRange(0, 0, true);
+        titleText = QString::fromLatin1(kNoAudioCd);
+        state.isPlaying = 0;
+    }
+    artistText = QString::fromLatin1(PerformerAt(state, state.firstTrack));
+    Control(kIdTrackCombo)->setEnabled(hasAudio);
+    UpdateData(false);
+}
 
-void CPlayerDlg::OnFastForward() {}
+// ---- the transport ------------------------------------------------------------------------
 
-void CPlayerDlg::OnFastBackward() {}
+void CPlayerDlg::SeekAndPlay(int32_t address) {
+    const std::optional<DriveAddress> drive = SelectedDrive(state);
+    if (!drive) {
+        return;
+    }
+    SeekLba(drive->adapter, drive->target, address); // the address as given, before the range test
+    const int32_t from = PlayableAddress(address);
+    if (state.isPlaying != 0) {
+        // To the disc end; past the end the length is negative, and the drive refuses it.
+        const int64_t length = int64_t{DiscEndOf(state)} - from - 1;
+        PlayAudioLba(drive->adapter, drive->target, from, static_cast<int32_t>(length));
+    } else {
+        PlayAudioLba(drive->adapter, drive->target, from, 0); // no audio: the drive stays put
+    }
+    positionSlider->SetPos(SliderPositionOf(from));
+}
 
-void CPlayerDlg::OnTrackDropDown() {}
+void CPlayerDlg::OnPlay() {
+    const std::optional<DriveAddress> drive = SelectedDrive(state);
+    if (!drive) {
+        return;
+    }
+    const int index = trackCombo->currentIndex();
+    const int32_t selectedTrack = state.listBaseTrack + index;
+    const bool trackSelected = index >= 0 && HasTrackEntries(selectedTrack);
+    state.playStarted = 1;
+    const std::optional<SubChannelPosition> position = ReadPosition(*drive);
+    if (state.isPlaying != 0) {
+        return; // a running play is not restarted
+    }
+    state.isPlaying = 1;
+    if (position) {
+        SeekAndPlay(position->position);
+    } else {
+        // Without the drive's position, play from the start of the chosen track.
+        SeekAndPlay(trackSelected ? TrackStartAt(state, selectedTrack) : 0);
+    }
+    if (trackSelected) {
+        state.currentTrack = selectedTrack; // an empty selector leaves the current track alone
+    }
+}
 
-void CPlayerDlg::OnTrackTimeMode() {}
+void CPlayerDlg::OnPauseResume() {
+    const std::optional<DriveAddress> drive = SelectedDrive(state);
+    if (!drive || state.playStarted == 0) {
+        return;
+    }
+    if (state.isPlaying != 0) {
+        PauseAudio(drive->adapter, drive->target);
+    } else {
+        ResumeAudio(drive->adapter, drive->target);
+    }
+    state.isPlaying = 1 - state.isPlaying; // whatever the drive said: the next poll corrects it
+}
 
-void CPlayerDlg::OnDiscTimeMode() {}
+void CPlayerDlg::OnStop() {
+    const std::optional<DriveAddress> drive = SelectedDrive(state);
+    if (!drive) {
+        return;
+    }
+    SeekLba(drive->adapter, drive->target, 0); // moving the head ends the play: that is the stop
+    state.isPlaying = 0;
+    positionSlider->SetPos(0);
+    state.currentTrack = 1;
+}
 
-void CPlayerDlg::OnHScroll(int /*code*/) {}
+void CPlayerDlg::OnFastBackward() {
+    const std::optional<DriveAddress> drive = SelectedDrive(state);
+    if (!drive) {
+        return;
+    }
+    const std::optional<SubChannelPosition> position = ReadPosition(*drive);
+    if (position && position->position >= kFastStep) {
+        SeekAndPlay(position->position - kFastStep);
+    }
+}
 
-void CPlayerDlg::OnLButtonUp() {}
+void CPlayerDlg::OnFastForward() {
+    const std::optional<DriveAddress> drive = SelectedDrive(state);
+    if (!drive) {
+        return;
+    }
+    if (const std::optional<SubChannelPosition> position = ReadPosition(*drive)) {
+        SeekAndPlay(position->position + kFastStep); // no test against the disc end
+    }
+}
 
-void CPlayerDlg::RefreshDisc() {}
+void CPlayerDlg::OnNextTrack() {
+    if (!SelectedDrive(state)) {
+        return;
+    }
+    const int index = trackCombo->currentIndex();
+    if (index >= trackCombo->count() - 1) {
+        return; // the last entry, or an empty list
+    }
+    state.positionSynced = false;
+    state.currentTrack = state.firstTrack + index + 1;
+    SeekAndPlay(TrackStartAt(state, state.currentTrack));
+}
 
-void CPlayerDlg::SeekAndPlay(int32_t /*address*/) {}
+void CPlayerDlg::OnPreviousTrack() {
+    const std::optional<DriveAddress> drive = SelectedDrive(state);
+    if (!drive) {
+        return;
+    }
+    const int index = trackCombo->currentIndex();
+    if (index <= 0) {
+        return; // the first entry, or none: not even a restart
+    }
+    const std::optional<SubChannelPosition> position = ReadPosition(*drive);
+    // The current track as a track of this disc (after Stop it is 1 even on a disc from 3).
+    const int32_t current = NearestDiscTrack(state, state.currentTrack);
+    if (position && position->position <= TrackStartAt(state, current) + kPreviousTrackWindow) {
+        state.currentTrack = state.firstTrack + index - 1;
+    } else {
+        state.currentTrack = current; // later in the track, or no position: restart it
+    }
+    state.positionSynced = false;
+    SeekAndPlay(TrackStartAt(state, state.currentTrack));
+}
 
-void CPlayerDlg::PollPosition() {}
+void CPlayerDlg::OnEjectLoad() {
+    const std::optional<DriveAddress> drive = SelectedDrive(state);
+    if (!drive) {
+        return;
+    }
+    OnStop();
+    LoadMedium(drive->adapter, drive->target);
+    // With a ready disc the load changed nothing and the tray opens; a tray that was open has
+    // just closed, and opens again only if the drive is already ready.
+    if (TestUnitReady(drive->adapter, drive->target) == SS_COMP) {
+        EjectMedium(drive->adapter, drive->target);
+    }
+}
+
+// ---- the timers, the slider and the selectors ---------------------------------------------
+
+void CPlayerDlg::OnTimer(int id) {
+    if (id == kDiscTimerId) {
+        RefreshDisc();
+    }
+    if (id == kPollTimerId) {
+        PollPosition();
+    }
+}
+
+void CPlayerDlg::PollPosition() {
+    // A held fast button steps once per tick.
+    if (forwardButton->isDown()) {
+        OnFastForward();
+    }
+    if (backButton->isDown()) {
+        OnFastBackward();
+    }
+
+    const std::optional<DriveAddress> drive = SelectedDrive(state);
+    if (!drive) {
+        return;
+    }
+    const std::optional<SubChannelPosition> answer = ReadPosition(*drive);
+    if (!answer) {
+        return; // the display keeps its last state until a read succeeds
+    }
+    state.isPlaying = CountsAsPlaying(answer->audioStatus, answer->position, state.lastPolledPosition) ? 1 : 0;
+    state.lastPolledPosition = answer->position;
+
+    const int32_t shownTrack = ShownTrack(state, state.isPlaying != 0, answer->track);
+    if (shownTrack == NearestDiscTrack(state, state.currentTrack)) {
+        state.positionSynced = true;
+    }
+    if (state.positionSynced) {
+        // After a jump the display holds until the drive reports the track it was sent to.
+        const int32_t position = ShownPosition(answer->position);
+        discPositionText = QString::fromStdString(DiscReadout(state, position, state.discTimeRemaining));
+        trackPositionText =
+            QString::fromStdString(TrackReadout(state, shownTrack, position, state.trackTimeRemaining));
+        if (!state.sliderDragging) {
+            positionSlider->SetPos(SliderPositionOf(position));
+        }
+        // The selector and the track fields follow the drive only while the user has not
+        // dropped the list down since the last choice.
+        const int entry = shownTrack - state.listBaseTrack;
+        if (trackCombo->currentIndex() != entry && state.trackListClosed) {
+            trackTotalText = TrackTotalText(state, shownTrack);
+            trackNumberText = TrackNumberText(shownTrack);
+            trackCombo->setCurrentIndex(entry); // the program's choice: reaches no handler
+            state.currentTrack = shownTrack;
+            artistText = QString::fromLatin1(PerformerAt(state, shownTrack));
+        }
+    }
+    UpdateData(false);
+}
+
+void CPlayerDlg::OnHScroll(int code) {
+    switch (code) {
+    case kTbLineUp:
+    case kTbLineDown:
+    case kTbPageUp:
+    case kTbPageDown: break;
+    case kTbThumbTrack: state.sliderDragging = true; break;
+    default: state.sliderDragging = false; return; // the end of a drag, Home, End: no seek
+    }
+    if (!SelectedDrive(state)) {
+        return;
+    }
+    const int32_t target = FramesAtSliderPosition(positionSlider->GetPos());
+    state.currentTrack = TrackBelowTarget(state, target, state.currentTrack);
+    state.positionSynced = false;
+    SeekAndPlay(target);
+}
+
+void CPlayerDlg::OnLButtonUp() { state.sliderDragging = false; }
+
+void CPlayerDlg::OnTrackSelChange() {
+    if (!SelectedDrive(state)) {
+        return;
+    }
+    const int index = trackCombo->currentIndex();
+    const int32_t track = state.firstTrack + index;
+    if (index < 0 || !IsDiscTrack(state, track)) {
+        return; // nothing chosen, or an entry that names no track of the disc
+    }
+    state.positionSynced = false;
+    state.currentTrack = track;
+    trackTotalText = TrackTotalText(state, track);
+    trackNumberText = TrackNumberText(track);
+    artistText = QString::fromLatin1(PerformerAt(state, track));
+    state.trackListClosed = true;
+    SeekAndPlay(TrackStartAt(state, track));
+    UpdateData(false);
+}
+
+void CPlayerDlg::OnTrackDropDown() { state.trackListClosed = false; }
+
+namespace {
+
+// The toggle's new state, shown on the button: checked (pushed in) and "Remaining", or "Elapsed".
+void ShowTimeMode(QPushButton* button, bool remaining) {
+    button->setChecked(remaining); // the program's change: reaches no handler
+    button->setText(remaining ? QStringLiteral("Remaining") : QStringLiteral("Elapsed"));
+}
+
+} // namespace
+
+void CPlayerDlg::OnTrackTimeMode() {
+    state.trackTimeRemaining = !state.trackTimeRemaining;
+    ShowTimeMode(trackTimeModeButton, state.trackTimeRemaining);
+    UpdateData(true); // the bound check state takes the new one
+}
+
+void CPlayerDlg::OnDiscTimeMode() {
+    state.discTimeRemaining = !state.discTimeRemaining;
+    ShowTimeMode(discTimeModeButton, state.discTimeRemaining);
+    UpdateData(true);
+}

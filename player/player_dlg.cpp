@@ -13,6 +13,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
@@ -119,6 +120,9 @@ CPlayerDlg::CPlayerDlg(PlayerState& playerState, QWidget* parent)
     aboutAction = new QAction(QString::fromLatin1(kAboutMenuText), this);
     aboutAction->setShortcut(QKeySequence(Qt::Key_F1));
     ConnectMessageMap();
+    showError = [this](const QString& caption, const QString& text) {
+        QMessageBox::critical(this, caption, text); // the stop icon and an OK button
+    };
 }
 
 CPlayerDlg::~CPlayerDlg() = default;

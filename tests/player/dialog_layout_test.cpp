@@ -6,6 +6,7 @@
 #include "player/player_dlg.h"
 #include "player/player_template.h"
 #include "player/position_slider.h"
+#include "tests/support/recording_layer.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -115,6 +116,7 @@ TEST(DialogUnits, BaseUnitsGrowWithTheFont) {
 
 class PlayerWindow : public testing::Test {
 protected:
+    RecordingLayer layer; // start-up finds an ASPI layer without drives: the window stays, blank
     PlayerState state;
     CPlayerDlg dialog{state};
 };

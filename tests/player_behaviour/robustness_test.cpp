@@ -1,0 +1,220 @@
+// A long random session against drives that answer badly: odd discs, failing commands, and
+// answers spoiled on the way back (track numbers of 0 to 255, positions up to 0xFFFFFF, tables
+// of contents with any header). The window must keep every index inside its tables and every
+// readout five characters long. The seed is printed; DISCOLO_TEST_SEED repeats a run.
+#include "player_on_bus.h"
+
+#include "platform/aspi_layer.h"
+
+#include <QtGlobal>
+
+#include <functional>
+#include <iostream>
+#include <random>
+
+namespace player_test {
+namespace {
+
+// Stands between the player and the bus and spoils some of the answers that complete.
+class SpoilingLayer {
+public:
+    SpoilingLayer(vdrive::Bus& bus, std::mt19937& random) : bus_(bus), random_(random) {
+        current = this;
+        const AspiLayer layer{&SupportInfo, &SendCommand};
+        InstallAspiLayer(&layer);
+    }
+    ~SpoilingLayer() {
+        InstallAspiLayer(nullptr);
+        current = nullptr;
+    }
+    SpoilingLayer(const SpoilingLayer&) = delete;
+    SpoilingLayer& operator=(const SpoilingLayer&) = delete;
+
+private:
+    static uint32_t SupportInfo() { return current->bus_.GetSupportInfo(); }
+    static uint32_t SendCommand(void* request) {
+        auto& srb = *static_cast<SRB_ExecSCSICmd*>(request);
+        current->bus_.SendCommand(&srb);
+        current->Spoil(srb);
+        return srb.SRB_Status;
+    }
+
+    uint8_t Byte() { return static_cast<uint8_t>(random_() & 0xFF); }
+
+    void Spoil(SRB_ExecSCSICmd& srb) {
+        if (srb.SRB_Status != SS_COMP || srb.SRB_BufPointer == nullptr || random_() % 3 != 0) {
+            return;
+        }
+        uint8_t* data = srb.SRB_BufPointer;
+        const uint32_t length = srb.SRB_BufLen;
+        switch (srb.CDBByte[0]) {
+        case kReadSubChannel:
+            if (length >= 12) {
+                data[1] = random_() % 2 == 0 ? uint8_t{0x11} : Byte(); // audio status
+                data[6] = Byte();                                      // track number
+                for (int i = 8; i < 12; ++i) {
+                    data[i] = random_() % 4 == 0 ? uint8_t{0xFF} : Byte(); // absolute address
+                }
+            }
+            break;
+        case kReadToc:
+            for (int spoilt = 0; spoilt < 4 && length > 0; ++spoilt) {
+                data[random_() % length] = Byte(); // header, descriptors or pack bytes
+            }
+            break;
+        case kReadCapacity:
+            if (length >= 4) {
+                data[1] = Byte();
+                data[2] = Byte();
+                data[3] = Byte();
+            }
+            break;
+        default: break; // INQUIRY stays true, so that the drives are listed
+        }
+    }
+
+    static inline SpoilingLayer* current = nullptr;
+    vdrive::Bus& bus_;
+    std::mt19937& random_;
+};
+
+uint32_t SeedForThisRun() {
+    bool given = false;
+    const int seed = qEnvironmentVariableIntValue("DISCOLO_TEST_SEED", &given);
+    return given ? static_cast<uint32_t>(seed) : std::random_device{}();
+}
+
+vdrive::DiscImage NinetyNineTracks() {
+    std::vector<int32_t> starts;
+    for (int32_t t = 0; t < 99; ++t) {
+        starts.push_back(t * 3000);
+    }
+    return vdrive::MakeAudioDisc(starts, 99 * 3000);
+}
+
+bool IsReadout(const QString& text) {
+    return text.size() == 5 && text[0].isDigit() && text[1].isDigit() && text[2] == QLatin1Char(':') &&
+           text[3].isDigit() && text[4].isDigit();
+}
+
+class Robustness : public PlayerOnBus {};
+
+TEST_F(Robustness, ARandomSessionWithHostileAnswersKeepsIndexesInTheTablesAndReadoutsFiveCharacters) {
+    const uint32_t seed = SeedForThisRun();
+    std::cout << "[ SEED     ] DISCOLO_TEST_SEED=" << seed << std::endl;
+    RecordProperty("seed", std::to_string(seed));
+    SCOPED_TRACE("DISCOLO_TEST_SEED=" + std::to_string(seed));
+    std::mt19937 random(seed);
+    auto below = [&](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
+
+    std::mt19937 packRandom(seed + 1);
+    const std::vector<std::function<vdrive::DiscImage()>> discs{
+        ThreeTrackDisc,
+        vdrive::DemoCdTextDisc,
+        vdrive::DemoMixedDisc,
+        vdrive::DemoThirdTrackDisc,
+        NinetyNineTracks,
+        [] { return vdrive::MakeAudioDisc({0, 300000}, 420000); }, // longer than 80 minutes
+        [] { return vdrive::MakeAudioDisc({0}, 10, 99); },          // one short track numbered 99
+        [&] {
+            vdrive::DiscImage disc = ThreeTrackDisc();
+            disc.cdText.resize(18 * (1 + packRandom() % 40));
+            for (uint8_t& byte : disc.cdText) {
+                byte = static_cast<uint8_t>(packRandom() % 3 == 0 ? 0x80 + packRandom() % 2 : packRandom());
+            }
+            return disc;
+        },
+    };
+    vdrive::CdromDrive& first = AddDrive(vdrive::DemoThirdTrackDisc(), 0, 3);
+    vdrive::CdromDrive& second = AddDrive(vdrive::DemoCdTextDisc(), 1, 5);
+    SpoilingLayer layer(bus, random);
+    OpenWindow();
+    ASSERT_EQ(state.driveCount, 2);
+    for (uint32_t* timer : {&state.pollTimer, &state.discTimer}) {
+        dialog->killTimer(static_cast<int>(*timer));
+        *timer = 0;
+    }
+
+    using Handler = void (CPlayerDlg::*)();
+    const Handler buttons[] = {&CPlayerDlg::OnPlay,          &CPlayerDlg::OnPauseResume,  &CPlayerDlg::OnStop,
+                               &CPlayerDlg::OnNextTrack,     &CPlayerDlg::OnPreviousTrack, &CPlayerDlg::OnFastForward,
+                               &CPlayerDlg::OnFastBackward,  &CPlayerDlg::OnTrackTimeMode, &CPlayerDlg::OnDiscTimeMode,
+                               &CPlayerDlg::OnTrackDropDown, &CPlayerDlg::OnLButtonUp};
+    constexpr int kSteps = 3000;
+    for (int step = 0; step < kSteps; ++step) {
+        vdrive::CdromDrive& drive = below(2) == 0 ? first : second;
+        const int adapter = &drive == &first ? 0 : 1;
+        const int target = &drive == &first ? 3 : 5;
+        switch (below(12)) {
+        case 0:
+        case 1:
+        case 2: PollAfter(below(3) * 175); break;
+        case 3: RefreshTick(); break;
+        case 4:
+        case 5: (dialog.get()->*buttons[below(std::size(buttons))])(); break;
+        case 6: {
+            const int count = dialog->trackCombo->count();
+            dialog->trackCombo->setCurrentIndex(below(count + 2) - 1);
+            dialog->OnTrackSelChange();
+            break;
+        }
+        case 7:
+            dialog->positionSlider->SetPos(below(dialog->positionSlider->GetRangeMax() + 1));
+            dialog->OnHScroll(below(10));
+            break;
+        case 8:
+            dialog->forwardButton->setDown(below(4) == 0);
+            dialog->backButton->setDown(below(4) == 0);
+            break;
+        case 9:
+            switch (below(6)) {
+            case 0: drive.InsertDisc(discs[static_cast<size_t>(below(static_cast<int>(discs.size())))]()); break;
+            case 1: drive.RemoveDisc(); break;
+            case 2: drive.OpenTray(); break;
+            case 3: drive.CloseTray(); break;
+            case 4: drive.StartPlayingTrack(1 + below(99)); break;
+            default: dialog->OnEjectLoad(); break;
+            }
+            break;
+        case 10:
+            if (below(3) == 0) {
+                bus.ClearFaults();
+            } else {
+                const uint8_t opcodes[] = {kReadSubChannel, kReadToc, kReadCapacity, kSeek, kPlay12, kTestUnitReady};
+                const uint8_t statuses[] = {SS_ERR, SS_ABORTED, SS_NO_DEVICE, SS_PENDING};
+                bus.InjectFault(adapter, target, opcodes[below(std::size(opcodes))],
+                                vdrive::Fault::Status(statuses[below(std::size(statuses))], 1 + below(5)));
+            }
+            break;
+        default:
+            dialog->driveCombo->setCurrentIndex(below(3) - 1);
+            dialog->OnDriveSelChange();
+            break;
+        }
+
+        SCOPED_TRACE("step " + std::to_string(step));
+        ASSERT_TRUE(IsReadout(dialog->trackPositionText)) << dialog->trackPositionText.toStdString();
+        ASSERT_TRUE(IsReadout(dialog->discPositionText)) << dialog->discPositionText.toStdString();
+        ASSERT_TRUE(IsReadout(Shown("trackTimeLabel")));
+        ASSERT_TRUE(IsReadout(Shown("discTimeLabel")));
+        ASSERT_TRUE(state.currentDrive == 0 || state.currentDrive == 1);
+        ASSERT_GE(state.currentTrack, 0);
+        ASSERT_LE(state.currentTrack, 118);
+        ASSERT_GE(state.firstTrack, 1);
+        ASSERT_LE(state.lastTrack, 99);
+        ASSERT_LE(state.firstTrack, state.lastTrack);
+        ASSERT_GE(dialog->trackCombo->currentIndex(), -1);
+        ASSERT_LT(dialog->trackCombo->currentIndex(), std::max(1, dialog->trackCombo->count()));
+        for (const std::string& performer : state.trackPerformer) {
+            ASSERT_LE(performer.size(), 119u);
+        }
+    }
+    dialog->forwardButton->setDown(false);
+    dialog->backButton->setDown(false);
+    // The session did reach the drives: plays were started and discs were read.
+    EXPECT_GT(bus.CountCommands(kPlay12), 0u);
+    EXPECT_GT(bus.CountCommands(kReadToc), static_cast<size_t>(kSteps / 12));
+}
+
+} // namespace
+} // namespace player_test

@@ -1,0 +1,256 @@
+// The transport buttons: the commands each one sends from each state, and the jumps they make.
+#include "player_on_bus.h"
+
+#include <functional>
+
+namespace player_test {
+namespace {
+
+class Transport : public PlayerOnBus {
+protected:
+    vdrive::CdromDrive* drive = nullptr;
+
+    void SetUp() override {
+        drive = &AddDrive(ThreeTrackDisc());
+        Start();
+    }
+    // Plays from the current position, as a click on Play does, and forgets what it sent.
+    void Play() {
+        dialog->OnPlay();
+        bus.ClearLog();
+    }
+};
+
+struct TransportRow {
+    const char* from;
+    std::function<void()> setUp;
+    const char* event;
+    std::function<void(CPlayerDlg&)> click;
+    int32_t isPlayingAfter;
+    Opcodes sent;
+};
+
+TEST_F(Transport, EachButtonSendsWhatItsStateCallsFor) {
+    auto stopped = [] {};
+    auto neverPlayedButPlaying = [this] { state.isPlaying = 1; };
+    auto playing = [this] { Play(); };
+    auto paused = [this] {
+        Play();
+        dialog->OnPauseResume();
+    };
+    const TransportRow rows[] = {
+        {"never played", stopped, "Pause/Resume", &CPlayerDlg::OnPauseResume, 0, {}},
+        {"never played, drive playing", neverPlayedButPlaying, "Pause/Resume", &CPlayerDlg::OnPauseResume, 1, {}},
+        {"stopped", stopped, "Play", &CPlayerDlg::OnPlay, 1, {kReadSubChannel, kSeek, kPlay12}},
+        {"paused", paused, "Play", &CPlayerDlg::OnPlay, 1, {kReadSubChannel, kSeek, kPlay12}},
+        {"playing", playing, "Play", &CPlayerDlg::OnPlay, 1, {kReadSubChannel}},
+        {"playing", playing, "Pause/Resume", &CPlayerDlg::OnPauseResume, 0, {kPauseResume}},
+        {"paused", paused, "Pause/Resume", &CPlayerDlg::OnPauseResume, 1, {kPauseResume}},
+        {"playing", playing, "Stop", &CPlayerDlg::OnStop, 0, {kSeek}},
+        {"stopped", stopped, "Stop", &CPlayerDlg::OnStop, 0, {kSeek}},
+        {"playing", playing, "Next", &CPlayerDlg::OnNextTrack, 1, {kSeek, kPlay12}},
+        {"stopped", stopped, "Next", &CPlayerDlg::OnNextTrack, 0, {kSeek, kPlay12}},
+        {"playing", playing, "Fast forward", &CPlayerDlg::OnFastForward, 1, {kReadSubChannel, kSeek, kPlay12}},
+        {"paused", paused, "Fast forward", &CPlayerDlg::OnFastForward, 0, {kReadSubChannel, kSeek, kPlay12}},
+        {"playing (last: the tray stays open)", playing, "Eject/Load", &CPlayerDlg::OnEjectLoad, 0,
+         {kSeek, kStartStop, kTestUnitReady, kStartStop}},
+    };
+    for (const TransportRow& row : rows) {
+        SCOPED_TRACE(std::string(row.from) + ", " + row.event);
+        state.isPlaying = 0;
+        state.playStarted = 0;
+        MoveHead(1000);
+        row.setUp();
+        bus.ClearLog();
+
+        row.click(*dialog);
+
+        EXPECT_EQ(state.isPlaying, row.isPlayingAfter);
+        EXPECT_EQ(Sent(), row.sent);
+    }
+}
+
+TEST_F(Transport, PlayPlaysFromTheDrivesPositionToTheDiscEnd) {
+    MoveHead(1234);
+    dialog->trackCombo->setCurrentIndex(1);
+    dialog->OnPlay();
+    EXPECT_EQ(AddressOf(LastOf(kSeek)), 1234);
+    EXPECT_EQ(AddressOf(LastOf(kPlay12)), 1234);
+    EXPECT_EQ(PlayLengthOf(LastOf(kPlay12)), kThreeTrackDiscEnd - 1234 - 1);
+    EXPECT_EQ(state.currentTrack, 2); // the track the selector shows
+    EXPECT_EQ(state.playStarted, 1);
+    EXPECT_EQ(drive->AudioStatus(), vdrive::kAudioPlaying);
+}
+
+TEST_F(Transport, PlayWithoutAPositionStartsTheSelectedTrack) {
+    dialog->trackCombo->setCurrentIndex(2);
+    bus.InjectFault(0, 3, kReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
+    dialog->OnPlay();
+    EXPECT_EQ(AddressOf(LastOf(kPlay12)), 40000);
+    EXPECT_EQ(state.currentTrack, 3);
+}
+
+TEST_F(Transport, PlayWithAnEmptySelectorKeepsTheCurrentTrackAndStartsAtZeroWithoutAPosition) {
+    dialog->trackCombo->clear();
+    state.currentTrack = 2;
+    bus.InjectFault(0, 3, kReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
+    dialog->OnPlay();
+    EXPECT_EQ(AddressOf(LastOf(kPlay12)), 0);
+    EXPECT_EQ(state.currentTrack, 2);
+}
+
+TEST_F(Transport, AFailedPauseStillFlipsThePlayFlag) {
+    Play();
+    bus.InjectFault(0, 3, kPauseResume, vdrive::Fault::Status(SS_ERR, 1));
+    dialog->OnPauseResume();
+    EXPECT_EQ(state.isPlaying, 0);
+}
+
+TEST_F(Transport, StopSeeksToZeroAndMakesTrackOneCurrent) {
+    Play();
+    ChooseTrackEntry(2);
+    dialog->OnStop();
+    EXPECT_EQ(AddressOf(LastOf(kSeek)), 0);
+    EXPECT_EQ(state.currentTrack, 1);
+    EXPECT_EQ(dialog->positionSlider->GetPos(), 0);
+    EXPECT_EQ(dialog->trackCombo->currentIndex(), 2); // the selector is left to the next poll
+}
+
+TEST_F(Transport, PreviousGoesBackWithinThreeSecondsAndRestartsAfter) {
+    struct Case {
+        int32_t into; // frames into track 2
+        bool positionRead;
+        int32_t currentAfter;
+        int32_t soughtTo;
+    };
+    for (const Case& c : {Case{225, true, 1, 0}, Case{226, true, 2, 20000}, Case{0, false, 2, 20000}}) {
+        SCOPED_TRACE(c.into);
+        ChooseTrackEntry(1);
+        MoveHead(20000 + c.into);
+        if (!c.positionRead) {
+            bus.InjectFault(0, 3, kReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
+        }
+        state.positionSynced = true;
+        dialog->OnPreviousTrack();
+        EXPECT_EQ(state.currentTrack, c.currentAfter);
+        EXPECT_EQ(AddressOf(LastOf(kSeek)), c.soughtTo);
+        EXPECT_FALSE(state.positionSynced);
+        bus.ClearLog();
+    }
+}
+
+TEST_F(Transport, PreviousOnTheFirstEntryAndNextOnTheLastDoNothing) {
+    ChooseTrackEntry(0);
+    bus.ClearLog();
+    dialog->OnPreviousTrack();
+    ChooseTrackEntry(2);
+    bus.ClearLog();
+    dialog->OnNextTrack();
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(state.currentTrack, 3);
+}
+
+TEST_F(Transport, NextJumpsToTheFollowingTrackStart) {
+    Play();
+    dialog->OnNextTrack();
+    EXPECT_EQ(state.currentTrack, 2);
+    EXPECT_FALSE(state.positionSynced);
+    EXPECT_EQ(AddressOf(LastOf(kSeek)), 20000);
+    EXPECT_EQ(PlayLengthOf(LastOf(kPlay12)), kThreeTrackDiscEnd - 20000 - 1);
+    EXPECT_EQ(dialog->positionSlider->GetPos(), 20000 / 450);
+}
+
+TEST_F(Transport, FastStepsMoveSixSecondsButNeverBelowZero) {
+    struct Case {
+        const char* button;
+        void (CPlayerDlg::*step)();
+        int32_t from;
+        std::optional<int32_t> soughtTo;
+    };
+    const Case cases[] = {
+        {"forward", &CPlayerDlg::OnFastForward, 1000, 1450},
+        {"forward past the end", &CPlayerDlg::OnFastForward, 59990, 60440},
+        {"backward", &CPlayerDlg::OnFastBackward, 1000, 550},
+        {"backward at 450", &CPlayerDlg::OnFastBackward, 450, 0},
+        {"backward at 449", &CPlayerDlg::OnFastBackward, 449, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        MoveHead(c.from);
+        const int32_t current = state.currentTrack;
+        (dialog.get()->*c.step)();
+        if (c.soughtTo) {
+            EXPECT_EQ(AddressOf(LastOf(kSeek)), *c.soughtTo);
+        } else {
+            EXPECT_EQ(Sent(), Opcodes{kReadSubChannel});
+        }
+        EXPECT_EQ(state.currentTrack, current);
+        bus.ClearLog();
+    }
+}
+
+TEST_F(Transport, AFastStepDoesNothingWithoutAPosition) {
+    bus.InjectFault(0, 3, kReadSubChannel, vdrive::Fault::Status(SS_ERR));
+    dialog->OnFastForward();
+    dialog->OnFastBackward();
+    EXPECT_EQ(Sent(), (Opcodes{kReadSubChannel, kReadSubChannel}));
+}
+
+TEST_F(Transport, HoldingAFastButtonStepsOncePerTick) {
+    Play();
+    dialog->forwardButton->setDown(true);
+    Poll();
+    Poll();
+    dialog->forwardButton->setDown(false);
+    Poll();
+    EXPECT_EQ(bus.CountCommands(kSeek), 2u);
+    EXPECT_EQ(AddressOf(LastOf(kSeek)), 900);
+
+    bus.ClearLog();
+    dialog->backButton->setDown(true);
+    Poll();
+    dialog->backButton->setDown(false);
+    EXPECT_EQ(AddressOf(LastOf(kSeek)), 450);
+}
+
+TEST_F(Transport, AJumpToEightyMinutesOrMorePlaysFromZero) {
+    Play();
+    struct Case {
+        int32_t to;
+        int32_t playsFrom;
+    };
+    for (const Case& c : {Case{359999, 359999}, Case{360000, 0}, Case{500000, 0}, Case{-5, 0}}) {
+        SCOPED_TRACE(c.to);
+        state.isPlaying = 1;
+        dialog->SeekAndPlay(c.to);
+        EXPECT_EQ(AddressOf(LastOf(kSeek)) & 0xFFFFFF, c.to & 0xFFFFFF); // sought as asked
+        EXPECT_EQ(AddressOf(LastOf(kPlay12)), c.playsFrom);
+        EXPECT_EQ(dialog->positionSlider->GetPos(), std::min(c.playsFrom / 450, dialog->positionSlider->GetRangeMax()));
+        bus.ClearLog();
+    }
+}
+
+TEST_F(Transport, AJumpWhileStoppedOnlyPositions) {
+    dialog->SeekAndPlay(30000);
+    EXPECT_EQ(PlayLengthOf(LastOf(kPlay12)), 0);
+    EXPECT_EQ(drive->Position(), 30000);
+    EXPECT_NE(drive->AudioStatus(), vdrive::kAudioPlaying);
+}
+
+TEST_F(Transport, EjectLoadOpensTheTrayOfAReadyDriveAndOnlyStopsAnEmptyOne) {
+    dialog->OnEjectLoad();
+    EXPECT_TRUE(drive->TrayOpen());
+
+    vdrive::CdromDrive& empty = AddDrive(std::nullopt, 0, 4);
+    state.driveAdapter[1] = 0;
+    state.driveTarget[1] = 4;
+    state.driveCount = 2;
+    state.currentDrive = 1;
+    bus.ClearLog();
+    dialog->OnEjectLoad();
+    EXPECT_EQ(Sent(), (Opcodes{kSeek, kStartStop, kTestUnitReady}));
+    EXPECT_FALSE(empty.TrayOpen());
+}
+
+} // namespace
+} // namespace player_test
