@@ -390,8 +390,7 @@ void CPlayerDlg::OnPreviousTrack() {
         return; // the first entry, or none: not even a restart
     }
     const std::optional<SubChannelPosition> position = ReadPosition(*drive);
-    // The current track as a track of this disc (after Stop it is 1 even on a disc from 3).
-    const int32_t current = NearestDiscTrack(state, state.currentTrack);
+    const int32_t current = TrackInTable(state.currentTrack);
     if (position && position->position <= TrackStartAt(state, current) + kPreviousTrackWindow) {
         state.currentTrack = state.firstTrack + index - 1;
     } else {
@@ -447,7 +446,7 @@ void CPlayerDlg::PollPosition() {
     state.lastPolledPosition = answer->position;
 
     const int32_t shownTrack = ShownTrack(state, state.isPlaying != 0, answer->track);
-    if (shownTrack == NearestDiscTrack(state, state.currentTrack)) {
+    if (shownTrack == TrackInTable(state.currentTrack)) {
         state.positionSynced = true;
     }
     if (state.positionSynced) {
@@ -465,7 +464,9 @@ void CPlayerDlg::PollPosition() {
         if (trackCombo->currentIndex() != entry && state.trackListClosed) {
             trackTotalText = TrackTotalText(state, shownTrack);
             trackNumberText = TrackNumberText(shownTrack);
-            trackCombo->setCurrentIndex(entry); // the program's choice: reaches no handler
+            // The program's choice reaches no handler; an entry the list does not have (track 1
+            // after Stop on a disc numbered from 3) clears the selection.
+            trackCombo->setCurrentIndex(entry < trackCombo->count() ? std::max(entry, -1) : -1);
             state.currentTrack = shownTrack;
             artistText = QString::fromLatin1(PerformerAt(state, shownTrack));
         }

@@ -32,19 +32,13 @@ bool IsDiscTrack(const PlayerState& state, int32_t track) {
     return track >= state.firstTrack && track <= state.lastTrack && HasTrackEntries(track);
 }
 
-int32_t NearestDiscTrack(const PlayerState& state, int32_t track) {
-    int32_t nearest = track;
-    if (state.firstTrack <= state.lastTrack) {
-        nearest = std::clamp(track, state.firstTrack, state.lastTrack);
-    }
-    return std::clamp(nearest, int32_t{0}, kHighestTrackWithEntries);
-}
+int32_t TrackInTable(int32_t track) { return std::clamp(track, int32_t{0}, kHighestTrackWithEntries); }
 
 int32_t ShownTrack(const PlayerState& state, bool playing, int32_t reportedTrack) {
     if (playing && IsDiscTrack(state, reportedTrack)) {
         return reportedTrack;
     }
-    return NearestDiscTrack(state, state.currentTrack);
+    return TrackInTable(state.currentTrack);
 }
 
 int32_t TrackBelowTarget(const PlayerState& state, int32_t target, int32_t current) {

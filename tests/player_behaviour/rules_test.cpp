@@ -38,16 +38,14 @@ TEST(TrackRules, TheShownTrackIsTheDrivesOnlyWhilePlayingAndOnTheDisc) {
     }
 }
 
-TEST(TrackRules, ACurrentTrackOffTheDiscStandsForTheNearestTrackOfIt) {
-    PlayerState state = DiscFromThree();
-    for (const auto& [current, nearest] : {std::pair{1, 3}, std::pair{4, 4}, std::pair{99, 5}, std::pair{-7, 3}}) {
-        EXPECT_EQ(NearestDiscTrack(state, current), nearest) << current;
+TEST(TrackRules, ACurrentTrackOffTheDiscStaysItselfButInsideTheTable) {
+    for (const auto& [current, kept] : {std::pair{1, 1}, std::pair{4, 4}, std::pair{99, 99},
+                                         std::pair{-7, 0}, std::pair{500, 118}}) {
+        EXPECT_EQ(TrackInTable(current), kept) << current;
     }
-    PlayerState odd;
-    odd.firstTrack = 50;
-    odd.lastTrack = 20; // never decoded so, but the lookups must still stay in the table
-    EXPECT_EQ(NearestDiscTrack(odd, 500), 118);
-    EXPECT_EQ(NearestDiscTrack(odd, -1), 0);
+    PlayerState state = DiscFromThree();
+    state.currentTrack = 1; // after Stop
+    EXPECT_EQ(ShownTrack(state, false, 4), 1);
 }
 
 TEST(TrackRules, ASliderTargetBelongsToTheLastTrackStartingStrictlyBelowIt) {
