@@ -6,6 +6,7 @@
 #include "player/drop_down_combo.h"
 #include "player/player_template.h"
 #include "player/position_slider.h"
+#include "player/static_text.h"
 #include "resources/resources.h"
 
 #include <QAction>
@@ -66,7 +67,7 @@ QWidget* CreateStatic(const ControlTemplate& control, QWidget* parent) {
         }
         label = textLabel;
     } else {
-        label = new QLabel(text, parent);
+        label = new StaticText(text, parent); // an album title "Rock && Roll" shows "Rock & Roll"
     }
     // Static texts sit at the top of their box and wrap at word boundaries.
     Qt::Alignment horizontal = Qt::AlignLeft;
