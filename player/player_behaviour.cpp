@@ -5,6 +5,7 @@
 
 #include "app/text_label.h"
 #include "disc/cdtext.h"
+#include "disc/disc_text_items.h"
 #include "disc/text_cut.h"
 #include "disc/toc.h"
 #include "drive/aspi.h"
@@ -210,10 +211,15 @@ void CPlayerDlg::RefreshDisc() {
     if (ReadToc(drive->adapter, drive->target, 0, kTocAllocationLength, toc) == SS_COMP) {
         table = DecodeTrackTable(toc);
     }
-    std::vector<uint8_t> discText(kDiscTextBufferLength);
-    int32_t discTextLength = 0;
+    // Every item comes from one walk of the packs, with the same texts the item-by-item walk gives.
+    DiscTextItems discText;
     if (table) {
-        hasDiscText = FetchDiscText(drive->adapter, drive->target, discText, discTextLength);
+        std::vector<uint8_t> response(kDiscTextBufferLength);
+        int32_t discTextLength = 0;
+        hasDiscText = FetchDiscText(drive->adapter, drive->target, response, discTextLength);
+        if (hasDiscText) {
+            discText = DiscTextItems(response, discTextLength);
+        }
         // A disc end from READ CAPACITY when that completed, else where the lead-out starts.
         const int32_t discEnd = ResolveDiscEnd(capacityDiscEnd, *table);
         StoreTrackTable(state, *table, discEnd);
@@ -228,7 +234,7 @@ void CPlayerDlg::RefreshDisc() {
         // so track t's item is t - firstTrack + 1: on a disc numbered from 3, track 3 has item 1.
         // A TAB item means "the same as the previous track", as disc writers store repeats.
         auto item = [&](uint8_t packType, int32_t index) {
-            return CutText(ExtractDiscTextItem(packType, index, discText, discTextLength), kItemTextLimit);
+            return CutText(discText.Item(packType, index), kItemTextLimit);
         };
         auto trackItem = [&](uint8_t packType, int32_t track) {
             return item(packType, track - table->firstTrack + 1);
@@ -266,7 +272,7 @@ void CPlayerDlg::RefreshDisc() {
     if (hasAudio && !hasDiscText) {
         titleText = QStringLiteral("Audio CD");
     } else if (hasDiscText) {
-        titleText = FromDiscText(ExtractDiscTextItem(kPackTypeTitle, 0, discText, discTextLength), kItemTextLimit);
+        titleText = FromDiscText(discText.Item(kPackTypeTitle, 0), kItemTextLimit);
     } else {
         positionSlider->ClearTics(false);
         positionSlider->SetRange(0, 0, true);
