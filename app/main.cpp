@@ -3,6 +3,7 @@
 #include "app/drive_setup.h"
 #include "app/player_app.h"
 #include "app/screenshot.h"
+#include "app/shown_stamp.h"
 
 #include <QApplication>
 #include <QString>
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
+    InstallShownStampWhenAsked(application);
     ScreenshotOutcome screenshot;
     const bool takeScreenshot = !commandLine.screenshot.empty();
     if (takeScreenshot) {
