@@ -1,5 +1,5 @@
 # The two commands a newcomer needs: `make demo` and `make test`.
-.PHONY: deps configure build test demo asan bench fuzz clean
+.PHONY: deps configure build test check demo asan fuzz-brief bench fuzz clean
 
 JOBS ?= $(shell nproc)
 
@@ -12,7 +12,11 @@ configure: deps
 build: configure
 	cmake --build --preset default -j $(JOBS)
 
-test: build
+# Everything CI runs: the suite, the suite again under ASan + UBSan, and each fuzz target briefly.
+test: check asan fuzz-brief
+
+# The suite alone, for the edit-build-test loop.
+check: build
 	ctest --preset default -j $(JOBS)
 
 demo: build
@@ -29,6 +33,9 @@ clean:
 # Every fuzz target for FUZZ_SECONDS (default 60); prints executions and findings per target.
 fuzz: deps
 	./scripts/fuzz
+
+fuzz-brief: deps
+	FUZZ_SECONDS=30 ./scripts/fuzz
 
 # Micro benchmarks and the whole program against a bare dialog, printed as one table (release build).
 bench: deps
