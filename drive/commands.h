@@ -3,6 +3,8 @@
 // A buffer shorter than the data length the command moves gives -1, and nothing is sent.
 #pragma once
 
+#include "drive/scsi_opcodes.h"
+
 #include <cstdint>
 #include <span>
 
@@ -21,21 +23,6 @@ int32_t PauseAudio(int hostAdapter, int target);
 int32_t ResumeAudio(int hostAdapter, int target);
 int32_t EjectMedium(int hostAdapter, int target);
 int32_t LoadMedium(int hostAdapter, int target);
-
-// Operation codes
-inline constexpr uint8_t kOpTestUnitReady = 0x00;
-inline constexpr uint8_t kOpRequestSense = 0x03;
-inline constexpr uint8_t kOpInquiry = 0x12;
-inline constexpr uint8_t kOpStartStopUnit = 0x1B;
-inline constexpr uint8_t kOpReadCapacity = 0x25;
-inline constexpr uint8_t kOpSeek10 = 0x2B;
-inline constexpr uint8_t kOpReadSubChannel = 0x42;
-inline constexpr uint8_t kOpReadToc = 0x43;
-inline constexpr uint8_t kOpPlayAudio10 = 0x45;
-inline constexpr uint8_t kOpPlayAudioMsf = 0x47;
-inline constexpr uint8_t kOpPauseResume = 0x4B;
-inline constexpr uint8_t kOpStopPlayScan = 0x4E;
-inline constexpr uint8_t kOpPlayAudio12 = 0xA5;
 
 // Answer sizes the player reads
 inline constexpr uint32_t kCapacityLength = 8;

@@ -3,6 +3,7 @@
 #include "platform/sg_layer.h"
 
 #include "drive/big_endian.h"
+#include "drive/scsi_opcodes.h"
 #include "drive/srb.h"
 
 #include <algorithm>
@@ -16,10 +17,6 @@
 #include <scsi/sg.h>
 
 namespace {
-
-constexpr uint8_t kOpStartStopUnit = 0x1B;
-constexpr uint8_t kOpPlayAudioMsf = 0x47;
-constexpr uint8_t kOpPlayAudio12 = 0xA5;
 
 constexpr uint8_t kStatusGood = 0x00;
 constexpr uint8_t kStatusCheckCondition = 0x02;

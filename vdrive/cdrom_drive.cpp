@@ -4,6 +4,7 @@
 #include "vdrive/cdrom_drive.h"
 
 #include "drive/big_endian.h"
+#include "drive/scsi_opcodes.h"
 #include "vdrive/disc_geometry.h"
 
 #include <algorithm>
@@ -12,20 +13,6 @@
 namespace vdrive {
 
 namespace {
-
-constexpr uint8_t kOpTestUnitReady = 0x00;
-constexpr uint8_t kOpRequestSense = 0x03;
-constexpr uint8_t kOpInquiry = 0x12;
-constexpr uint8_t kOpStartStopUnit = 0x1B;
-constexpr uint8_t kOpReadCapacity = 0x25;
-constexpr uint8_t kOpSeek10 = 0x2B;
-constexpr uint8_t kOpReadSubChannel = 0x42;
-constexpr uint8_t kOpReadToc = 0x43;
-constexpr uint8_t kOpPlayAudio10 = 0x45;
-constexpr uint8_t kOpPlayAudioMsf = 0x47;
-constexpr uint8_t kOpPauseResume = 0x4B;
-constexpr uint8_t kOpStopPlayScan = 0x4E;
-constexpr uint8_t kOpPlayAudio12 = 0xA5;
 
 constexpr uint8_t kPeripheralCdRom = 0x05; // qualifier 000b: connected; type 05h: CD-ROM
 constexpr uint32_t kInquiryLength = 36;

@@ -3,13 +3,14 @@
 // most often), noise of any length, any sense, or GOOD with nothing written.
 #include "vdrive/hostile_drive.h"
 
+#include "drive/scsi_opcodes.h"
+
 #include <algorithm>
 
 namespace vdrive {
 
 namespace {
 
-constexpr uint8_t kOpInquiry = 0x12;
 constexpr uint32_t kLongestNoise = 2048;
 
 } // namespace

@@ -1,6 +1,8 @@
 // The devices on the virtual bus that are not CD-ROM drives.
 #include "vdrive/other_device.h"
 
+#include "drive/scsi_opcodes.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -8,9 +10,6 @@ namespace vdrive {
 
 namespace {
 
-constexpr uint8_t kOpTestUnitReady = 0x00;
-constexpr uint8_t kOpRequestSense = 0x03;
-constexpr uint8_t kOpInquiry = 0x12;
 constexpr uint32_t kInquiryLength = 36;
 
 } // namespace
