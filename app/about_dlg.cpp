@@ -67,11 +67,7 @@ CAboutDlg::~CAboutDlg() = default;
 
 int CAboutDlg::DoModal() { return exec(); }
 
-QFont CAboutDlg::DialogFont() {
-    QFont font(QStringLiteral("Sans Serif"), kAboutDialog.fontPoints);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
-}
+QFont CAboutDlg::DialogFont() { return DialogTemplateFont(kAboutDialog.fontPoints); }
 
 DialogBaseUnits CAboutDlg::BaseUnits() const { return BaseUnitsOf(font()); }
 
@@ -82,15 +78,7 @@ void CAboutDlg::CreateControls() {
                                                                        : CreateStatic(control, this);
         widget->setObjectName(QString::fromLatin1(control.objectName));
         widget->setProperty("controlId", control.id);
-        if ((control.style & kStyleTabStop) != 0) {
-            widget->setFocusPolicy(Qt::StrongFocus);
-            if (previousTabStop != nullptr) {
-                setTabOrder(previousTabStop, widget);
-            }
-            previousTabStop = widget;
-        } else {
-            widget->setFocusPolicy(Qt::NoFocus);
-        }
+        ApplyTabStop(widget, control.style, previousTabStop);
     }
 }
 

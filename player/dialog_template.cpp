@@ -28,3 +28,21 @@ QRect MapDialogRect(const QRect& dialogUnits, DialogBaseUnits units) {
             MulDiv(dialogUnits.width(), units.charWidth, 4),
             MulDiv(dialogUnits.height(), units.charHeight, 8)};
 }
+
+QFont DialogTemplateFont(int points) {
+    QFont font(QStringLiteral("Sans Serif"), points);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+void ApplyTabStop(QWidget* widget, uint32_t style, QWidget*& previousTabStop) {
+    if ((style & kStyleTabStop) == 0) {
+        widget->setFocusPolicy(Qt::NoFocus);
+        return;
+    }
+    widget->setFocusPolicy(Qt::StrongFocus);
+    if (previousTabStop != nullptr) {
+        QWidget::setTabOrder(previousTabStop, widget);
+    }
+    previousTabStop = widget;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFont>
+#include <QWidget>
 #include <QRect>
 
 #include <cstdint>
@@ -57,3 +58,10 @@ DialogBaseUnits BaseUnitsOf(const QFont& font);
 
 // x px = x * charWidth / 4 and y px = y * charHeight / 8, each rounded to the nearest pixel.
 QRect MapDialogRect(const QRect& dialogUnits, DialogBaseUnits units);
+
+// A template's font: its point size of the desktop's sans serif.
+QFont DialogTemplateFont(int points);
+
+// A control with the tab-stop style takes the focus and comes after the template's previous tab
+// stop in the tab order (previousTabStop follows along); any other control never takes it.
+void ApplyTabStop(QWidget* widget, uint32_t style, QWidget*& previousTabStop);

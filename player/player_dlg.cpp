@@ -128,11 +128,7 @@ CPlayerDlg::CPlayerDlg(PlayerState& playerState, QWidget* parent)
 
 CPlayerDlg::~CPlayerDlg() = default;
 
-QFont CPlayerDlg::DialogFont() {
-    QFont font(QStringLiteral("Sans Serif"), kPlayerDialog.fontPoints);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
-}
+QFont CPlayerDlg::DialogFont() { return DialogTemplateFont(kPlayerDialog.fontPoints); }
 
 DialogBaseUnits CPlayerDlg::BaseUnits() const { return BaseUnitsOf(font()); }
 
@@ -162,15 +158,7 @@ void CPlayerDlg::CreateControls() {
             geometry.setHeight(closedHeight);
         }
         widget->setGeometry(geometry);
-        if ((control.style & kStyleTabStop) != 0) {
-            widget->setFocusPolicy(Qt::StrongFocus);
-            if (previousTabStop != nullptr) {
-                setTabOrder(previousTabStop, widget);
-            }
-            previousTabStop = widget;
-        } else {
-            widget->setFocusPolicy(Qt::NoFocus);
-        }
+        ApplyTabStop(widget, control.style, previousTabStop);
         controls.emplace(control.id, widget);
     }
     // The first control of the template is on top of those after it.
