@@ -9,6 +9,8 @@
 namespace vdrive {
 namespace {
 
+constexpr char kLibcueBackslash = '\x01';
+
 constexpr int32_t kFramesPerSecond = 75;
 constexpr int kMaxIndex = 99;
 constexpr int kMaxMinutes = 99;
@@ -124,13 +126,22 @@ TimeParse ParseTime(std::string_view s, int32_t& frames) {
     return TimeParse::kOk;
 }
 
+// A value as libcue reads it between quotes. Its scanner takes backslash-quote as a quote inside
+// the value but knows no escaped backslash, so a value ending in a backslash would run on past
+// its closing quote: backslashes travel as kLibcueBackslash instead (a control byte that means
+// nothing in a title or a path, so one in the sheet itself becomes '?').
 std::string Escape(std::string_view s) {
     std::string out;
     for (const char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
+        if (c == '"') {
+            out += "\\\"";
+        } else if (c == '\\') {
+            out += kLibcueBackslash;
+        } else if (c == kLibcueBackslash) {
+            out += '?';
+        } else {
+            out += c;
         }
-        out += c;
     }
     return out;
 }
@@ -484,10 +495,10 @@ std::string FormatCueTime(int32_t frames) {
 std::string UnescapeCueText(std::string_view text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '"') {
             ++i;
         }
-        out += text[i];
+        out += text[i] == kLibcueBackslash ? '\\' : text[i];
     }
     return out;
 }

@@ -61,8 +61,8 @@ struct CueProblem {
 // `text` is the whole sheet in UTF-8.
 bool ReadCueOutline(std::string_view text, CueOutline& outline, CueProblem& problem);
 
-// Quoted values reach libcue with '"' and '\' escaped by a backslash; libcue hands the escapes
-// back as they stand, and this undoes them.
+// Quoted values reach libcue with '"' escaped by a backslash and '\' carried as a control byte
+// (libcue knows no escaped backslash); libcue hands them back as they stand, and this undoes them.
 std::string UnescapeCueText(std::string_view text);
 
 // "mm:ss:ff" for messages.

@@ -415,6 +415,25 @@ FILE "disc.bin" BINARY
     EXPECT_EQ(text.lastTrack, 3);
 }
 
+// Found by the fuzzer: libcue's scanner knows no escaped backslash, so a value ending in one ran
+// on past its closing quote, failed the whole sheet and leaked libcue's partial parse.
+TEST(CueSheetCdText, AValueEndingInABackslashLoads) {
+    ImageFolder folder;
+    folder.Raw("disc.bin", 3000 * kFrame);
+    const std::string path = folder.Write("sheet.cue", "PERFORMER \"My Bloody Valentin\\\"\n"
+                                                       "TITLE \"Back\\\\\"\n"
+                                                       "FILE \"disc.bin\" BINARY\n"
+                                                       "  TRACK 01 AUDIO\n"
+                                                       "    TITLE \"\\Lead \"in\"\\\"\n"
+                                                       "    INDEX 01 00:00:00\n");
+    DiscImage disc;
+    std::string error;
+    ASSERT_TRUE(LoadCueSheet(path, disc, error)) << error;
+    using Strings = std::vector<std::string>;
+    EXPECT_EQ(PackStrings(disc.cdText, 0x80, 2), (Strings{"Back\\\\", "\\Lead \"in\"\\"}));
+    EXPECT_EQ(PackStrings(disc.cdText, 0x81, 2)[0], "My Bloody Valentin\\");
+}
+
 std::string Utf16Le(const std::string& ascii) {
     std::string out = "\xFF\xFE";
     for (const char c : ascii) {
