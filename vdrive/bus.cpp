@@ -227,8 +227,12 @@ uint8_t Bus::Execute(SRB_ExecSCSICmd& srb, LoggedCommand& entry) {
     // The device sees all 16 bytes, zero past the request's own command length.
     std::array<uint8_t, 16> cdb{};
     std::copy_n(srb.CDBByte, srb.SRB_CDBLen, cdb.begin());
-    std::fill(answer_.begin(), answer_.end(), uint8_t{0});
+    // Devices write only within the length they report, so only what the last answer used needs
+    // zeroing again (all of it after a failure, which reports none): the poll's 16-byte answer
+    // must not cost a 64 KiB clear three times a second.
+    std::fill_n(answer_.begin(), answerUsed_, uint8_t{0});
     const Reply reply = device->Execute(cdb, answer_);
+    answerUsed_ = reply.failed() ? answer_.size() : std::min<size_t>(reply.length, answer_.size());
     if (reply.failed()) {
         srb.SRB_TargStat = STATUS_CHKCOND;
         WriteSense(srb, *reply.sense);

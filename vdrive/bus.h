@@ -154,6 +154,7 @@ private:
     std::map<FaultKey, Fault> faults_;
     std::deque<LoggedCommand> log_;
     std::vector<uint8_t> answer_; // the device's answer before the cuts
+    size_t answerUsed_ = kMaxAnswerLength; // how much of answer_ the last device may have written
 };
 
 } // namespace vdrive

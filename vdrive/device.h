@@ -33,7 +33,8 @@ class Device {
 public:
     virtual ~Device() = default;
     // Runs one command. `answer` is zeroed and kMaxAnswerLength long; the device writes from its
-    // start and returns how much it wrote (the full answer: the bus cuts it).
+    // start and returns how much it wrote (the full answer: the bus cuts it). It writes nothing
+    // past that length: the bus clears only that much before the next command.
     virtual Reply Execute(Cdb cdb, std::span<uint8_t> answer) = 0;
     // A check condition that the bus raised for the device (fault injection): REQUEST SENSE then
     // reports it as the device would its own.

@@ -61,6 +61,17 @@ TEST_F(HostileDriveOnTheBus, NoiseIsCutToTheAllocationAndTheBuffer) {
     EXPECT_EQ(sent.data, Bytes(16, 0xAB));
 }
 
+TEST_F(HostileDriveOnTheBus, NoiseLeavesNothingBehindInTheNextAnswer) {
+    script = {5, 0x01, 0x2C};
+    script.insert(script.end(), 300, 0xAB);
+    ASSERT_EQ(Send(0, 1, SubChannelCdb(0, 1, 1, 16), 16).status, SS_COMP);
+    const Sent sent = Send(0, 1, InquiryCdb(), 56);
+    ASSERT_EQ(sent.data.size(), 36u);
+    for (size_t at : {5u, 6u, 7u}) {
+        EXPECT_EQ(sent.data[at], 0x00) << "byte " << at << " kept the noise of the answer before";
+    }
+}
+
 TEST_F(HostileDriveOnTheBus, FailsWithAnySenseOrCompletesWithoutData) {
     script = {6, 0x03, 0x11, 0x05};
     Sent sent = Send(0, 1, CapacityCdb(), 8);
