@@ -95,6 +95,9 @@ CTextLabel::CTextLabel(const QString& text, QWidget* parent) : QLabel(text, pare
     logFont.faceName = CutFaceName(stockFont.family());
     labelFont = BuildLabelFont(logFont, stockFont);
     plainBrush = QBrush(desktop.color(QPalette::Active, QPalette::Button));
+    // Every paint fills the whole label with one of its brushes, so a new text repaints the
+    // label alone, not the window beneath it (the readouts change every second of play).
+    setAttribute(Qt::WA_OpaquePaintEvent);
 
     QPalette own = palette();
     own.setColor(QPalette::WindowText, textColor);
