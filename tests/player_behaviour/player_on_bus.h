@@ -25,16 +25,6 @@
 
 namespace player_test {
 
-inline constexpr uint8_t kReadToc = 0x43;
-inline constexpr uint8_t kRequestSense = 0x03;
-inline constexpr uint8_t kReadCapacity = 0x25;
-inline constexpr uint8_t kReadSubChannel = 0x42;
-inline constexpr uint8_t kSeek = 0x2B;
-inline constexpr uint8_t kPlay12 = 0xA5;
-inline constexpr uint8_t kPauseResume = 0x4B;
-inline constexpr uint8_t kStartStop = 0x1B;
-inline constexpr uint8_t kTestUnitReady = 0x00;
-
 using Opcodes = std::vector<uint8_t>;
 
 // Three audio tracks at 0, 20000 and 40000, the lead-out at 60000: READ CAPACITY then reports

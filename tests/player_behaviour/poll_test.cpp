@@ -43,7 +43,7 @@ TEST_F(Poll, AFailedReadChangesNothing) {
     PollAfter(0);
     const QString shown = Shown("discTimeLabel");
     MoveHead(30000);
-    bus.InjectFault(0, 3, kReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
+    bus.InjectFault(0, 3, kOpReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
     dialog->discPositionText = QStringLiteral("99:99"); // would show if the tick transferred
     PlayerOnBus::Poll();
     EXPECT_EQ(Shown("discTimeLabel"), shown);
@@ -70,8 +70,8 @@ TEST_F(Poll, AfterNextTheDisplayHoldsUntilTheDriveReportsTheNewTrack) {
     drive->StartPlayingTrack(1);
     PollAfter(10000);
     // The jump does not reach the drive yet: it goes on playing track 1.
-    bus.InjectFault(0, 3, kSeek, vdrive::Fault::Status(SS_ERR, 1));
-    bus.InjectFault(0, 3, kPlay12, vdrive::Fault::Status(SS_ERR, 1));
+    bus.InjectFault(0, 3, kOpSeek10, vdrive::Fault::Status(SS_ERR, 1));
+    bus.InjectFault(0, 3, kOpPlayAudio12, vdrive::Fault::Status(SS_ERR, 1));
     dialog->OnNextTrack();
     EXPECT_EQ(dialog->positionSlider->GetPos(), 20000 / 450); // the slider moves at once
 
@@ -158,8 +158,8 @@ TEST_F(Poll, AThumbDragSeeksAndPlaysPerMoveWhileThePollLeavesTheThumbAlone) {
         dialog->positionSlider->SetPos(thumb);
         dialog->OnHScroll(kTbThumbTrack);
     }
-    EXPECT_EQ(Sent(), (Opcodes{kSeek, kPlay12, kSeek, kPlay12}));
-    EXPECT_EQ(AddressOf(LastOf(kPlay12)), 50 * 450);
+    EXPECT_EQ(Sent(), (Opcodes{kOpSeek10, kOpPlayAudio12, kOpSeek10, kOpPlayAudio12}));
+    EXPECT_EQ(AddressOf(LastOf(kOpPlayAudio12)), 50 * 450);
     EXPECT_EQ(state.currentTrack, 2);
     EXPECT_TRUE(state.sliderDragging);
 
@@ -190,15 +190,15 @@ TEST_F(Poll, HomeAndEndMoveTheThumbWithoutSeekingWhilePagesSeek) {
     EXPECT_TRUE(Sent().empty());
 
     QTest::keyClick(dialog->positionSlider, Qt::Key_PageUp);
-    EXPECT_EQ(Sent(), (Opcodes{kSeek, kPlay12}));
-    EXPECT_EQ(AddressOf(LastOf(kSeek)), 83 * 450);
+    EXPECT_EQ(Sent(), (Opcodes{kOpSeek10, kOpPlayAudio12}));
+    EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 83 * 450);
     EXPECT_EQ(state.currentTrack, 2);
 }
 
 TEST_F(Poll, ChoosingATrackPositionsTheDriveAndShowsTheTrack) {
     ChooseTrackEntry(1);
-    EXPECT_EQ(AddressOf(LastOf(kSeek)), 20000);
-    EXPECT_EQ(PlayLengthOf(LastOf(kPlay12)), 0); // not playing: positioned only
+    EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 20000);
+    EXPECT_EQ(PlayLengthOf(LastOf(kOpPlayAudio12)), 0); // not playing: positioned only
     EXPECT_EQ(state.currentTrack, 2);
     EXPECT_FALSE(state.positionSynced);
     EXPECT_EQ(Shown("trackNumberField"), QStringLiteral("Track 2"));

@@ -104,7 +104,7 @@ TEST_F(Refresh, ShowsEachKindOfDiscAsItsRowSays) {
 
 TEST_F(Refresh, AnUnreadableTableStillShowsTheCapacity) {
     AddDrive(ThreeTrackDisc());
-    bus.InjectFault(0, 3, kReadToc, vdrive::Fault::Status(SS_ERR));
+    bus.InjectFault(0, 3, kOpReadToc, vdrive::Fault::Status(SS_ERR));
     Start();
     EXPECT_EQ(Shown("titleField"), QStringLiteral("No Audio CD inserted"));
     EXPECT_EQ(dialog->trackCombo->count(), 0);
@@ -114,7 +114,7 @@ TEST_F(Refresh, AnUnreadableTableStillShowsTheCapacity) {
 
 TEST_F(Refresh, WithoutTheCapacityTheDiscEndsWhereTheLeadOutStarts) {
     AddDrive(ThreeTrackDisc());
-    bus.InjectFault(0, 3, kReadCapacity, vdrive::Fault::Status(SS_ERR));
+    bus.InjectFault(0, 3, kOpReadCapacity, vdrive::Fault::Status(SS_ERR));
     Start();
     EXPECT_EQ(Shown("discTotalField"), QStringLiteral("Total disc time: 00:00"));
     EXPECT_EQ(state.trackStart[4], 60000);
@@ -158,14 +158,14 @@ TEST_F(Refresh, AnUnchangedDiscSendsOnlyTheTableRead) {
     dialog->trackCombo->setCurrentIndex(2);
     RefreshTick();
     RefreshTick();
-    EXPECT_EQ(Sent(), (Opcodes{kReadToc, kReadToc}));
+    EXPECT_EQ(Sent(), (Opcodes{kOpReadToc, kOpReadToc}));
     EXPECT_EQ(dialog->trackCombo->currentIndex(), 2); // nothing was rebuilt
 }
 
 TEST_F(Refresh, AnEmptyDriveRebuildsOnEveryTickAndADiscArrivingRebuildsOnce) {
     vdrive::CdromDrive& drive = AddDrive(std::nullopt);
     Start();
-    const Opcodes rebuild{kReadToc, kRequestSense, kReadCapacity, kReadToc};
+    const Opcodes rebuild{kOpReadToc, kOpRequestSense, kOpReadCapacity, kOpReadToc};
     for (int tick = 0; tick < 3; ++tick) {
         RefreshTick();
         EXPECT_EQ(Sent(), rebuild) << "tick " << tick;
@@ -178,7 +178,7 @@ TEST_F(Refresh, AnEmptyDriveRebuildsOnEveryTickAndADiscArrivingRebuildsOnce) {
     EXPECT_EQ(Shown("titleField"), QStringLiteral("Audio CD"));
     bus.ClearLog();
     RefreshTick();
-    EXPECT_EQ(Sent(), Opcodes{kReadToc});
+    EXPECT_EQ(Sent(), Opcodes{kOpReadToc});
 }
 
 TEST_F(Refresh, ASecondDriveWithTheSameTableIsNotRebuilt) {
@@ -192,7 +192,7 @@ TEST_F(Refresh, ASecondDriveWithTheSameTableIsNotRebuilt) {
     dialog->driveCombo->setCurrentIndex(1);
     dialog->OnDriveSelChange();
 
-    EXPECT_EQ(Sent(), (Opcodes{kSeek, kReadToc})); // the old drive's stop, the new drive's check
+    EXPECT_EQ(Sent(), (Opcodes{kOpSeek10, kOpReadToc})); // the old drive's stop, the new drive's check
     EXPECT_EQ(dialog->trackCombo->currentIndex(), 1);
     EXPECT_EQ(Shown("artistField"), QStringLiteral("kept from before")); // only the performer is set again
 }

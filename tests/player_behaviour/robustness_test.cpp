@@ -48,7 +48,7 @@ private:
         uint8_t* data = srb.SRB_BufPointer;
         const uint32_t length = srb.SRB_BufLen;
         switch (srb.CDBByte[0]) {
-        case kReadSubChannel:
+        case kOpReadSubChannel:
             if (length >= 12) {
                 data[1] = random_() % 2 == 0 ? uint8_t{0x11} : Byte(); // audio status
                 data[6] = Byte();                                      // track number
@@ -57,12 +57,12 @@ private:
                 }
             }
             break;
-        case kReadToc:
+        case kOpReadToc:
             for (int spoilt = 0; spoilt < 4 && length > 0; ++spoilt) {
                 data[random_() % length] = Byte(); // header, descriptors or pack bytes
             }
             break;
-        case kReadCapacity:
+        case kOpReadCapacity:
             if (length >= 4) {
                 data[1] = Byte();
                 data[2] = Byte();
@@ -180,7 +180,7 @@ TEST_F(Robustness, ARandomSessionWithHostileAnswersKeepsIndexesInTheTablesAndRea
             if (below(3) == 0) {
                 bus.ClearFaults();
             } else {
-                const uint8_t opcodes[] = {kReadSubChannel, kReadToc, kReadCapacity, kSeek, kPlay12, kTestUnitReady};
+                const uint8_t opcodes[] = {kOpReadSubChannel, kOpReadToc, kOpReadCapacity, kOpSeek10, kOpPlayAudio12, kOpTestUnitReady};
                 const uint8_t statuses[] = {SS_ERR, SS_ABORTED, SS_NO_DEVICE, SS_PENDING};
                 bus.InjectFault(adapter, target, opcodes[below(std::size(opcodes))],
                                 vdrive::Fault::Status(statuses[below(std::size(statuses))], 1 + below(5)));
@@ -212,8 +212,8 @@ TEST_F(Robustness, ARandomSessionWithHostileAnswersKeepsIndexesInTheTablesAndRea
     dialog->forwardButton->setDown(false);
     dialog->backButton->setDown(false);
     // The session did reach the drives: plays were started and discs were read.
-    EXPECT_GT(bus.CountCommands(kPlay12), 0u);
-    EXPECT_GT(bus.CountCommands(kReadToc), static_cast<size_t>(kSteps / 12));
+    EXPECT_GT(bus.CountCommands(kOpPlayAudio12), 0u);
+    EXPECT_GT(bus.CountCommands(kOpReadToc), static_cast<size_t>(kSteps / 12));
 }
 
 } // namespace

@@ -135,10 +135,10 @@ TEST_F(StartUp, ChoosingAnotherDriveStopsTheOldOneThenReadsTheNew) {
     dialog->OnDriveSelChange();
 
     ASSERT_GE(bus.Log().size(), 2u);
-    EXPECT_EQ(bus.Log()[0].Opcode(), kSeek);
+    EXPECT_EQ(bus.Log()[0].Opcode(), kOpSeek10);
     EXPECT_EQ(bus.Log()[0].target, 3);
     EXPECT_EQ(AddressOf(bus.Log()[0]), 0);
-    EXPECT_EQ(bus.Log()[1].Opcode(), kReadToc);
+    EXPECT_EQ(bus.Log()[1].Opcode(), kOpReadToc);
     EXPECT_EQ(bus.Log()[1].target, 2);
     EXPECT_NE(first.AudioStatus(), vdrive::kAudioPlaying);
     EXPECT_EQ(state.currentDrive, 1);
@@ -154,7 +154,7 @@ TEST_F(StartUp, ClosingWhilePlayingStopsTheDriveBeforeTheWindowGoes) {
 
     dialog->reject(); // the close box and Escape take this path
 
-    EXPECT_EQ(Sent(), Opcodes{kSeek});
+    EXPECT_EQ(Sent(), Opcodes{kOpSeek10});
     EXPECT_EQ(AddressOf(bus.Log()[0]), 0);
     EXPECT_NE(drive.AudioStatus(), vdrive::kAudioPlaying);
     EXPECT_FALSE(dialog->isVisible());

@@ -41,19 +41,19 @@ TEST_F(Transport, EachButtonSendsWhatItsStateCallsFor) {
     const TransportRow rows[] = {
         {"never played", stopped, "Pause/Resume", &CPlayerDlg::OnPauseResume, 0, {}},
         {"never played, drive playing", neverPlayedButPlaying, "Pause/Resume", &CPlayerDlg::OnPauseResume, 1, {}},
-        {"stopped", stopped, "Play", &CPlayerDlg::OnPlay, 1, {kReadSubChannel, kSeek, kPlay12}},
-        {"paused", paused, "Play", &CPlayerDlg::OnPlay, 1, {kReadSubChannel, kSeek, kPlay12}},
-        {"playing", playing, "Play", &CPlayerDlg::OnPlay, 1, {kReadSubChannel}},
-        {"playing", playing, "Pause/Resume", &CPlayerDlg::OnPauseResume, 0, {kPauseResume}},
-        {"paused", paused, "Pause/Resume", &CPlayerDlg::OnPauseResume, 1, {kPauseResume}},
-        {"playing", playing, "Stop", &CPlayerDlg::OnStop, 0, {kSeek}},
-        {"stopped", stopped, "Stop", &CPlayerDlg::OnStop, 0, {kSeek}},
-        {"playing", playing, "Next", &CPlayerDlg::OnNextTrack, 1, {kSeek, kPlay12}},
-        {"stopped", stopped, "Next", &CPlayerDlg::OnNextTrack, 0, {kSeek, kPlay12}},
-        {"playing", playing, "Fast forward", &CPlayerDlg::OnFastForward, 1, {kReadSubChannel, kSeek, kPlay12}},
-        {"paused", paused, "Fast forward", &CPlayerDlg::OnFastForward, 0, {kReadSubChannel, kSeek, kPlay12}},
+        {"stopped", stopped, "Play", &CPlayerDlg::OnPlay, 1, {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
+        {"paused", paused, "Play", &CPlayerDlg::OnPlay, 1, {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
+        {"playing", playing, "Play", &CPlayerDlg::OnPlay, 1, {kOpReadSubChannel}},
+        {"playing", playing, "Pause/Resume", &CPlayerDlg::OnPauseResume, 0, {kOpPauseResume}},
+        {"paused", paused, "Pause/Resume", &CPlayerDlg::OnPauseResume, 1, {kOpPauseResume}},
+        {"playing", playing, "Stop", &CPlayerDlg::OnStop, 0, {kOpSeek10}},
+        {"stopped", stopped, "Stop", &CPlayerDlg::OnStop, 0, {kOpSeek10}},
+        {"playing", playing, "Next", &CPlayerDlg::OnNextTrack, 1, {kOpSeek10, kOpPlayAudio12}},
+        {"stopped", stopped, "Next", &CPlayerDlg::OnNextTrack, 0, {kOpSeek10, kOpPlayAudio12}},
+        {"playing", playing, "Fast forward", &CPlayerDlg::OnFastForward, 1, {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
+        {"paused", paused, "Fast forward", &CPlayerDlg::OnFastForward, 0, {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
         {"playing (last: the tray stays open)", playing, "Eject/Load", &CPlayerDlg::OnEjectLoad, 0,
-         {kSeek, kStartStop, kTestUnitReady, kStartStop}},
+         {kOpSeek10, kOpStartStopUnit, kOpTestUnitReady, kOpStartStopUnit}},
     };
     for (const TransportRow& row : rows) {
         SCOPED_TRACE(std::string(row.from) + ", " + row.event);
@@ -74,9 +74,9 @@ TEST_F(Transport, PlayPlaysFromTheDrivesPositionToTheDiscEnd) {
     MoveHead(1234);
     dialog->trackCombo->setCurrentIndex(1);
     dialog->OnPlay();
-    EXPECT_EQ(AddressOf(LastOf(kSeek)), 1234);
-    EXPECT_EQ(AddressOf(LastOf(kPlay12)), 1234);
-    EXPECT_EQ(PlayLengthOf(LastOf(kPlay12)), kThreeTrackDiscEnd - 1234 - 1);
+    EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 1234);
+    EXPECT_EQ(AddressOf(LastOf(kOpPlayAudio12)), 1234);
+    EXPECT_EQ(PlayLengthOf(LastOf(kOpPlayAudio12)), kThreeTrackDiscEnd - 1234 - 1);
     EXPECT_EQ(state.currentTrack, 2); // the track the selector shows
     EXPECT_EQ(state.playStarted, 1);
     EXPECT_EQ(drive->AudioStatus(), vdrive::kAudioPlaying);
@@ -84,24 +84,24 @@ TEST_F(Transport, PlayPlaysFromTheDrivesPositionToTheDiscEnd) {
 
 TEST_F(Transport, PlayWithoutAPositionStartsTheSelectedTrack) {
     dialog->trackCombo->setCurrentIndex(2);
-    bus.InjectFault(0, 3, kReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
+    bus.InjectFault(0, 3, kOpReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
     dialog->OnPlay();
-    EXPECT_EQ(AddressOf(LastOf(kPlay12)), 40000);
+    EXPECT_EQ(AddressOf(LastOf(kOpPlayAudio12)), 40000);
     EXPECT_EQ(state.currentTrack, 3);
 }
 
 TEST_F(Transport, PlayWithAnEmptySelectorKeepsTheCurrentTrackAndStartsAtZeroWithoutAPosition) {
     dialog->trackCombo->clear();
     state.currentTrack = 2;
-    bus.InjectFault(0, 3, kReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
+    bus.InjectFault(0, 3, kOpReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
     dialog->OnPlay();
-    EXPECT_EQ(AddressOf(LastOf(kPlay12)), 0);
+    EXPECT_EQ(AddressOf(LastOf(kOpPlayAudio12)), 0);
     EXPECT_EQ(state.currentTrack, 2);
 }
 
 TEST_F(Transport, AFailedPauseStillFlipsThePlayFlag) {
     Play();
-    bus.InjectFault(0, 3, kPauseResume, vdrive::Fault::Status(SS_ERR, 1));
+    bus.InjectFault(0, 3, kOpPauseResume, vdrive::Fault::Status(SS_ERR, 1));
     dialog->OnPauseResume();
     EXPECT_EQ(state.isPlaying, 0);
 }
@@ -110,7 +110,7 @@ TEST_F(Transport, StopSeeksToZeroAndMakesTrackOneCurrent) {
     Play();
     ChooseTrackEntry(2);
     dialog->OnStop();
-    EXPECT_EQ(AddressOf(LastOf(kSeek)), 0);
+    EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 0);
     EXPECT_EQ(state.currentTrack, 1);
     EXPECT_EQ(dialog->positionSlider->GetPos(), 0);
     EXPECT_EQ(dialog->trackCombo->currentIndex(), 2); // the selector is left to the next poll
@@ -128,12 +128,12 @@ TEST_F(Transport, PreviousGoesBackWithinThreeSecondsAndRestartsAfter) {
         ChooseTrackEntry(1);
         MoveHead(20000 + c.into);
         if (!c.positionRead) {
-            bus.InjectFault(0, 3, kReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
+            bus.InjectFault(0, 3, kOpReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
         }
         state.positionSynced = true;
         dialog->OnPreviousTrack();
         EXPECT_EQ(state.currentTrack, c.currentAfter);
-        EXPECT_EQ(AddressOf(LastOf(kSeek)), c.soughtTo);
+        EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), c.soughtTo);
         EXPECT_FALSE(state.positionSynced);
         bus.ClearLog();
     }
@@ -155,8 +155,8 @@ TEST_F(Transport, NextJumpsToTheFollowingTrackStart) {
     dialog->OnNextTrack();
     EXPECT_EQ(state.currentTrack, 2);
     EXPECT_FALSE(state.positionSynced);
-    EXPECT_EQ(AddressOf(LastOf(kSeek)), 20000);
-    EXPECT_EQ(PlayLengthOf(LastOf(kPlay12)), kThreeTrackDiscEnd - 20000 - 1);
+    EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 20000);
+    EXPECT_EQ(PlayLengthOf(LastOf(kOpPlayAudio12)), kThreeTrackDiscEnd - 20000 - 1);
     EXPECT_EQ(dialog->positionSlider->GetPos(), 20000 / 450);
 }
 
@@ -180,9 +180,9 @@ TEST_F(Transport, FastStepsMoveSixSecondsButNeverBelowZero) {
         const int32_t current = state.currentTrack;
         (dialog.get()->*c.step)();
         if (c.soughtTo) {
-            EXPECT_EQ(AddressOf(LastOf(kSeek)), *c.soughtTo);
+            EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), *c.soughtTo);
         } else {
-            EXPECT_EQ(Sent(), Opcodes{kReadSubChannel});
+            EXPECT_EQ(Sent(), Opcodes{kOpReadSubChannel});
         }
         EXPECT_EQ(state.currentTrack, current);
         bus.ClearLog();
@@ -190,10 +190,10 @@ TEST_F(Transport, FastStepsMoveSixSecondsButNeverBelowZero) {
 }
 
 TEST_F(Transport, AFastStepDoesNothingWithoutAPosition) {
-    bus.InjectFault(0, 3, kReadSubChannel, vdrive::Fault::Status(SS_ERR));
+    bus.InjectFault(0, 3, kOpReadSubChannel, vdrive::Fault::Status(SS_ERR));
     dialog->OnFastForward();
     dialog->OnFastBackward();
-    EXPECT_EQ(Sent(), (Opcodes{kReadSubChannel, kReadSubChannel}));
+    EXPECT_EQ(Sent(), (Opcodes{kOpReadSubChannel, kOpReadSubChannel}));
 }
 
 TEST_F(Transport, HoldingAFastButtonStepsOncePerTick) {
@@ -203,14 +203,14 @@ TEST_F(Transport, HoldingAFastButtonStepsOncePerTick) {
     Poll();
     dialog->forwardButton->setDown(false);
     Poll();
-    EXPECT_EQ(bus.CountCommands(kSeek), 2u);
-    EXPECT_EQ(AddressOf(LastOf(kSeek)), 900);
+    EXPECT_EQ(bus.CountCommands(kOpSeek10), 2u);
+    EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 900);
 
     bus.ClearLog();
     dialog->backButton->setDown(true);
     Poll();
     dialog->backButton->setDown(false);
-    EXPECT_EQ(AddressOf(LastOf(kSeek)), 450);
+    EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 450);
 }
 
 TEST_F(Transport, AJumpToEightyMinutesOrMorePlaysFromZero) {
@@ -223,8 +223,8 @@ TEST_F(Transport, AJumpToEightyMinutesOrMorePlaysFromZero) {
         SCOPED_TRACE(c.to);
         state.isPlaying = 1;
         dialog->SeekAndPlay(c.to);
-        EXPECT_EQ(AddressOf(LastOf(kSeek)) & 0xFFFFFF, c.to & 0xFFFFFF); // sought as asked
-        EXPECT_EQ(AddressOf(LastOf(kPlay12)), c.playsFrom);
+        EXPECT_EQ(AddressOf(LastOf(kOpSeek10)) & 0xFFFFFF, c.to & 0xFFFFFF); // sought as asked
+        EXPECT_EQ(AddressOf(LastOf(kOpPlayAudio12)), c.playsFrom);
         EXPECT_EQ(dialog->positionSlider->GetPos(), std::min(c.playsFrom / 450, dialog->positionSlider->GetRangeMax()));
         bus.ClearLog();
     }
@@ -232,7 +232,7 @@ TEST_F(Transport, AJumpToEightyMinutesOrMorePlaysFromZero) {
 
 TEST_F(Transport, AJumpWhileStoppedOnlyPositions) {
     dialog->SeekAndPlay(30000);
-    EXPECT_EQ(PlayLengthOf(LastOf(kPlay12)), 0);
+    EXPECT_EQ(PlayLengthOf(LastOf(kOpPlayAudio12)), 0);
     EXPECT_EQ(drive->Position(), 30000);
     EXPECT_NE(drive->AudioStatus(), vdrive::kAudioPlaying);
 }
@@ -248,7 +248,7 @@ TEST_F(Transport, EjectLoadOpensTheTrayOfAReadyDriveAndOnlyStopsAnEmptyOne) {
     state.currentDrive = 1;
     bus.ClearLog();
     dialog->OnEjectLoad();
-    EXPECT_EQ(Sent(), (Opcodes{kSeek, kStartStop, kTestUnitReady}));
+    EXPECT_EQ(Sent(), (Opcodes{kOpSeek10, kOpStartStopUnit, kOpTestUnitReady}));
     EXPECT_FALSE(empty.TrayOpen());
 }
 
