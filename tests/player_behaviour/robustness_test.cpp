@@ -5,6 +5,7 @@
 #include "player_on_bus.h"
 
 #include "platform/aspi_layer.h"
+#include "tests/support/readout_format.h"
 
 #include <QtGlobal>
 
@@ -90,11 +91,6 @@ vdrive::DiscImage NinetyNineTracks() {
         starts.push_back(t * 3000);
     }
     return vdrive::MakeAudioDisc(starts, 99 * 3000);
-}
-
-bool IsReadout(const QString& text) {
-    return text.size() == 5 && text[0].isDigit() && text[1].isDigit() && text[2] == QLatin1Char(':') &&
-           text[3].isDigit() && text[4].isDigit();
 }
 
 class Robustness : public PlayerOnBus {};
