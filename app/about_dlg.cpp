@@ -65,17 +65,24 @@ CAboutDlg::CAboutDlg(QWidget* owner)
 
 CAboutDlg::~CAboutDlg() = default;
 
-int CAboutDlg::DoModal() { return exec(); }
+int CAboutDlg::DoModal() {
+    return exec();
+}
 
-QFont CAboutDlg::DialogFont() { return DialogTemplateFont(kAboutDialog.fontPoints); }
+QFont CAboutDlg::DialogFont() {
+    return DialogTemplateFont(kAboutDialog.fontPoints);
+}
 
-DialogBaseUnits CAboutDlg::BaseUnits() const { return BaseUnitsOf(font()); }
+DialogBaseUnits CAboutDlg::BaseUnits() const {
+    return BaseUnitsOf(font());
+}
 
 void CAboutDlg::CreateControls() {
     QWidget* previousTabStop = nullptr;
     for (const ControlTemplate& control : kAboutControls) {
-        QWidget* widget = control.controlClass == ControlClass::Button ? CreateButton(control, this)
-                                                                       : CreateStatic(control, this);
+        QWidget* widget = control.controlClass == ControlClass::Button
+                              ? CreateButton(control, this)
+                              : CreateStatic(control, this);
         widget->setObjectName(QString::fromLatin1(control.objectName));
         widget->setProperty("controlId", control.id);
         ApplyTabStop(widget, control.style, previousTabStop);
@@ -84,15 +91,19 @@ void CAboutDlg::CreateControls() {
 
 void CAboutDlg::LayOut() {
     const DialogBaseUnits units = BaseUnits();
-    setFixedSize(MapDialogRect(
-        {kAboutDialog.x, kAboutDialog.y, kAboutDialog.width, kAboutDialog.height}, units).size());
+    setFixedSize(
+        MapDialogRect({kAboutDialog.x, kAboutDialog.y, kAboutDialog.width, kAboutDialog.height},
+                      units)
+            .size());
     for (QWidget* widget : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         const ControlTemplate* control = FindControl(widget->objectName());
         if (control == nullptr) {
             continue;
         }
-        QRect geometry = MapDialogRect({control->x, control->y, control->width, control->height}, units);
-        if ((control->style & kStaticTypeMask) == kStaticIcon && control->controlClass == ControlClass::Static) {
+        QRect geometry =
+            MapDialogRect({control->x, control->y, control->width, control->height}, units);
+        if ((control->style & kStaticTypeMask) == kStaticIcon &&
+            control->controlClass == ControlClass::Static) {
             // An icon static takes the size of its icon, whatever the template says.
             const QPixmap icon = static_cast<QLabel*>(widget)->pixmap();
             if (!icon.isNull()) {
@@ -121,7 +132,8 @@ void CAboutDlg::showEvent(QShowEvent* event) {
 // Centred over the owner's frame, moved back into the working area of the owner's screen where
 // it would stick out; with no owner, centred in the screen's working area.
 void CAboutDlg::CentreOverOwner() {
-    QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : QApplication::activeWindow();
+    QWidget* owner =
+        parentWidget() != nullptr ? parentWidget()->window() : QApplication::activeWindow();
     if (owner == this) {
         owner = nullptr;
     }

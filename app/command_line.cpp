@@ -8,7 +8,9 @@ constexpr char kProgram[] = "discolo";
 
 } // namespace
 
-std::string VersionText() { return std::string(kProgram) + " " + DISCOLO_VERSION; }
+std::string VersionText() {
+    return std::string(kProgram) + " " + DISCOLO_VERSION;
+}
 
 std::string UsageText() {
     return "Usage: discolo [--demo | --image FILE.cue ...] [--screenshot FILE]\n"
@@ -17,7 +19,8 @@ std::string UsageText() {
            "Plays audio CDs in the CD-ROM drives of this computer.\n"
            "\n"
            "  --demo             play the built-in demo discs on a virtual bus of drives\n"
-           "  --image FILE.cue   one virtual drive holding the disc of this CUE sheet (may repeat)\n"
+           "  --image FILE.cue   one virtual drive holding the disc of this CUE sheet (may "
+           "repeat)\n"
            "  --screenshot FILE  run for two seconds, save a picture of the window to FILE, exit\n"
            "  --version          print the version and exit\n"
            "  --help             print this text and exit\n";

@@ -12,7 +12,8 @@
 namespace {
 
 constexpr char kProgram[] = "discolo: ";
-constexpr size_t kProductNameLength = 9; // what the drive selector shows: the product from its 8th character
+constexpr size_t kProductNameLength =
+    9; // what the drive selector shows: the product from its 8th character
 
 // Messages are printed as one line, whatever bytes a file name brings along.
 std::string OneLine(std::string text) {
@@ -87,7 +88,8 @@ bool SetUpDrives(const CommandLine& commandLine, PlayerDrives& drives, std::stri
         InstallSgLayer(options.sg);
         drives.notice = OneLine(SgPermissionMessage(SgDeniedDevices()));
 #endif
-        // Elsewhere the module seam loads the system's own ASPI layer, or reports that there is none.
+        // Elsewhere the module seam loads the system's own ASPI layer, or reports that there is
+        // none.
         return true;
     case CommandLine::Drives::Demo: {
         auto bus = std::make_unique<vdrive::Bus>(ClockOf(options));
@@ -96,7 +98,8 @@ bool SetUpDrives(const CommandLine& commandLine, PlayerDrives& drives, std::stri
         drives.bus = std::move(bus);
         return true;
     }
-    case CommandLine::Drives::Images: return SetUpImages(commandLine.images, drives, error, options);
+    case CommandLine::Drives::Images:
+        return SetUpImages(commandLine.images, drives, error, options);
     }
     return false;
 }

@@ -52,7 +52,8 @@ bool SavePicture(const QImage& picture, const QString& path, std::string& error)
         return false;
     }
     const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
-    QImageWriter writer(path, QImageWriter::supportedImageFormats().contains(suffix) ? suffix : "png");
+    QImageWriter writer(path,
+                        QImageWriter::supportedImageFormats().contains(suffix) ? suffix : "png");
     if (!writer.write(picture)) {
         error = "discolo: cannot save the picture to " + path.toStdString() + ": " +
                 writer.errorString().toStdString();

@@ -9,7 +9,8 @@
 
 class CPlayerApp;
 
-inline constexpr int kScreenshotDelayMs = 2000; // two seconds of timers: the poll and the disc refresh run
+inline constexpr int kScreenshotDelayMs =
+    2000; // two seconds of timers: the poll and the disc refresh run
 
 struct ScreenshotOutcome {
     bool saved = false;

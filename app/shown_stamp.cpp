@@ -20,7 +20,8 @@ protected:
             static_cast<QWidget*>(watched)->isWindow()) {
             const auto now = std::chrono::system_clock::now().time_since_epoch();
             std::fprintf(stderr, "shown %lld\n",
-                         static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+                         static_cast<long long>(
+                             std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
             deleteLater();
             QCoreApplication::instance()->removeEventFilter(this);
         }

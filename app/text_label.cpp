@@ -28,7 +28,8 @@ int PixelSizeForCellHeight(QFont font, int cellHeight) {
     };
     // Start from the proportion at a reference size, then step to the largest size that fits.
     constexpr int kReference = 100;
-    const int64_t estimate = static_cast<int64_t>(cellHeight) * kReference / std::max(1, cellOf(kReference));
+    const int64_t estimate =
+        static_cast<int64_t>(cellHeight) * kReference / std::max(1, cellOf(kReference));
     int size = static_cast<int>(std::clamp<int64_t>(estimate, 1, kLargestPixelSize));
     while (size > 1 && cellOf(size) > cellHeight) {
         --size;
@@ -66,7 +67,8 @@ QFont BuildLabelFont(const LabelFontDescription& description, const QFont& stock
     if (!description.faceName.isEmpty()) {
         font.setFamily(description.faceName);
     }
-    const int weight = description.weight > 0 ? std::clamp(description.weight, 1, 1000) : kWeightNormal;
+    const int weight =
+        description.weight > 0 ? std::clamp(description.weight, 1, 1000) : kWeightNormal;
     font.setWeight(static_cast<QFont::Weight>(weight));
     font.setItalic(description.italic != 0);
     font.setUnderline(description.underline != 0);
@@ -270,7 +272,9 @@ void CTextLabel::RebuildFont() {
     setFont(labelFont);
 }
 
-void CTextLabel::Repaint() { repaint(); }
+void CTextLabel::Repaint() {
+    repaint();
+}
 
 void CTextLabel::UpdateFrame() {
     // The text keeps clear of whatever edges are drawn around it.

@@ -11,10 +11,10 @@ inline constexpr uint8_t kPackTypeTitle = 0x80;
 inline constexpr uint8_t kPackTypePerformer = 0x81;
 inline constexpr int kPackLength = 18;
 inline constexpr int kPackTextLength = 12;
-inline constexpr int32_t kDiscTextLengthCap = 10000;           // data length the player reads at most
-inline constexpr size_t kDiscTextBufferLength = 10000 + 2;     // what a response buffer must hold
-inline constexpr int32_t kSmallestUsableDiscTextLength = 22;   // one pack (20) is not enough
-inline constexpr size_t kItemAccumulatorLength = 500;          // text bytes of an item, its null included
+inline constexpr int32_t kDiscTextLengthCap = 10000;         // data length the player reads at most
+inline constexpr size_t kDiscTextBufferLength = 10000 + 2;   // what a response buffer must hold
+inline constexpr int32_t kSmallestUsableDiscTextLength = 22; // one pack (20) is not enough
+inline constexpr size_t kItemAccumulatorLength = 500; // text bytes of an item, its null included
 
 // Reads the drive's CD-Text into response: first its 4-byte header, then the announced data
 // length capped at 10000, plus 2. True when the second read completed and the length is at

@@ -3,7 +3,9 @@
 
 namespace {
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // The length of the UTF-8 sequence a lead byte opens; 0 for a byte that opens none.
 size_t SequenceLength(unsigned char byte) {

@@ -26,7 +26,9 @@ int32_t DescriptorStart(std::span<const uint8_t> toc, size_t descriptor) {
     return static_cast<int32_t>(ReadBe24(toc, descriptor + 5));
 }
 
-bool InTrackTable(int32_t index) { return index >= 0 && index < kTrackTableSize; }
+bool InTrackTable(int32_t index) {
+    return index >= 0 && index < kTrackTableSize;
+}
 
 } // namespace
 
@@ -45,7 +47,9 @@ std::string FormatFrames(int32_t frames) {
     return text;
 }
 
-int32_t SliderPositionOf(int32_t frames) { return frames / kFramesPerSliderStep; }
+int32_t SliderPositionOf(int32_t frames) {
+    return frames / kFramesPerSliderStep;
+}
 
 int32_t FramesAtSliderPosition(int32_t position) {
     // A slider never reaches the limits; clamp rather than overflow if a caller passes one.

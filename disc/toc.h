@@ -35,9 +35,9 @@ bool CheckTocChange(PlayerState& state, int hostAdapter, int target,
 
 // One track of a decoded table of contents.
 struct TrackEntry {
-    int32_t number = 0;     // firstTrack + descriptor index; the descriptor's own number is not read
-    int32_t start = 0;      // start address in frames: the descriptor's low three address bytes
-    bool isAudio = false;   // CONTROL bit 0x04 clear
+    int32_t number = 0;   // firstTrack + descriptor index; the descriptor's own number is not read
+    int32_t start = 0;    // start address in frames: the descriptor's low three address bytes
+    bool isAudio = false; // CONTROL bit 0x04 clear
     int32_t sliderTick = 0; // start / 450, where the track's tick mark goes
 };
 

@@ -64,8 +64,8 @@ int CdbLength(uint8_t operationCode) {
     return 12;
 }
 
-int32_t ExecScsiCommand(int hostAdapter, int target,
-                        std::span<const uint8_t> cdb, std::span<uint8_t> data) {
+int32_t ExecScsiCommand(int hostAdapter, int target, std::span<const uint8_t> cdb,
+                        std::span<uint8_t> data) {
     if (!sendCommand || cdb.empty() || data.size() > std::numeric_limits<uint32_t>::max()) {
         return -1;
     }
@@ -79,7 +79,8 @@ int32_t ExecScsiCommand(int hostAdapter, int target,
     srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
     srb.SRB_Status = SS_PENDING;
     srb.SRB_HaId = static_cast<uint8_t>(hostAdapter);
-    srb.SRB_Flags = SRB_DIR_IN; // data only ever flows from the device, and the flag is set alike without data
+    srb.SRB_Flags =
+        SRB_DIR_IN; // data only ever flows from the device, and the flag is set alike without data
     srb.SRB_Target = static_cast<uint8_t>(target);
     srb.SRB_Lun = 0;
     srb.SRB_BufLen = static_cast<uint32_t>(data.size());

@@ -13,8 +13,8 @@ void UnloadAspi();
 // 1 (SS_COMP) when the command completed without error, 2..255 the layer's failure status,
 // -1 when the request could not be prepared and nothing was sent: no layer loaded, a command
 // block shorter than its group's length, or a buffer larger than 32 bits can count.
-int32_t ExecScsiCommand(int hostAdapter, int target,
-                        std::span<const uint8_t> cdb, std::span<uint8_t> data);
+int32_t ExecScsiCommand(int hostAdapter, int target, std::span<const uint8_t> cdb,
+                        std::span<uint8_t> data);
 
 // 6, 10 or 12: the command block length of an operation code's group.
 int CdbLength(uint8_t operationCode);

@@ -9,15 +9,17 @@
 namespace {
 
 // Runs the command with the first `length` bytes of the buffer, or refuses when it is shorter.
-int32_t Exec(int hostAdapter, int target, std::span<const uint8_t> cdb,
-             std::span<uint8_t> buffer, uint32_t length) {
+int32_t Exec(int hostAdapter, int target, std::span<const uint8_t> cdb, std::span<uint8_t> buffer,
+             uint32_t length) {
     if (buffer.size() < length) {
         return -1;
     }
     return ExecScsiCommand(hostAdapter, target, cdb, buffer.first(length));
 }
 
-uint32_t Low24(int32_t value) { return static_cast<uint32_t>(value) & 0xFFFFFFu; }
+uint32_t Low24(int32_t value) {
+    return static_cast<uint32_t>(value) & 0xFFFFFFu;
+}
 
 } // namespace
 
@@ -32,10 +34,10 @@ int32_t ReadToc(int hostAdapter, int target, int format, uint32_t allocationLeng
     const uint32_t length = allocationLength & 0xFFFFu; // the field and the transfer are 16 bits
     std::array<uint8_t, 10> cdb{};
     cdb[0] = kOpReadToc;
-    cdb[1] = 0x00;                                          // MSF 0: LBA form
-    cdb[6] = 0x00;                                          // from the first track
-    WriteBe16(cdb, 7, length);                              // allocation length
-    cdb[9] = static_cast<uint8_t>((format & 0x03) << 6);    // format in the control byte's top bits
+    cdb[1] = 0x00;                                       // MSF 0: LBA form
+    cdb[6] = 0x00;                                       // from the first track
+    WriteBe16(cdb, 7, length);                           // allocation length
+    cdb[9] = static_cast<uint8_t>((format & 0x03) << 6); // format in the control byte's top bits
     return Exec(hostAdapter, target, cdb, buffer, length);
 }
 
@@ -43,10 +45,10 @@ int32_t ReadDiscText(int hostAdapter, int target, uint32_t allocationLength,
                      std::span<uint8_t> buffer) {
     std::array<uint8_t, 10> cdb{};
     cdb[0] = kOpReadToc;
-    cdb[1] = 0x00;                              // MSF 0
-    cdb[2] = 0x05;                              // format 0101b: CD-TEXT
+    cdb[1] = 0x00;                                 // MSF 0
+    cdb[2] = 0x05;                                 // format 0101b: CD-TEXT
     WriteBe16(cdb, 7, allocationLength & 0xFFFFu); // allocation length, low 16 bits
-    cdb[9] = 0x00;                              // control
+    cdb[9] = 0x00;                                 // control
     return Exec(hostAdapter, target, cdb, buffer, allocationLength);
 }
 
@@ -78,7 +80,7 @@ int32_t TestUnitReady(int hostAdapter, int target) {
 int32_t SeekLba(int hostAdapter, int target, int32_t address) {
     std::array<uint8_t, 10> cdb{};
     cdb[0] = kOpSeek10;
-    cdb[2] = 0x00;                    // address bits 24-31: never sent
+    cdb[2] = 0x00;                     // address bits 24-31: never sent
     WriteBe24(cdb, 3, Low24(address)); // address bits 0-23
     return ExecScsiCommand(hostAdapter, target, cdb, {});
 }

@@ -58,7 +58,8 @@ std::vector<std::string> DiscoverDrives(PlayerState& state) {
 
             // The caption shows the product identification from its eighth character on.
             char caption[32];
-            std::snprintf(caption, sizeof caption, "ID:%d   %s", target, identity.product.data() + 7);
+            std::snprintf(caption, sizeof caption, "ID:%d   %s", target,
+                          identity.product.data() + 7);
             captions.emplace_back(caption);
         }
     }

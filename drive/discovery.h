@@ -9,9 +9,9 @@
 #include <vector>
 
 struct DeviceIdentity {
-    std::array<char, 9> vendor;    // INQUIRY bytes 8-15 and a NUL, exactly as the device sent them
-    std::array<char, 17> product;  // bytes 16-31 and a NUL
-    std::array<char, 5> revision;  // bytes 32-35 and a NUL
+    std::array<char, 9> vendor;   // INQUIRY bytes 8-15 and a NUL, exactly as the device sent them
+    std::array<char, 17> product; // bytes 16-31 and a NUL
+    std::array<char, 5> revision; // bytes 32-35 and a NUL
 };
 
 inline constexpr char kDriveVendor[] = "VORTANE ";

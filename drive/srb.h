@@ -35,8 +35,8 @@ inline constexpr uint8_t SRB_EVENT_NOTIFY = 0x40;
 
 // SRB_HaStat values the layers report
 inline constexpr uint8_t HASTAT_OK = 0x00;
-inline constexpr uint8_t HASTAT_SEL_TO = 0x11;      // selection time-out
-inline constexpr uint8_t HASTAT_DO_DU = 0x12;       // data over- or underrun
+inline constexpr uint8_t HASTAT_SEL_TO = 0x11; // selection time-out
+inline constexpr uint8_t HASTAT_DO_DU = 0x12;  // data over- or underrun
 inline constexpr uint8_t HASTAT_BUS_FREE = 0x13;
 inline constexpr uint8_t HASTAT_PHASE_ERR = 0x14;
 inline constexpr uint8_t HASTAT_TIMEOUT = 0x09;
@@ -49,23 +49,23 @@ inline constexpr uint8_t STATUS_BUSY = 0x08;
 
 #pragma pack(push, 1)
 struct SRB_ExecSCSICmd {
-    uint8_t SRB_Cmd;        // SC_EXEC_SCSI_CMD
-    uint8_t SRB_Status;     // written by the layer; SS_PENDING until the request completes
-    uint8_t SRB_HaId;       // host adapter id
-    uint8_t SRB_Flags;      // direction and posting flags
-    uint32_t SRB_Hdr_Rsvd;  // reserved, 0
-    uint8_t SRB_Target;     // target id
-    uint8_t SRB_Lun;        // logical unit
-    uint16_t SRB_Rsvd1;     // reserved, 0
-    uint32_t SRB_BufLen;    // data length
+    uint8_t SRB_Cmd;         // SC_EXEC_SCSI_CMD
+    uint8_t SRB_Status;      // written by the layer; SS_PENDING until the request completes
+    uint8_t SRB_HaId;        // host adapter id
+    uint8_t SRB_Flags;       // direction and posting flags
+    uint32_t SRB_Hdr_Rsvd;   // reserved, 0
+    uint8_t SRB_Target;      // target id
+    uint8_t SRB_Lun;         // logical unit
+    uint16_t SRB_Rsvd1;      // reserved, 0
+    uint32_t SRB_BufLen;     // data length
     uint8_t* SRB_BufPointer; // data buffer
-    uint8_t SRB_SenseLen;   // sense bytes wanted in SenseArea
-    uint8_t SRB_CDBLen;     // 6, 10 or 12
-    uint8_t SRB_HaStat;     // host adapter status
-    uint8_t SRB_TargStat;   // SCSI status byte of the target
-    void* SRB_PostProc;     // post routine or event handle, unused here
-    uint8_t SRB_Rsvd2[20];  // reserved, 0
-    uint8_t CDBByte[16];    // the command block
+    uint8_t SRB_SenseLen;    // sense bytes wanted in SenseArea
+    uint8_t SRB_CDBLen;      // 6, 10 or 12
+    uint8_t SRB_HaStat;      // host adapter status
+    uint8_t SRB_TargStat;    // SCSI status byte of the target
+    void* SRB_PostProc;      // post routine or event handle, unused here
+    uint8_t SRB_Rsvd2[20];   // reserved, 0
+    uint8_t CDBByte[16];     // the command block
     uint8_t SenseArea[SENSE_LEN + 2]; // sense data of a failed command
 };
 #pragma pack(pop)

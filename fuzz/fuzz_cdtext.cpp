@@ -15,7 +15,9 @@ namespace {
 
 std::span<const uint8_t> answer;
 
-uint32_t OneAdapter() { return 0x0101; }
+uint32_t OneAdapter() {
+    return 0x0101;
+}
 
 // Answers every command with the fuzzer's bytes, cut to the request's buffer, as a drive would.
 uint32_t AnswerWithInput(void* request) {

@@ -14,7 +14,8 @@ namespace fs = std::filesystem;
 
 const fs::path& WorkFolder() {
     static const fs::path folder = [] {
-        fs::path path = fs::temp_directory_path() / ("discolo-fuzz-cue-" + std::to_string(getpid()));
+        fs::path path =
+            fs::temp_directory_path() / ("discolo-fuzz-cue-" + std::to_string(getpid()));
         fs::create_directories(path);
         return path;
     }();

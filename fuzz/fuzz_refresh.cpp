@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vdrive::ManualClock clock;
     vdrive::Bus bus(clock);
     vdrive::CdromDrive honest(clock, vdrive::DemoCdTextDisc());
-    bus.AddDevice(0, 3, std::make_unique<vdrive::HostileDrive>(honest, [&bytes] { return bytes.Next(); }));
+    bus.AddDevice(
+        0, 3, std::make_unique<vdrive::HostileDrive>(honest, [&bytes] { return bytes.Next(); }));
     bus.Install();
 
     PlayerState state;
@@ -49,13 +50,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         dialog.OnInitDialog();
         for (int step = 0; step < 64 && !bytes.Done(); ++step) {
             switch (bytes.Next() % 8) {
-            case 0: dialog.RefreshDisc(); break;
-            case 1: dialog.OnPlay(); break;
-            case 2: dialog.OnNextTrack(); break;
-            case 3: dialog.OnPreviousTrack(); break;
-            case 4: dialog.OnHScroll(bytes.Next() % 10); break;
-            case 5: dialog.OnTrackDropDown(); break;
-            default: break;
+            case 0:
+                dialog.RefreshDisc();
+                break;
+            case 1:
+                dialog.OnPlay();
+                break;
+            case 2:
+                dialog.OnNextTrack();
+                break;
+            case 3:
+                dialog.OnPreviousTrack();
+                break;
+            case 4:
+                dialog.OnHScroll(bytes.Next() % 10);
+                break;
+            case 5:
+                dialog.OnTrackDropDown();
+                break;
+            default:
+                break;
             }
             clock.Advance(350);
             dialog.PollPosition();

@@ -15,8 +15,9 @@ vdrive::DiscImage MixedDisc() {
     disc.tracks[0].control = vdrive::kControlData;
     disc.tracks[2].pregapStart = 29850;
     // Two packs of title text: "Disc\0One\0" and the rest padded.
-    const uint8_t packs[36] = {0x80, 0x00, 0x00, 0x00, 'D', 'i', 's', 'c', 0, 'O', 'n', 'e', 0, 0, 0, 0, 0, 0,
-                               0x80, 0x02, 0x01, 0x00, 'T', 'w', 'o', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const uint8_t packs[36] = {0x80, 0x00, 0x00, 0x00, 'D', 'i', 's',  'c',  0,    'O',  'n', 'e',
+                               0,    0,    0,    0,    0,   0,   0x80, 0x02, 0x01, 0x00, 'T', 'w',
+                               'o',  0,    0,    0,    0,   0,   0,    0,    0,    0,    0,   0};
     disc.cdText.assign(packs, packs + sizeof packs);
     return disc;
 }
@@ -34,12 +35,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint8_t* record = data + at;
         const uint8_t action = record[18];
         switch (action % 8) {
-        case 1: drive.OpenTray(); break;
-        case 2: drive.CloseTray(); break;
-        case 3: drive.RemoveDisc(); break;
-        case 4: drive.InsertDisc(MixedDisc()); break;
-        case 5: drive.StartPlayingTrack(record[1] % 8); break;
-        default: break;
+        case 1:
+            drive.OpenTray();
+            break;
+        case 2:
+            drive.CloseTray();
+            break;
+        case 3:
+            drive.RemoveDisc();
+            break;
+        case 4:
+            drive.InsertDisc(MixedDisc());
+            break;
+        case 5:
+            drive.StartPlayingTrack(record[1] % 8);
+            break;
+        default:
+            break;
         }
         clock.Advance(static_cast<int64_t>(record[16]) * 40);
 

@@ -102,4 +102,6 @@ void FreeModule(ModuleHandle module) {
 
 #endif
 
-int LoadedModuleCount() { return loadedModules; }
+int LoadedModuleCount() {
+    return loadedModules;
+}

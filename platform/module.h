@@ -7,7 +7,7 @@
 using ModuleHandle = void*;
 using ModuleEntry = void (*)();
 
-ModuleHandle LoadModule(std::string_view name);                   // nullptr: not loaded
+ModuleHandle LoadModule(std::string_view name);                           // nullptr: not loaded
 ModuleEntry FindModuleEntry(ModuleHandle module, std::string_view entry); // nullptr: missing
 void FreeModule(ModuleHandle module);
 

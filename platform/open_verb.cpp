@@ -17,7 +17,9 @@ QUrl UrlFor(const QString& text) {
     return QUrl(text, QUrl::StrictMode);
 }
 
-void OpenOnDesktop(const QString& text) { QDesktopServices::openUrl(UrlFor(text)); }
+void OpenOnDesktop(const QString& text) {
+    QDesktopServices::openUrl(UrlFor(text));
+}
 
 OpenService& CurrentService() {
     static OpenService service = OpenOnDesktop;

@@ -46,7 +46,7 @@ constexpr int kInterruptRetries = 3; // a signal during SG_IO: the command is se
 constexpr int64_t kFramesPerSecond = 75;
 constexpr int64_t kFramesPerMinute = 60 * kFramesPerSecond;
 constexpr int64_t kLastMsfFrame = 255 * kFramesPerMinute + 59 * kFramesPerSecond + 74;
-constexpr int64_t kMsfLbaOffset = 150; // LBA 0 is MSF 00:02:00
+constexpr int64_t kMsfLbaOffset = 150;            // LBA 0 is MSF 00:02:00
 constexpr uint32_t kCurrentPosition = 0xFFFFFFFF; // a PLAY start meaning "from where it is"
 
 enum class Access { Untried, Opened, Denied, Failed };
@@ -80,7 +80,9 @@ void EnsureLoaded() {
     state.loaded = true;
 }
 
-std::string NodePath(const std::string& node) { return State().config.devRoot + "/" + node; }
+std::string NodePath(const std::string& node) {
+    return State().config.devRoot + "/" + node;
+}
 
 struct Opened {
     int fd = -1;
@@ -121,7 +123,9 @@ Opened OpenDevice(size_t index) {
     return {-1, denied ? EACCES : lastError};
 }
 
-bool DeviceGone(int error) { return error == ENODEV || error == ENXIO || error == ENOENT; }
+bool DeviceGone(int error) {
+    return error == ENODEV || error == ENXIO || error == ENOENT;
+}
 
 // What an empty drive answers: CHECK CONDITION, NOT READY, MEDIUM NOT PRESENT (02/3A/00).
 uint8_t NoMedium(SRB_ExecSCSICmd& srb) {
@@ -212,8 +216,8 @@ Transfer RunCommand(int fd, std::span<const uint8_t> cdb, SRB_ExecSCSICmd& srb) 
     srb.SRB_HaStat = HostAdapterStatus(header.host_status, header.driver_status);
     srb.SRB_TargStat = header.status;
     // Never trust the count beyond the buffer it was written into.
-    const size_t senseCount = std::min({size_t{srb.SRB_SenseLen}, sizeof srb.SenseArea,
-                                        size_t{header.sb_len_wr}, sense.size()});
+    const size_t senseCount = std::min(
+        {size_t{srb.SRB_SenseLen}, sizeof srb.SenseArea, size_t{header.sb_len_wr}, sense.size()});
     std::memcpy(srb.SenseArea, sense.data(), senseCount);
 
     const bool complete = srb.SRB_HaStat == HASTAT_OK && header.status == kStatusGood;
@@ -350,7 +354,8 @@ std::vector<std::string> SgDeniedDevices() {
         }
         if (state.access[i] == Access::Denied) {
             // The sr name is the one users know their drive by (/dev/cdrom points to it).
-            denied.push_back(NodePath(device.blockNode.empty() ? device.genericNode : device.blockNode));
+            denied.push_back(
+                NodePath(device.blockNode.empty() ? device.genericNode : device.blockNode));
         }
     }
     return denied;

@@ -7,9 +7,15 @@
 
 namespace {
 
-int RealOpen(const char* path, int flags) { return ::open(path, flags); }
-int RealIoctl(int fd, unsigned long request, void* argument) { return ::ioctl(fd, request, argument); }
-int RealClose(int fd) { return ::close(fd); }
+int RealOpen(const char* path, int flags) {
+    return ::open(path, flags);
+}
+int RealIoctl(int fd, unsigned long request, void* argument) {
+    return ::ioctl(fd, request, argument);
+}
+int RealClose(int fd) {
+    return ::close(fd);
+}
 
 } // namespace
 

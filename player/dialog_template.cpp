@@ -24,7 +24,8 @@ DialogBaseUnits BaseUnitsOf(const QFont& font) {
 }
 
 QRect MapDialogRect(const QRect& dialogUnits, DialogBaseUnits units) {
-    return {MulDiv(dialogUnits.x(), units.charWidth, 4), MulDiv(dialogUnits.y(), units.charHeight, 8),
+    return {MulDiv(dialogUnits.x(), units.charWidth, 4),
+            MulDiv(dialogUnits.y(), units.charHeight, 8),
             MulDiv(dialogUnits.width(), units.charWidth, 4),
             MulDiv(dialogUnits.height(), units.charHeight, 8)};
 }

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <QFont>
-#include <QWidget>
 #include <QRect>
+#include <QWidget>
 
 #include <cstdint>
 
@@ -34,7 +34,7 @@ inline constexpr uint32_t kExClientEdge = 0x00000200u;
 struct ControlTemplate {
     int id;
     ControlClass controlClass;
-    const char* text;       // the caption in the template
+    const char* text;        // the caption in the template
     int x, y, width, height; // dialog units; a combo box's height includes its dropped list
     uint32_t style;
     uint32_t exStyle;

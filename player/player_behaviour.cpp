@@ -33,7 +33,7 @@ constexpr int kDiscIntervalMs = 500;
 constexpr uint32_t kReadoutForeground = 0x00FFFF00; // COLORREF cyan: red 0, green 255, blue 255
 constexpr uint32_t kReadoutBackground = 0x00000000; // black
 constexpr int kReadoutFontHeight = 24;
-constexpr int32_t kFastStep = 450;          // frames: 6 seconds
+constexpr int32_t kFastStep = 450;            // frames: 6 seconds
 constexpr int32_t kPreviousTrackWindow = 225; // frames: within 3 s of a start Previous goes back
 constexpr int kRefreshedPerformerRows = 100;  // rows 0-99: every track number a disc can have
 constexpr unsigned kSystemCommandMask = 0xFFF0;
@@ -63,7 +63,8 @@ std::optional<DriveAddress> SelectedDrive(const PlayerState& state) {
 std::optional<SubChannelPosition> ReadPosition(const DriveAddress& drive) {
     std::array<uint8_t, kSubChannelAnswerLength> answer{};
     // SubQ 1, LBA form, data format 1 (current position), track 0.
-    if (ReadSubChannel(drive.adapter, drive.target, 1, 0, 1, 0, kSubChannelAnswerLength, answer) != SS_COMP) {
+    if (ReadSubChannel(drive.adapter, drive.target, 1, 0, 1, 0, kSubChannelAnswerLength, answer) !=
+        SS_COMP) {
         return std::nullopt;
     }
     return DecodeSubChannelPosition(answer);
@@ -77,10 +78,13 @@ QString FromDiscText(const std::string& bytes, size_t limit) {
 }
 
 QString TrackTotalText(const PlayerState& state, int32_t track) {
-    return QStringLiteral("Total track time: ") + QString::fromStdString(FormatFrames(TrackLength(state, track)));
+    return QStringLiteral("Total track time: ") +
+           QString::fromStdString(FormatFrames(TrackLength(state, track)));
 }
 
-QString TrackNumberText(int32_t track) { return QStringLiteral("Track %1").arg(track); }
+QString TrackNumberText(int32_t track) {
+    return QStringLiteral("Track %1").arg(track);
+}
 
 } // namespace
 
@@ -96,10 +100,11 @@ bool CPlayerDlg::OnInitDialog() {
         readout->SetBackColor(FromColorRef(kReadoutBackground));
         readout->SetFontHeight(kReadoutFontHeight);
         readout->SetStaticEdge(1);
-        (readout == trackTimeLabel ? trackPositionText : discPositionText) = QStringLiteral("00:00");
+        (readout == trackTimeLabel ? trackPositionText : discPositionText) =
+            QStringLiteral("00:00");
     }
-    for (CTextLabel* caption : {titleCaption, trackCaption, artistCaption, trackPositionCaption,
-                                discPositionCaption}) {
+    for (CTextLabel* caption :
+         {titleCaption, trackCaption, artistCaption, trackPositionCaption, discPositionCaption}) {
         caption->SetBold(1);
     }
     SetButtonFaces();
@@ -107,18 +112,22 @@ bool CPlayerDlg::OnInitDialog() {
     const uint32_t support = LoadAspi();
     if (support == 0) {
         if (showError) {
-            showError(QStringLiteral("Error"), QStringLiteral("ASPI for Win32 is not initialized!"));
+            showError(QStringLiteral("Error"),
+                      QStringLiteral("ASPI for Win32 is not initialized!"));
         }
         // The window goes without the closing steps. Initialisation runs while the window is
         // being shown, before a modal loop exists to end, so the end is queued: it then ends
         // exec() (or just hides a window shown without one).
-        QMetaObject::invokeMethod(this, [this] { QDialog::done(QDialog::Rejected); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { QDialog::done(QDialog::Rejected); }, Qt::QueuedConnection);
         return true;
     }
 
-    state.hostAdapterCount = static_cast<int32_t>(support & 0xFF); // the status byte above is not read
+    state.hostAdapterCount =
+        static_cast<int32_t>(support & 0xFF); // the status byte above is not read
     for (const std::string& caption : DiscoverDrives(state)) {
-        driveCombo->addItem(QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())));
+        driveCombo->addItem(
+            QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())));
     }
     if (state.driveCount == 0) {
         return true; // no drive: blank fields, no timers
@@ -200,7 +209,8 @@ void CPlayerDlg::RefreshDisc() {
     std::optional<int32_t> capacityDiscEnd;
     if (ReadCapacity(drive->adapter, drive->target, toc) == SS_COMP) {
         capacityDiscEnd = DiscEndFromCapacity(toc);
-        discTotalText = QStringLiteral("Total disc time: ") + QString::fromStdString(FormatFrames(*capacityDiscEnd));
+        discTotalText = QStringLiteral("Total disc time: ") +
+                        QString::fromStdString(FormatFrames(*capacityDiscEnd));
     }
     titleText = QString::fromLatin1(kNoAudioCd);
     trackCombo->clear();
@@ -259,7 +269,8 @@ void CPlayerDlg::RefreshDisc() {
                     performer = item(kPackTypePerformer, 0); // the disc's performer
                 }
                 previousPerformer = performer;
-                state.trackPerformer[static_cast<size_t>(track.number)] = CutText(performer, kPerformerTextLimit);
+                state.trackPerformer[static_cast<size_t>(track.number)] =
+                    CutText(performer, kPerformerTextLimit);
             } else {
                 trackCombo->addItem(QString::asprintf("Track %02d", track.number));
             }
@@ -448,7 +459,8 @@ void CPlayerDlg::PollPosition() {
     if (!answer) {
         return; // the display keeps its last state until a read succeeds
     }
-    state.isPlaying = CountsAsPlaying(answer->audioStatus, answer->position, state.lastPolledPosition) ? 1 : 0;
+    state.isPlaying =
+        CountsAsPlaying(answer->audioStatus, answer->position, state.lastPolledPosition) ? 1 : 0;
     state.lastPolledPosition = answer->position;
 
     const int32_t shownTrack = ShownTrack(state, state.isPlaying != 0, answer->track);
@@ -458,9 +470,10 @@ void CPlayerDlg::PollPosition() {
     if (state.positionSynced) {
         // After a jump the display holds until the drive reports the track it was sent to.
         const int32_t position = ShownPosition(answer->position);
-        discPositionText = QString::fromStdString(DiscReadout(state, position, state.discTimeRemaining));
-        trackPositionText =
-            QString::fromStdString(TrackReadout(state, shownTrack, position, state.trackTimeRemaining));
+        discPositionText =
+            QString::fromStdString(DiscReadout(state, position, state.discTimeRemaining));
+        trackPositionText = QString::fromStdString(
+            TrackReadout(state, shownTrack, position, state.trackTimeRemaining));
         if (!state.sliderDragging) {
             positionSlider->SetPos(SliderPositionOf(position));
         }
@@ -485,9 +498,14 @@ void CPlayerDlg::OnHScroll(int code) {
     case kTbLineUp:
     case kTbLineDown:
     case kTbPageUp:
-    case kTbPageDown: break;
-    case kTbThumbTrack: state.sliderDragging = true; break;
-    default: state.sliderDragging = false; return; // the end of a drag, Home, End: no seek
+    case kTbPageDown:
+        break;
+    case kTbThumbTrack:
+        state.sliderDragging = true;
+        break;
+    default:
+        state.sliderDragging = false;
+        return; // the end of a drag, Home, End: no seek
     }
     if (!SelectedDrive(state)) {
         return;
@@ -498,7 +516,9 @@ void CPlayerDlg::OnHScroll(int code) {
     SeekAndPlay(target);
 }
 
-void CPlayerDlg::OnLButtonUp() { state.sliderDragging = false; }
+void CPlayerDlg::OnLButtonUp() {
+    state.sliderDragging = false;
+}
 
 void CPlayerDlg::OnTrackSelChange() {
     if (!SelectedDrive(state)) {
@@ -519,7 +539,9 @@ void CPlayerDlg::OnTrackSelChange() {
     UpdateData(false);
 }
 
-void CPlayerDlg::OnTrackDropDown() { state.trackListClosed = false; }
+void CPlayerDlg::OnTrackDropDown() {
+    state.trackListClosed = false;
+}
 
 namespace {
 

@@ -37,8 +37,10 @@ bool IsBoundLabel(int id) {
     case kIdDiscPositionCaption:
     case kIdTitleCaption:
     case kIdTrackCaption:
-    case kIdArtistCaption: return true;
-    default: return false;
+    case kIdArtistCaption:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -72,9 +74,14 @@ QWidget* CreateStatic(const ControlTemplate& control, QWidget* parent) {
     // Static texts sit at the top of their box and wrap at word boundaries.
     Qt::Alignment horizontal = Qt::AlignLeft;
     switch (control.style & kStaticTypeMask) {
-    case kStaticCenter: horizontal = Qt::AlignHCenter; break;
-    case kStaticRight: horizontal = Qt::AlignRight; break;
-    default: break;
+    case kStaticCenter:
+        horizontal = Qt::AlignHCenter;
+        break;
+    case kStaticRight:
+        horizontal = Qt::AlignRight;
+        break;
+    default:
+        break;
     }
     label->setAlignment(horizontal | Qt::AlignTop);
     label->setWordWrap(true);
@@ -89,18 +96,21 @@ QWidget* CreateStatic(const ControlTemplate& control, QWidget* parent) {
 
 QWidget* CreateControl(const ControlTemplate& control, QWidget* parent) {
     switch (control.controlClass) {
-    case ControlClass::Button: return CreateButton(control, parent);
-    case ControlClass::ComboBox: return new DropDownCombo(parent); // keeps entries as added
-    case ControlClass::Static: return CreateStatic(control, parent);
-    case ControlClass::Trackbar: return new PositionSlider(parent);
+    case ControlClass::Button:
+        return CreateButton(control, parent);
+    case ControlClass::ComboBox:
+        return new DropDownCombo(parent); // keeps entries as added
+    case ControlClass::Static:
+        return CreateStatic(control, parent);
+    case ControlClass::Trackbar:
+        return new PositionSlider(parent);
     }
     return nullptr;
 }
 
 const QColor kFaceBackground(192, 192, 192);
 
-template <typename Widget>
-Widget* Bound(const std::map<int, QWidget*>& controls, int id) {
+template <typename Widget> Widget* Bound(const std::map<int, QWidget*>& controls, int id) {
     return static_cast<Widget*>(controls.at(id));
 }
 
@@ -128,9 +138,13 @@ CPlayerDlg::CPlayerDlg(PlayerState& playerState, QWidget* parent)
 
 CPlayerDlg::~CPlayerDlg() = default;
 
-QFont CPlayerDlg::DialogFont() { return DialogTemplateFont(kPlayerDialog.fontPoints); }
+QFont CPlayerDlg::DialogFont() {
+    return DialogTemplateFont(kPlayerDialog.fontPoints);
+}
 
-DialogBaseUnits CPlayerDlg::BaseUnits() const { return BaseUnitsOf(font()); }
+DialogBaseUnits CPlayerDlg::BaseUnits() const {
+    return BaseUnitsOf(font());
+}
 
 QWidget* CPlayerDlg::Control(int id) const {
     const auto found = controls.find(id);
@@ -154,7 +168,8 @@ void CPlayerDlg::CreateControls() {
             // The template's height is that of the dropped list; the closed box is one line.
             const int closedHeight = combo->sizeHint().height();
             const int listHeight = geometry.height() - closedHeight;
-            combo->setMaxVisibleItems(std::max(1, listHeight / std::max(1, combo->fontMetrics().height())));
+            combo->setMaxVisibleItems(
+                std::max(1, listHeight / std::max(1, combo->fontMetrics().height())));
             geometry.setHeight(closedHeight);
         }
         widget->setGeometry(geometry);
@@ -285,9 +300,13 @@ void CPlayerDlg::ExchangeCheck(bool saveAndValidate, int id, int& value) {
     }
 }
 
-void CPlayerDlg::InitDialogBase() { UpdateData(false); }
+void CPlayerDlg::InitDialogBase() {
+    UpdateData(false);
+}
 
-void CPlayerDlg::reject() { OnCancel(); }
+void CPlayerDlg::reject() {
+    OnCancel();
+}
 
 void CPlayerDlg::showEvent(QShowEvent* event) {
     if (!initialised && !event->spontaneous()) {
@@ -295,7 +314,8 @@ void CPlayerDlg::showEvent(QShowEvent* event) {
         // Opens centred in the screen's working area, wherever the parent is; the frame counts
         // as far as the window system already knows it.
         if (const QScreen* screen = this->screen()) {
-            const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+            const QMargins frame =
+                windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
             const QSize outer = size().grownBy(frame);
             const QRect area = screen->availableGeometry();
             move(area.x() + (area.width() - outer.width()) / 2,

@@ -11,7 +11,8 @@ inline constexpr int kMaxDrives = 32;
 inline constexpr int kTrackTableSize = 120;
 inline constexpr int kTocImageSize = 804; // 4-byte header + 100 descriptors of 8 bytes
 inline constexpr int kPerformerMaxLength = 119;
-inline constexpr int32_t kNoPolledPosition = 370000; // beyond any disc: the first poll never counts as advancing
+inline constexpr int32_t kNoPolledPosition =
+    370000; // beyond any disc: the first poll never counts as advancing
 
 struct PlayerState {
     // Drive list, filled once by discovery

@@ -23,15 +23,25 @@ void PositionSlider::SetRange(int minimum, int maximum, bool redraw) {
     }
 }
 
-void PositionSlider::SetRangeMin(int minimum, bool redraw) { SetRange(minimum, std::max(minimum, maximum()), redraw); }
+void PositionSlider::SetRangeMin(int minimum, bool redraw) {
+    SetRange(minimum, std::max(minimum, maximum()), redraw);
+}
 
-void PositionSlider::SetRangeMax(int maximum, bool redraw) { SetRange(std::min(minimum(), maximum), maximum, redraw); }
+void PositionSlider::SetRangeMax(int maximum, bool redraw) {
+    SetRange(std::min(minimum(), maximum), maximum, redraw);
+}
 
-void PositionSlider::SetPos(int position) { setValue(position); }
+void PositionSlider::SetPos(int position) {
+    setValue(position);
+}
 
-void PositionSlider::SetLineSize(int size) { setSingleStep(size); }
+void PositionSlider::SetLineSize(int size) {
+    setSingleStep(size);
+}
 
-void PositionSlider::SetPageSize(int size) { setPageStep(size); }
+void PositionSlider::SetPageSize(int size) {
+    setPageStep(size);
+}
 
 bool PositionSlider::SetTic(int position) {
     if (position < minimum() || position > maximum()) {
@@ -52,9 +62,11 @@ void PositionSlider::ClearTics(bool redraw) {
 int PositionSlider::TicX(int position) const {
     QStyleOptionSlider option;
     initStyleOption(&option);
-    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
     const int span = width() - handle.width();
-    return QStyle::sliderPositionFromValue(minimum(), maximum(), position, span) + handle.width() / 2;
+    return QStyle::sliderPositionFromValue(minimum(), maximum(), position, span) +
+           handle.width() / 2;
 }
 
 void PositionSlider::paintEvent(QPaintEvent* event) {
@@ -78,19 +90,32 @@ void PositionSlider::paintEvent(QPaintEvent* event) {
 void PositionSlider::ReportAction(int action) {
     int code = 0;
     switch (action) {
-    case SliderSingleStepSub: code = kTbLineUp; break;
-    case SliderSingleStepAdd: code = kTbLineDown; break;
-    case SliderPageStepSub: code = kTbPageUp; break;
-    case SliderPageStepAdd: code = kTbPageDown; break;
-    case SliderToMinimum: code = kTbTop; break;
-    case SliderToMaximum: code = kTbBottom; break;
+    case SliderSingleStepSub:
+        code = kTbLineUp;
+        break;
+    case SliderSingleStepAdd:
+        code = kTbLineDown;
+        break;
+    case SliderPageStepSub:
+        code = kTbPageUp;
+        break;
+    case SliderPageStepAdd:
+        code = kTbPageDown;
+        break;
+    case SliderToMinimum:
+        code = kTbTop;
+        break;
+    case SliderToMaximum:
+        code = kTbBottom;
+        break;
     case SliderMove:
         if (!isSliderDown()) {
             return; // a move by the program, not a drag
         }
         code = kTbThumbTrack;
         break;
-    default: return;
+    default:
+        return;
     }
     // The value follows the thumb before anyone hears of the move, so a handler reads the new one.
     setValue(sliderPosition());
@@ -106,8 +131,10 @@ bool PositionSlider::IsNavigationKey(int key) {
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
     case Qt::Key_Home:
-    case Qt::Key_End: return true;
-    default: return false;
+    case Qt::Key_End:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -116,14 +143,28 @@ void PositionSlider::keyPressEvent(QKeyEvent* event) {
     SliderAction action = SliderNoAction;
     switch (event->key()) {
     case Qt::Key_Left:
-    case Qt::Key_Up: action = SliderSingleStepSub; break;
+    case Qt::Key_Up:
+        action = SliderSingleStepSub;
+        break;
     case Qt::Key_Right:
-    case Qt::Key_Down: action = SliderSingleStepAdd; break;
-    case Qt::Key_PageUp: action = SliderPageStepSub; break;
-    case Qt::Key_PageDown: action = SliderPageStepAdd; break;
-    case Qt::Key_Home: action = SliderToMinimum; break;
-    case Qt::Key_End: action = SliderToMaximum; break;
-    default: QSlider::keyPressEvent(event); return;
+    case Qt::Key_Down:
+        action = SliderSingleStepAdd;
+        break;
+    case Qt::Key_PageUp:
+        action = SliderPageStepSub;
+        break;
+    case Qt::Key_PageDown:
+        action = SliderPageStepAdd;
+        break;
+    case Qt::Key_Home:
+        action = SliderToMinimum;
+        break;
+    case Qt::Key_End:
+        action = SliderToMaximum;
+        break;
+    default:
+        QSlider::keyPressEvent(event);
+        return;
     }
     triggerAction(action);
     event->accept();

@@ -8,7 +8,8 @@
 
 #include <limits>
 
-SubChannelPosition DecodeSubChannelPosition(std::span<const uint8_t, kSubChannelAnswerLength> answer) {
+SubChannelPosition
+DecodeSubChannelPosition(std::span<const uint8_t, kSubChannelAnswerLength> answer) {
     SubChannelPosition decoded;
     decoded.audioStatus = answer[1];
     decoded.track = answer[6];
@@ -38,17 +39,20 @@ int32_t PlayableAddress(int32_t address) {
 }
 
 std::string FormatFrameSpan(int64_t frames) {
-    if (frames < std::numeric_limits<int32_t>::min() || frames > std::numeric_limits<int32_t>::max()) {
+    if (frames < std::numeric_limits<int32_t>::min() ||
+        frames > std::numeric_limits<int32_t>::max()) {
         frames = 0;
     }
     return FormatFrames(static_cast<int32_t>(frames));
 }
 
 std::string DiscReadout(const PlayerState& state, int32_t position, bool remaining) {
-    return remaining ? FormatFrameSpan(int64_t{DiscEndOf(state)} - position) : FormatFrames(position);
+    return remaining ? FormatFrameSpan(int64_t{DiscEndOf(state)} - position)
+                     : FormatFrames(position);
 }
 
-std::string TrackReadout(const PlayerState& state, int32_t track, int32_t position, bool remaining) {
+std::string TrackReadout(const PlayerState& state, int32_t track, int32_t position,
+                         bool remaining) {
     if (remaining) {
         return FormatFrameSpan(int64_t{TrackStartAt(state, track + 1)} - position);
     }

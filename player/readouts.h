@@ -10,8 +10,8 @@
 
 inline constexpr uint32_t kSubChannelAnswerLength = 16;
 inline constexpr uint8_t kAudioStatusPlaying = 0x11; // a play operation in progress
-inline constexpr int32_t kAdvanceAbove = 20; // frames: a move of 21 to 29 between two polls
-inline constexpr int32_t kAdvanceBelow = 30; //   (one 350 ms tick is 26.25 frames of play)
+inline constexpr int32_t kAdvanceAbove = 20;         // frames: a move of 21 to 29 between two polls
+inline constexpr int32_t kAdvanceBelow = 30;         //   (one 350 ms tick is 26.25 frames of play)
 inline constexpr int32_t kHighestShownPosition = 360000;
 
 // READ SUB-CHANNEL, current position, LBA form.
@@ -20,7 +20,8 @@ struct SubChannelPosition {
     int32_t track = 0;       // byte 6: whatever the drive says, 0 to 255
     int32_t position = 0;    // bytes 9-11, the absolute address (byte 8 is not read)
 };
-SubChannelPosition DecodeSubChannelPosition(std::span<const uint8_t, kSubChannelAnswerLength> answer);
+SubChannelPosition
+DecodeSubChannelPosition(std::span<const uint8_t, kSubChannelAnswerLength> answer);
 
 // The drive plays: it says so, or its position moved by 21 to 29 frames since the last poll
 // (never on the first poll, when lastPolledPosition still holds kNoPolledPosition).

@@ -24,7 +24,9 @@ void StaticText::paintEvent(QPaintEvent* /*event*/) {
     drawFrame(&painter);
     // The text sits where a label would put it: inside the margin, and indented from the edges
     // it is aligned to by half an "x" when there is a frame.
-    const int indentBy = indent() >= 0 ? indent() : (frameWidth() > 0 ? fontMetrics().horizontalAdvance(u'x') / 2 : 0);
+    const int indentBy = indent() >= 0
+                             ? indent()
+                             : (frameWidth() > 0 ? fontMetrics().horizontalAdvance(u'x') / 2 : 0);
     QRect box = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
     const Qt::Alignment align = alignment();
     box.adjust((align & Qt::AlignLeft) ? indentBy : 0, (align & Qt::AlignTop) ? indentBy : 0,

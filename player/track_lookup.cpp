@@ -8,11 +8,15 @@ namespace {
 
 constexpr int32_t kHighestTrackWithEntries = kTrackTableSize - 2; // its end is the last entry
 
-bool InTable(int32_t index) { return index >= 0 && index < kTrackTableSize; }
+bool InTable(int32_t index) {
+    return index >= 0 && index < kTrackTableSize;
+}
 
 } // namespace
 
-bool HasTrackEntries(int32_t track) { return track >= 0 && track <= kHighestTrackWithEntries; }
+bool HasTrackEntries(int32_t track) {
+    return track >= 0 && track <= kHighestTrackWithEntries;
+}
 
 int32_t TrackStartAt(const PlayerState& state, int32_t track) {
     return InTable(track) ? state.trackStart[static_cast<size_t>(track)] : 0;
@@ -32,7 +36,9 @@ bool IsDiscTrack(const PlayerState& state, int32_t track) {
     return track >= state.firstTrack && track <= state.lastTrack && HasTrackEntries(track);
 }
 
-int32_t TrackInTable(int32_t track) { return std::clamp(track, int32_t{0}, kHighestTrackWithEntries); }
+int32_t TrackInTable(int32_t track) {
+    return std::clamp(track, int32_t{0}, kHighestTrackWithEntries);
+}
 
 int32_t ShownTrack(const PlayerState& state, bool playing, int32_t reportedTrack) {
     if (playing && IsDiscTrack(state, reportedTrack)) {

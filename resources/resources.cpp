@@ -4,12 +4,18 @@
 
 #include <QtGlobal>
 
-static void InitDiscoloQrc() { Q_INIT_RESOURCE(discolo); }
+static void InitDiscoloQrc() {
+    Q_INIT_RESOURCE(discolo);
+}
 
 void LoadDiscoloResources() {
     [[maybe_unused]] static const bool loaded = (InitDiscoloQrc(), true);
 }
 
-QString BitmapResourcePath(int id) { return QStringLiteral(":/bitmap/%1.xpm").arg(id); }
+QString BitmapResourcePath(int id) {
+    return QStringLiteral(":/bitmap/%1.xpm").arg(id);
+}
 
-QString IconResourcePath(int id) { return QStringLiteral(":/icon/%1.xpm").arg(id); }
+QString IconResourcePath(int id) {
+    return QStringLiteral(":/icon/%1.xpm").arg(id);
+}

@@ -38,9 +38,13 @@ bool ValidAddress(int adapter, int target) {
 
 Bus::Bus(Clock& clock) : clock_(clock), answer_(kMaxAnswerLength) {}
 
-Bus::~Bus() { Uninstall(); }
+Bus::~Bus() {
+    Uninstall();
+}
 
-void Bus::SetAdapterCount(int count) { adapterCount_ = std::clamp(count, 0, kMaxAdapters); }
+void Bus::SetAdapterCount(int count) {
+    adapterCount_ = std::clamp(count, 0, kMaxAdapters);
+}
 
 template <typename T> T& Bus::Attach(int adapter, int target, std::unique_ptr<T> device) {
     T& attached = *device;
@@ -52,7 +56,8 @@ template <typename T> T& Bus::Attach(int adapter, int target, std::unique_ptr<T>
     return attached;
 }
 
-CdromDrive& Bus::AddDrive(int adapter, int target, std::optional<DiscImage> disc, DriveSetup setup) {
+CdromDrive& Bus::AddDrive(int adapter, int target, std::optional<DiscImage> disc,
+                          DriveSetup setup) {
     return Attach(adapter, target,
                   std::make_unique<CdromDrive>(clock_, std::move(disc), std::move(setup)));
 }
@@ -106,7 +111,9 @@ void Bus::Uninstall() {
     }
 }
 
-bool Bus::Installed() const { return currentBus == this; }
+bool Bus::Installed() const {
+    return currentBus == this;
+}
 
 std::vector<uint8_t> Bus::LoggedOpcodes() const {
     std::vector<uint8_t> opcodes;
@@ -117,9 +124,9 @@ std::vector<uint8_t> Bus::LoggedOpcodes() const {
 }
 
 size_t Bus::CountCommands(uint8_t opcode) const {
-    return static_cast<size_t>(std::count_if(log_.begin(), log_.end(), [opcode](const LoggedCommand& entry) {
-        return entry.Opcode() == opcode;
-    }));
+    return static_cast<size_t>(
+        std::count_if(log_.begin(), log_.end(),
+                      [opcode](const LoggedCommand& entry) { return entry.Opcode() == opcode; }));
 }
 
 void Bus::InjectFault(int adapter, int target, Fault fault) {
@@ -130,7 +137,9 @@ void Bus::InjectFault(int adapter, int target, uint8_t opcode, Fault fault) {
     faults_[FaultKey{adapter, target, opcode}] = fault;
 }
 
-void Bus::Vanish(int adapter, int target) { InjectFault(adapter, target, Fault::Status(SS_NO_DEVICE)); }
+void Bus::Vanish(int adapter, int target) {
+    InjectFault(adapter, target, Fault::Status(SS_NO_DEVICE));
+}
 
 std::optional<Fault> Bus::TakeFault(int adapter, int target, uint8_t opcode) {
     auto found = faults_.find(FaultKey{adapter, target, opcode});
@@ -169,7 +178,8 @@ uint32_t Bus::SendCommand(void* request) {
     LoggedCommand entry;
     entry.adapter = srb.SRB_HaId;
     entry.target = srb.SRB_Target;
-    entry.cdb.assign(srb.CDBByte, srb.CDBByte + std::min<size_t>(srb.SRB_CDBLen, sizeof srb.CDBByte));
+    entry.cdb.assign(srb.CDBByte,
+                     srb.CDBByte + std::min<size_t>(srb.SRB_CDBLen, sizeof srb.CDBByte));
     entry.dataLength = srb.SRB_BufLen;
 
     srb.SRB_HaStat = HASTAT_OK;

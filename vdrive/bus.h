@@ -13,8 +13,9 @@
 //     PlayAudioLba(0, 3, 0, 750);                      // the drive/ commands, as the player sends
 //     clock.Advance(2000);                             // two seconds of play:
 //     drive.Position();                                //   150; AudioStatus() 0x11
-//     clock.Advance(8000);                             // past the end: AudioStatus() 0x13 (READ
-//                                                      //   SUB-CHANNEL reports it once), Position() 749
+//     clock.Advance(8000);                             // past the end: AudioStatus() 0x13
+//                                                      //   (READ SUB-CHANNEL reports it
+//                                                      //   once), Position() 749
 //
 //     drive.InsertDisc(otherDisc);                     // next command: UNIT ATTENTION 06/28/00
 //     drive.OpenTray(); drive.CloseTray(); drive.RemoveDisc();
@@ -58,12 +59,12 @@ namespace vdrive {
 struct LoggedCommand {
     int adapter = 0;
     int target = 0;
-    std::vector<uint8_t> cdb;      // the SRB_CDBLen bytes of the command block (at most 16)
-    uint32_t dataLength = 0;       // SRB_BufLen as submitted
-    uint8_t status = SS_PENDING;   // SRB_Status as completed
+    std::vector<uint8_t> cdb;    // the SRB_CDBLen bytes of the command block (at most 16)
+    uint32_t dataLength = 0;     // SRB_BufLen as submitted
+    uint8_t status = SS_PENDING; // SRB_Status as completed
     uint8_t targetStatus = STATUS_GOOD;
-    std::optional<Sense> sense;    // set for a check condition
-    uint32_t transferred = 0;      // answer bytes written into the buffer
+    std::optional<Sense> sense; // set for a check condition
+    uint32_t transferred = 0;   // answer bytes written into the buffer
 
     uint8_t Opcode() const { return cdb.empty() ? 0 : cdb[0]; }
 };
@@ -75,10 +76,12 @@ struct Fault {
 
     uint8_t status = SS_ERR; // SRB_Status to complete with; SS_PENDING counts as SS_ERR
     std::optional<Sense> sense;
-    int times = kAlways;     // how many commands fail before the fault goes away
+    int times = kAlways; // how many commands fail before the fault goes away
 
     static Fault CheckCondition(Sense sense, int times = kAlways) { return {SS_ERR, sense, times}; }
-    static Fault Status(uint8_t status, int times = kAlways) { return {status, std::nullopt, times}; }
+    static Fault Status(uint8_t status, int times = kAlways) {
+        return {status, std::nullopt, times};
+    }
 };
 
 class Bus {
@@ -153,7 +156,7 @@ private:
     std::array<std::array<Device*, kTargetsPerAdapter>, kMaxAdapters> slots_{};
     std::map<FaultKey, Fault> faults_;
     std::deque<LoggedCommand> log_;
-    std::vector<uint8_t> answer_; // the device's answer before the cuts
+    std::vector<uint8_t> answer_;          // the device's answer before the cuts
     size_t answerUsed_ = kMaxAnswerLength; // how much of answer_ the last device may have written
 };
 

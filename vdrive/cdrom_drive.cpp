@@ -16,8 +16,8 @@ namespace {
 
 constexpr uint8_t kPeripheralCdRom = 0x05; // qualifier 000b: connected; type 05h: CD-ROM
 constexpr uint32_t kInquiryLength = 36;
-constexpr uint32_t kBlockLength = 2048;    // what drives report for every CD
-constexpr uint8_t kAdrPosition = 0x10;     // ADR 1 in the high nibble of ADR/CONTROL
+constexpr uint32_t kBlockLength = 2048; // what drives report for every CD
+constexpr uint8_t kAdrPosition = 0x10;  // ADR 1 in the high nibble of ADR/CONTROL
 constexpr uint8_t kLeadOutTrack = 0xAA;
 constexpr size_t kPackLength = 18;
 // The 16-bit length field of a CD-Text answer counts itself out of 65535 bytes at most.
@@ -26,7 +26,9 @@ constexpr size_t kMaxPacks = (0xFFFF - 2) / kPackLength;
 constexpr size_t kMaxTocDescriptors = (0xFFFF - 2) / 8;
 constexpr int64_t kCurrentPosition = 0xFFFFFFFF; // a PLAY start of all ones: from where the head is
 
-int32_t ReadSigned32(Cdb cdb, size_t at) { return static_cast<int32_t>(ReadBe32(cdb, at)); }
+int32_t ReadSigned32(Cdb cdb, size_t at) {
+    return static_cast<int32_t>(ReadBe32(cdb, at));
+}
 
 uint8_t AdrControl(const DiscTrack& track) {
     return static_cast<uint8_t>(kAdrPosition | (track.control & 0x0F));
@@ -63,7 +65,9 @@ int32_t CdromDrive::PlayState::Head(int64_t nowMs) const {
     return static_cast<int32_t>(std::min<int64_t>(int64_t{runStart} + frames, end));
 }
 
-void CdromDrive::Advance() { play_ = play_.At(clock_.NowMs()); }
+void CdromDrive::Advance() {
+    play_ = play_.At(clock_.NowMs());
+}
 
 uint8_t CdromDrive::AudioStatusOf(const PlayState& state) const {
     switch (state.audio) {
@@ -81,7 +85,9 @@ uint8_t CdromDrive::AudioStatusOf(const PlayState& state) const {
     return kAudioNoStatus;
 }
 
-uint8_t CdromDrive::AudioStatus() const { return AudioStatusOf(play_.At(clock_.NowMs())); }
+uint8_t CdromDrive::AudioStatus() const {
+    return AudioStatusOf(play_.At(clock_.NowMs()));
+}
 
 int32_t CdromDrive::Position() const {
     const int64_t now = clock_.NowMs();
@@ -261,11 +267,11 @@ Reply CdromDrive::Inquiry(Cdb cdb, std::span<uint8_t> answer) {
     if (page != 0x00) {
         return Reply::Check(kSenseInvalidFieldInCdb);
     }
-    answer[0] = kPeripheralCdRom;     // peripheral qualifier 000b, device type 05h
-    answer[1] = 0x80;                 // RMB: removable medium
-    answer[2] = 0x02;                 // version: SCSI-2
-    answer[3] = 0x02;                 // response data format 2
-    answer[4] = kInquiryLength - 5;   // additional length: the bytes after this one
+    answer[0] = kPeripheralCdRom;           // peripheral qualifier 000b, device type 05h
+    answer[1] = 0x80;                       // RMB: removable medium
+    answer[2] = 0x02;                       // version: SCSI-2
+    answer[3] = 0x02;                       // response data format 2
+    answer[4] = kInquiryLength - 5;         // additional length: the bytes after this one
     WriteIdentity(setup_.identity, answer); // bytes 8-35: vendor, product, revision
     return Reply::Data(kInquiryLength);
 }
@@ -307,8 +313,9 @@ Reply CdromDrive::StartStopUnit(Cdb cdb, std::span<uint8_t>) {
 }
 
 Reply CdromDrive::ReadCapacity(Cdb, std::span<uint8_t> answer) {
-    WriteBe32(answer, 0, static_cast<uint32_t>(int64_t{disc_->leadOut} - 1)); // last logical block address
-    WriteBe32(answer, 4, kBlockLength);                               // block length in bytes
+    WriteBe32(answer, 0,
+              static_cast<uint32_t>(int64_t{disc_->leadOut} - 1)); // last logical block address
+    WriteBe32(answer, 4, kBlockLength);                            // block length in bytes
     return Reply::Data(8);
 }
 
@@ -348,7 +355,8 @@ Reply CdromDrive::ReadSubChannel(Cdb cdb, std::span<uint8_t> answer) {
     }
 
     answer[1] = AudioStatusOf(play_); // audio status
-    if (allocation >= 2 && (play_.audio == Audio::Completed || play_.audio == Audio::StoppedByError)) {
+    if (allocation >= 2 &&
+        (play_.audio == Audio::Completed || play_.audio == Audio::StoppedByError)) {
         play_.audio = Audio::Idle; // a finished play is reported once
     }
     if (!subQ) {
@@ -358,14 +366,15 @@ Reply CdromDrive::ReadSubChannel(Cdb cdb, std::span<uint8_t> answer) {
     if (format == 0x01) {
         const int32_t head = play_.Head(clock_.NowMs());
         const DiscPosition where = PositionAt(disc, head);
-        WriteBe16(answer, 2, 12);                    // sub-channel data length
-        answer[4] = 0x01;                            // data format code: current position
-        answer[5] = AdrControl(*where.track);        // ADR / CONTROL
+        WriteBe16(answer, 2, 12);                              // sub-channel data length
+        answer[4] = 0x01;                                      // data format code: current position
+        answer[5] = AdrControl(*where.track);                  // ADR / CONTROL
         answer[6] = static_cast<uint8_t>(where.track->number); // track number
-        answer[7] = static_cast<uint8_t>(where.index);          // index number
-        WriteAddress(answer, 8, head, msf);          // absolute address
+        answer[7] = static_cast<uint8_t>(where.index);         // index number
+        WriteAddress(answer, 8, head, msf);                    // absolute address
         if (msf) {
-            WriteMsfTime(answer, 12, where.relative); // track-relative time; counts down in a pregap
+            WriteMsfTime(answer, 12,
+                         where.relative); // track-relative time; counts down in a pregap
         } else {
             WriteBe32(answer, 12, static_cast<uint32_t>(where.relative)); // track-relative LBA
         }
@@ -410,9 +419,9 @@ Reply CdromDrive::TocFormat0(bool msf, uint8_t startingTrack, std::span<uint8_t>
     size_t count = 0;
     auto descriptor = [&](uint8_t adrControl, uint8_t number, int32_t lba) {
         const size_t at = 4 + 8 * count++;
-        answer[at + 1] = adrControl;             // ADR / CONTROL
-        answer[at + 2] = number;                 // track number
-        WriteAddress(answer, at + 4, lba, msf);  // track start address
+        answer[at + 1] = adrControl;            // ADR / CONTROL
+        answer[at + 2] = number;                // track number
+        WriteAddress(answer, at + 4, lba, msf); // track start address
     };
     if (startingTrack != kLeadOutTrack) {
         for (const DiscTrack& track : disc.tracks) {
@@ -421,8 +430,9 @@ Reply CdromDrive::TocFormat0(bool msf, uint8_t startingTrack, std::span<uint8_t>
             }
         }
     }
-    descriptor(AdrControl(last), kLeadOutTrack, disc.leadOut); // the lead-out repeats the last CONTROL
-    WriteBe16(answer, 0, static_cast<uint32_t>(2 + 8 * count)); // TOC data length
+    descriptor(AdrControl(last), kLeadOutTrack,
+               disc.leadOut); // the lead-out repeats the last CONTROL
+    WriteBe16(answer, 0, static_cast<uint32_t>(2 + 8 * count));   // TOC data length
     answer[2] = static_cast<uint8_t>(disc.tracks.front().number); // first track number
     answer[3] = static_cast<uint8_t>(last.number);                // last track number
     return Reply::Data(static_cast<uint32_t>(4 + 8 * count));
@@ -430,12 +440,12 @@ Reply CdromDrive::TocFormat0(bool msf, uint8_t startingTrack, std::span<uint8_t>
 
 Reply CdromDrive::SessionInfo(bool msf, std::span<uint8_t> answer) {
     const DiscTrack& first = disc_->tracks.front();
-    WriteBe16(answer, 0, 10);                      // data length
-    answer[2] = 1;                                 // first complete session
-    answer[3] = 1;                                 // last complete session
-    answer[5] = AdrControl(first);                 // ADR / CONTROL
+    WriteBe16(answer, 0, 10);                       // data length
+    answer[2] = 1;                                  // first complete session
+    answer[3] = 1;                                  // last complete session
+    answer[5] = AdrControl(first);                  // ADR / CONTROL
     answer[6] = static_cast<uint8_t>(first.number); // first track in the last session
-    WriteAddress(answer, 8, first.start, msf);     // its start address
+    WriteAddress(answer, 8, first.start, msf);      // its start address
     return Reply::Data(12);
 }
 
@@ -446,21 +456,21 @@ Reply CdromDrive::CdText(std::span<uint8_t> answer) {
         return Reply::Check(kSenseInvalidFieldInCdb);
     }
     WriteBe16(answer, 0, static_cast<uint32_t>(2 + kPackLength * count)); // CD-TEXT data length
-    std::copy_n(packs.begin(), count * kPackLength, answer.begin() + 4); // the packs, as stored
+    std::copy_n(packs.begin(), count * kPackLength, answer.begin() + 4);  // the packs, as stored
     return Reply::Data(static_cast<uint32_t>(4 + kPackLength * count));
 }
 
 Reply CdromDrive::PlayAudio10(Cdb cdb, std::span<uint8_t>) {
     const bool fromCurrent = ReadBe32(cdb, 2) == kCurrentPosition;
     const int64_t first = fromCurrent ? 0 : ReadSigned32(cdb, 2); // starting logical block address
-    const int64_t length = ReadBe16(cdb, 7);                       // transfer length in frames
+    const int64_t length = ReadBe16(cdb, 7);                      // transfer length in frames
     return Play(first, first + length, fromCurrent);
 }
 
 Reply CdromDrive::PlayAudio12(Cdb cdb, std::span<uint8_t>) {
     const bool fromCurrent = ReadBe32(cdb, 2) == kCurrentPosition;
     const int64_t first = fromCurrent ? 0 : ReadSigned32(cdb, 2); // starting logical block address
-    const int64_t length = ReadBe32(cdb, 6);                       // transfer length in frames
+    const int64_t length = ReadBe32(cdb, 6);                      // transfer length in frames
     return Play(first, first + length, fromCurrent);
 }
 

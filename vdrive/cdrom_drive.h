@@ -16,7 +16,7 @@ namespace vdrive {
 // Audio status, as READ SUB-CHANNEL reports it in byte 1 and REQUEST SENSE in the ASCQ.
 inline constexpr uint8_t kAudioPlaying = 0x11;
 inline constexpr uint8_t kAudioPaused = 0x12;
-inline constexpr uint8_t kAudioCompleted = 0x13; // once, after a play reached its end
+inline constexpr uint8_t kAudioCompleted = 0x13;      // once, after a play reached its end
 inline constexpr uint8_t kAudioStoppedByError = 0x14; // once, after a play ran into a data track
 inline constexpr uint8_t kAudioNoStatus = 0x15;
 
@@ -40,7 +40,7 @@ public:
     // CloseTray with a disc on the tray) makes the next command answer UNIT ATTENTION 06/28/00.
     void InsertDisc(DiscImage disc); // replaces a disc already there; the tray stays as it is
     void RemoveDisc();
-    void OpenTray();                 // stops play, as the eject button does
+    void OpenTray(); // stops play, as the eject button does
     void CloseTray();
     // Plays from the start of the track to the end of the disc, as if PLAY had just been sent.
     // False, and nothing changes, without a readable disc or with no such audio track.
@@ -65,11 +65,11 @@ private:
     // run began, so positions follow from the clock exactly, without accumulated steps.
     struct PlayState {
         Audio audio = Audio::Idle;
-        int32_t head = 0;         // position when not playing
-        int32_t runStart = 0;     // LBA at which the current run (play or resume) began
-        int64_t runStartMs = 0;   // clock time at which it began
-        int32_t end = 0;          // first frame not played
-        bool endsAtData = false;  // the end is a data track's boundary, not the one asked for
+        int32_t head = 0;        // position when not playing
+        int32_t runStart = 0;    // LBA at which the current run (play or resume) began
+        int64_t runStartMs = 0;  // clock time at which it began
+        int32_t end = 0;         // first frame not played
+        bool endsAtData = false; // the end is a data track's boundary, not the one asked for
 
         PlayState At(int64_t nowMs) const; // the same play, moved on to `nowMs`
         int32_t Head(int64_t nowMs) const;

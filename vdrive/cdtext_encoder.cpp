@@ -28,12 +28,14 @@ struct TextStream {
 
 const std::string& TextOf(const CdTextAlbum& album, uint8_t packType, size_t item) {
     if (item == 0) {
-        return packType == kPackTitle ? album.title
-               : packType == kPackPerformer ? album.performer : album.songwriter;
+        return packType == kPackTitle       ? album.title
+               : packType == kPackPerformer ? album.performer
+                                            : album.songwriter;
     }
     const CdTextTrack& track = album.tracks[item - 1];
-    return packType == kPackTitle ? track.title
-           : packType == kPackPerformer ? track.performer : track.songwriter;
+    return packType == kPackTitle       ? track.title
+           : packType == kPackPerformer ? track.performer
+                                        : track.songwriter;
 }
 
 // Returns false when the type has no text at all, so that it gets no packs.
@@ -68,17 +70,19 @@ int TrackNumberOf(const CdTextAlbum& album, int item) {
 void AppendPack(std::vector<uint8_t>& packs, uint8_t type, uint8_t track, uint8_t sequence,
                 uint8_t position, std::span<const uint8_t> payload) {
     std::array<uint8_t, kCdTextPackSize> pack{};
-    pack[0] = type;                       // pack type
-    pack[1] = track;                      // track of the first character (extension flag 0)
-    pack[2] = sequence;                   // sequence number within the block
-    pack[3] = position;                   // single-byte text, block 0, character position
+    pack[0] = type;     // pack type
+    pack[1] = track;    // track of the first character (extension flag 0)
+    pack[2] = sequence; // sequence number within the block
+    pack[3] = position; // single-byte text, block 0, character position
     std::copy(payload.begin(), payload.end(), pack.begin() + 4);
     WriteBe16(pack, 16, CdTextCrc(std::span(pack).first(16)));
     packs.insert(packs.end(), pack.begin(), pack.end());
 }
 
 const char* TypeName(uint8_t packType) {
-    return packType == kPackTitle ? "title" : packType == kPackPerformer ? "performer" : "songwriter";
+    return packType == kPackTitle       ? "title"
+           : packType == kPackPerformer ? "performer"
+                                        : "songwriter";
 }
 
 } // namespace
@@ -150,8 +154,8 @@ bool EncodeCdText(const CdTextAlbum& album, std::vector<uint8_t>& packs, CdTextP
             std::copy(stream.bytes.begin() + static_cast<std::ptrdiff_t>(start),
                       stream.bytes.begin() + static_cast<std::ptrdiff_t>(end), payload.begin());
             const auto track = static_cast<uint8_t>(TrackNumberOf(album, stream.item[start]));
-            const auto position = static_cast<uint8_t>(
-                std::min<size_t>(stream.place[start], kMaxCharacterPosition));
+            const auto position =
+                static_cast<uint8_t>(std::min<size_t>(stream.place[start], kMaxCharacterPosition));
             AppendPack(packs, stream.packType, track, sequence++, position, payload);
             ++typeCounts[stream.packType & 0x0F];
         }
@@ -160,13 +164,13 @@ bool EncodeCdText(const CdTextAlbum& album, std::vector<uint8_t>& packs, CdTextP
     // The size information: a 36-byte record spread over three packs.
     typeCounts[kPackSizeInfo & 0x0F] = 3;
     std::array<uint8_t, 36> record{};
-    record[0] = kCharsetLatin1;                          // character code of this block
-    record[1] = static_cast<uint8_t>(album.firstTrack);  // first track
-    record[2] = static_cast<uint8_t>(lastTrack);         // last track
-    record[3] = 0x00;                                    // no copyright flag
+    record[0] = kCharsetLatin1;                         // character code of this block
+    record[1] = static_cast<uint8_t>(album.firstTrack); // first track
+    record[2] = static_cast<uint8_t>(lastTrack);        // last track
+    record[3] = 0x00;                                   // no copyright flag
     std::copy(typeCounts.begin(), typeCounts.end(), record.begin() + 4); // packs per type 0x80-0x8F
-    record[20] = static_cast<uint8_t>(sequence + 2);     // last sequence number of block 0
-    record[28] = kLanguageEnglish;                       // language of block 0
+    record[20] = static_cast<uint8_t>(sequence + 2); // last sequence number of block 0
+    record[28] = kLanguageEnglish;                   // language of block 0
     for (uint8_t part = 0; part < 3; ++part) {
         AppendPack(packs, kPackSizeInfo, part, sequence++, 0,
                    std::span(record).subspan(part * kPayloadSize, kPayloadSize));

@@ -11,7 +11,8 @@
 namespace vdrive {
 
 inline constexpr size_t kCdTextPackSize = 18;
-inline constexpr int kMaxCdTextTextPacks = 253; // 256 sequence numbers in a block, 3 go to the size packs
+inline constexpr int kMaxCdTextTextPacks =
+    253; // 256 sequence numbers in a block, 3 go to the size packs
 
 inline constexpr uint8_t kPackTitle = 0x80;
 inline constexpr uint8_t kPackPerformer = 0x81;
@@ -40,8 +41,9 @@ struct CdTextAlbum {
 // What went wrong; for texts that do not fit, the first text that found no room.
 struct CdTextProblem {
     std::string message;
-    uint8_t packType = 0; // kPackTitle, kPackPerformer or kPackSongwriter; 0 when no text is to blame
-    int track = -1;       // 0 for the album, else the track number
+    uint8_t packType =
+        0;          // kPackTitle, kPackPerformer or kPackSongwriter; 0 when no text is to blame
+    int track = -1; // 0 for the album, else the track number
 };
 
 // Appends nothing and returns true with empty `packs` when every text is empty.

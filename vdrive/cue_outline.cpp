@@ -20,7 +20,8 @@ struct TrackType {
     std::string_view name;
     uint32_t sectorSize;
     bool data;
-    std::string_view forLibcue; // libcue 2.2.1 lacks CDG, CDI/* and MODE2/2324: the mode is ours anyway
+    std::string_view
+        forLibcue; // libcue 2.2.1 lacks CDG, CDI/* and MODE2/2324: the mode is ours anyway
 };
 
 constexpr std::array<TrackType, 12> kTrackTypes = {{
@@ -38,17 +39,17 @@ constexpr std::array<TrackType, 12> kTrackTypes = {{
     {"CDI/2352", 2352, true, "MODE2/2352"},
 }};
 
-constexpr std::array<std::string_view, 6> kFileTypes = {"BINARY", "MOTOROLA", "AIFF", "WAVE", "MP3", "FLAC"};
+constexpr std::array<std::string_view, 6> kFileTypes = {"BINARY", "MOTOROLA", "AIFF",
+                                                        "WAVE",   "MP3",      "FLAC"};
 constexpr std::array<std::string_view, 4> kFlags = {"DCP", "4CH", "PRE", "SCMS"};
 
 // Commands the disc image has no use for. They are checked for nothing and kept from libcue,
 // which trips over harmless oddities in them (a CATALOG without a number loses the FILE).
 constexpr std::array<std::string_view, 12> kIgnored = {
-    "REM", "CATALOG", "ISRC", "COMPOSER", "ARRANGER", "MESSAGE",
-    "DISC_ID", "GENRE", "TOC_INFO1", "TOC_INFO2", "UPC_EAN", "SIZE_INFO"};
+    "REM",     "CATALOG", "ISRC",      "COMPOSER",  "ARRANGER", "MESSAGE",
+    "DISC_ID", "GENRE",   "TOC_INFO1", "TOC_INFO2", "UPC_EAN",  "SIZE_INFO"};
 
-template <size_t N>
-bool OneOf(const std::array<std::string_view, N>& list, std::string_view word) {
+template <size_t N> bool OneOf(const std::array<std::string_view, N>& list, std::string_view word) {
     for (const std::string_view entry : list) {
         if (entry == word) {
             return true;
@@ -57,8 +58,12 @@ bool OneOf(const std::array<std::string_view, N>& list, std::string_view word) {
     return false;
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsSpace(s.front())) {
@@ -168,7 +173,8 @@ std::string TwoDigits(int value) {
 
 class OutlineReader {
 public:
-    OutlineReader(CueOutline& outline, CueProblem& problem) : outline_(outline), problem_(problem) {}
+    OutlineReader(CueOutline& outline, CueProblem& problem)
+        : outline_(outline), problem_(problem) {}
 
     bool Line(int number, std::string_view line, std::string& forLibcue);
     bool Finish();
@@ -187,7 +193,8 @@ private:
     bool Time(std::string_view keyword, std::string_view word, int32_t& frames);
     bool CheckStarted(const CueTrack& track) {
         if (track.Index(1) == nullptr) {
-            return Fail(track.line, "track " + TwoDigits(track.number) + " has no INDEX 01 (its start)");
+            return Fail(track.line,
+                        "track " + TwoDigits(track.number) + " has no INDEX 01 (its start)");
         }
         return true;
     }
@@ -351,7 +358,8 @@ bool OutlineReader::Index(std::string_view rest, std::string& forLibcue) {
         return Fail(line_, "index number " + std::string(numberWord) + " is outside 0-99");
     }
     if (track.indexes.empty() && index.number > 1) {
-        return Fail(line_, "the first INDEX of track " + TwoDigits(track.number) + " must be 00 or 01");
+        return Fail(line_,
+                    "the first INDEX of track " + TwoDigits(track.number) + " must be 00 or 01");
     }
     if (!track.indexes.empty() && index.number != track.indexes.back().number + 1) {
         return Fail(line_, "INDEX " + TwoDigits(index.number) + " follows INDEX " +
@@ -368,9 +376,10 @@ bool OutlineReader::Index(std::string_view rest, std::string& forLibcue) {
     // inside a track and do not shape the disc: sheets in use put them out of order.
     if (index.number <= 1) {
         if (index.frames <= lastFramesInFile_) {
-            return Fail(line_, "INDEX " + TwoDigits(index.number) + " at " + std::string(timeWord) +
-                                   " does not come after the previous INDEX 00 or 01 in its file (" +
-                                   FormatCueTime(lastFramesInFile_) + ")");
+            return Fail(line_,
+                        "INDEX " + TwoDigits(index.number) + " at " + std::string(timeWord) +
+                            " does not come after the previous INDEX 00 or 01 in its file (" +
+                            FormatCueTime(lastFramesInFile_) + ")");
         }
         lastFramesInFile_ = index.frames;
     }
@@ -387,7 +396,8 @@ bool OutlineReader::Flags(std::string_view rest, std::string& forLibcue) {
     for (std::string_view word = NextWord(rest); !word.empty(); word = NextWord(rest)) {
         const std::string flag = Upper(word);
         if (!OneOf(kFlags, flag)) {
-            return Fail(line_, "unknown flag \"" + std::string(word) + "\" (DCP, 4CH, PRE or SCMS)");
+            return Fail(line_,
+                        "unknown flag \"" + std::string(word) + "\" (DCP, 4CH, PRE or SCMS)");
         }
         flags += " " + flag;
     }
@@ -395,10 +405,10 @@ bool OutlineReader::Flags(std::string_view rest, std::string& forLibcue) {
     return true;
 }
 
-bool OutlineReader::Text(const std::string& keyword, std::string_view rest, std::string& forLibcue) {
+bool OutlineReader::Text(const std::string& keyword, std::string_view rest,
+                         std::string& forLibcue) {
     const bool disc = outline_.tracks.empty();
-    int& line = keyword == "TITLE"
-                    ? (disc ? outline_.titleLine : outline_.tracks.back().titleLine)
+    int& line = keyword == "TITLE" ? (disc ? outline_.titleLine : outline_.tracks.back().titleLine)
                 : keyword == "PERFORMER"
                     ? (disc ? outline_.performerLine : outline_.tracks.back().performerLine)
                     : (disc ? outline_.songwriterLine : outline_.tracks.back().songwriterLine);
@@ -443,7 +453,8 @@ bool OutlineReader::Line(int number, std::string_view line, std::string& forLibc
         if (!NeedTrack(keyword) || !Time(keyword, NextWord(rest), frames)) {
             return false;
         }
-        (keyword == "PREGAP" ? outline_.tracks.back().pregap : outline_.tracks.back().postgap) = frames;
+        (keyword == "PREGAP" ? outline_.tracks.back().pregap : outline_.tracks.back().postgap) =
+            frames;
         forLibcue = keyword + " " + FormatCueTime(frames);
         return true;
     }

@@ -26,10 +26,10 @@ struct CueTrack {
     std::string type;        // AUDIO, MODE1/2352, ...
     uint32_t sectorSize = 0; // bytes a frame takes in a raw file
     bool data = false;
-    int32_t pregap = 0;      // PREGAP: silence that is not in any file
-    int32_t postgap = 0;     // POSTGAP
+    int32_t pregap = 0;            // PREGAP: silence that is not in any file
+    int32_t postgap = 0;           // POSTGAP
     std::vector<CueIndex> indexes; // numbered 0 or 1, then up by one
-    int titleLine = 0;       // lines of the texts, for messages about them; 0: none
+    int titleLine = 0;             // lines of the texts, for messages about them; 0: none
     int performerLine = 0;
     int songwriterLine = 0;
 

@@ -96,7 +96,9 @@ bool SameIgnoringCase(const std::u8string& a, const std::u8string& b) {
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char8_t c) { return c >= u8'A' && c <= u8'Z' ? static_cast<char8_t>(c - u8'A' + u8'a') : c; };
+        const auto lower = [](char8_t c) {
+            return c >= u8'A' && c <= u8'Z' ? static_cast<char8_t>(c - u8'A' + u8'a') : c;
+        };
         if (lower(a[i]) != lower(b[i])) {
             return false;
         }
@@ -128,8 +130,9 @@ std::optional<fs::path> FindSheetFile(const fs::path& sheetFolder, const std::st
     for (char& c : portable) {
         c = c == '\\' ? '/' : c;
     }
-    const bool driveLetter = portable.size() >= 2 && portable[1] == ':' &&
-                             ((portable[0] >= 'A' && portable[0] <= 'Z') || (portable[0] >= 'a' && portable[0] <= 'z'));
+    const bool driveLetter =
+        portable.size() >= 2 && portable[1] == ':' &&
+        ((portable[0] >= 'A' && portable[0] <= 'Z') || (portable[0] >= 'a' && portable[0] <= 'z'));
     const fs::path written = PathFromUtf8(portable);
     std::vector<fs::path> candidates;
     if (written.is_absolute()) {
@@ -148,7 +151,8 @@ std::optional<fs::path> FindSheetFile(const fs::path& sheetFolder, const std::st
     return std::nullopt;
 }
 
-bool ReadWholeFile(const fs::path& path, uintmax_t limit, std::string& bytes, std::string& problem) {
+bool ReadWholeFile(const fs::path& path, uintmax_t limit, std::string& bytes,
+                   std::string& problem) {
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
         problem = "is a folder, not a file";
@@ -278,8 +282,9 @@ bool DiscLayout::FileFrames(size_t file, const MediaFileContent& content, int32_
             return Fail(event.index->line,
                         "INDEX " + std::string(event.index->number < 10 ? "0" : "") +
                             std::to_string(event.index->number) + " of track " +
-                            std::to_string(track.number) + " at " + FormatCueTime(event.index->frames) +
-                            " lies past the end of \"" + outline_.files[file].name + "\"");
+                            std::to_string(track.number) + " at " +
+                            FormatCueTime(event.index->frames) + " lies past the end of \"" +
+                            outline_.files[file].name + "\"");
         }
     }
     const uint64_t rest = content.bytes - consumed;
@@ -351,7 +356,8 @@ bool DiscLayout::Build(const LibcueReading& reading, DiscImage& disc) {
         entry.control = static_cast<uint8_t>((track.data ? kControlData : 0) | reading.flags[t]);
         entry.start = lba(*track.Index(1));
         const CueIndex* pregapIndex = track.Index(0);
-        entry.pregapStart = (pregapIndex != nullptr ? lba(*pregapIndex) : entry.start) - track.pregap;
+        entry.pregapStart =
+            (pregapIndex != nullptr ? lba(*pregapIndex) : entry.start) - track.pregap;
         if (t == 0) {
             entry.pregapStart = 0; // whatever lies before the first track's start is its pregap
         }
@@ -392,17 +398,20 @@ bool LoadSheet(const std::string& path, const CueLoadOptions& options, DiscImage
 
     bool haveCdText = false;
     if (!reading.cdTextFile.empty()) {
-        const std::optional<fs::path> found = FindSheetFile(sheetPath.parent_path(), reading.cdTextFile);
+        const std::optional<fs::path> found =
+            FindSheetFile(sheetPath.parent_path(), reading.cdTextFile);
         if (found) {
             if (!ReadCdTextFile(*found, image.cdText, problem)) {
-                error = Where(path, outline.cdTextFileLine) + "\"" + reading.cdTextFile + "\" " + problem;
+                error = Where(path, outline.cdTextFileLine) + "\"" + reading.cdTextFile + "\" " +
+                        problem;
                 return false;
             }
             haveCdText = true;
         } else if (options.missingFileTailFrames > 0) {
             report.assumed.push_back(reading.cdTextFile);
         } else {
-            error = Where(path, outline.cdTextFileLine) + "CD-Text file \"" + reading.cdTextFile + "\" not found";
+            error = Where(path, outline.cdTextFileLine) + "CD-Text file \"" + reading.cdTextFile +
+                    "\" not found";
             return false;
         }
     }
@@ -413,8 +422,10 @@ bool LoadSheet(const std::string& path, const CueLoadOptions& options, DiscImage
             if (textProblem.track >= 0) {
                 const bool album = textProblem.track == 0;
                 const CueTrack* track =
-                    album ? nullptr : &outline.tracks[size_t(textProblem.track - reading.album.firstTrack)];
-                line = textProblem.packType == kPackTitle ? (album ? outline.titleLine : track->titleLine)
+                    album ? nullptr
+                          : &outline.tracks[size_t(textProblem.track - reading.album.firstTrack)];
+                line = textProblem.packType == kPackTitle
+                           ? (album ? outline.titleLine : track->titleLine)
                        : textProblem.packType == kPackPerformer
                            ? (album ? outline.performerLine : track->performerLine)
                            : (album ? outline.songwriterLine : track->songwriterLine);

@@ -6,20 +6,28 @@
 
 namespace vdrive {
 
-Identity DemoDriveIdentity() { return Identity{"VORTANE ", "CD-ROM VX-6012SA", "1.12"}; }
+Identity DemoDriveIdentity() {
+    return Identity{"VORTANE ", "CD-ROM VX-6012SA", "1.12"};
+}
 
-Identity DemoSecondDriveIdentity() { return Identity{"VORTANE ", "CD-ROM VX-4020SA", "1.08"}; }
+Identity DemoSecondDriveIdentity() {
+    return Identity{"VORTANE ", "CD-ROM VX-4020SA", "1.08"};
+}
 
-Identity DemoForeignDriveIdentity() { return Identity{"NORDISK ", "CD-ROM ND-2400S ", "3.01"}; }
+Identity DemoForeignDriveIdentity() {
+    return Identity{"NORDISK ", "CD-ROM ND-2400S ", "3.01"};
+}
 
 void PopulateDemoBus(Bus& bus, DiscImage cdTextDisc, DiscImage mixedDisc) {
     bus.SetAdapterCount(2);
     bus.AddDisk(0, 0);
 
-    CdromDrive& playing = bus.AddDrive(0, 3, std::move(cdTextDisc), DriveSetup{DemoDriveIdentity(), false});
+    CdromDrive& playing =
+        bus.AddDrive(0, 3, std::move(cdTextDisc), DriveSetup{DemoDriveIdentity(), false});
     playing.StartPlayingTrack(2);
 
-    // The other maker's drive is of the kind that answers a disc without CD-Text with a bare header.
+    // The other maker's drive is of the kind that answers a disc without CD-Text with a bare
+    // header.
     bus.AddDrive(0, 5, mixedDisc, DriveSetup{DemoForeignDriveIdentity(), true});
     bus.AddDrive(1, 2, std::move(mixedDisc), DriveSetup{DemoSecondDriveIdentity(), false});
 }

@@ -7,8 +7,8 @@
 namespace vdrive {
 
 // The drives the demo bus holds, by what a user sees of them.
-Identity DemoDriveIdentity();      // adapter 0 target 3: "ID:3   VX-6012SA"
-Identity DemoSecondDriveIdentity(); // adapter 1 target 2: "ID:2   VX-4020SA"
+Identity DemoDriveIdentity();        // adapter 0 target 3: "ID:3   VX-6012SA"
+Identity DemoSecondDriveIdentity();  // adapter 1 target 2: "ID:2   VX-4020SA"
 Identity DemoForeignDriveIdentity(); // adapter 0 target 5: another maker's drive, not listed
 
 // Adapter 0: a direct-access disk at target 0, a drive with `cdTextDisc` at target 3 already

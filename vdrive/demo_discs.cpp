@@ -11,7 +11,8 @@ namespace vdrive {
 namespace {
 
 constexpr int32_t kFramesPerSecond = 75;
-constexpr int32_t kGapFrames = 2 * kFramesPerSecond; // the usual two seconds of index 0 between tracks
+constexpr int32_t kGapFrames =
+    2 * kFramesPerSecond; // the usual two seconds of index 0 between tracks
 
 struct DemoTrack {
     int seconds;
@@ -47,8 +48,9 @@ std::vector<uint8_t> Packs(const CdTextAlbum& album) {
 
 DiscImage DemoCdTextDisc() {
     constexpr DemoTrack kTracks[] = {
-        {214, 37, 0x00}, {187, 5, 0x00}, {263, 61, 0x00}, {301, 12, 0x00}, {158, 44, 0x00}, {242, 70, 0x00},
-        {329, 3, 0x00},  {195, 29, 0x00}, {276, 58, 0x00}, {224, 16, 0x00}, {348, 49, 0x00}, {171, 22, 0x00},
+        {214, 37, 0x00}, {187, 5, 0x00},  {263, 61, 0x00}, {301, 12, 0x00},
+        {158, 44, 0x00}, {242, 70, 0x00}, {329, 3, 0x00},  {195, 29, 0x00},
+        {276, 58, 0x00}, {224, 16, 0x00}, {348, 49, 0x00}, {171, 22, 0x00},
     };
     DiscImage disc = Layout(1, kTracks);
     const std::string band = "The Marlow Vane Quartet";
@@ -76,7 +78,7 @@ DiscImage DemoCdTextDisc() {
 
 DiscImage DemoMixedDisc() {
     constexpr DemoTrack kTracks[] = {
-        {512, 40, kControlData}, {203, 11, 0x00}, {248, 66, 0x00}, {177, 8, 0x00}, {296, 33, 0x00},
+        {512, 40, kControlData}, {203, 11, 0x00}, {248, 66, 0x00}, {177, 8, 0x00},  {296, 33, 0x00},
         {231, 52, 0x00},         {162, 19, 0x00}, {318, 7, 0x00},  {209, 45, 0x00}, {265, 28, 0x00},
     };
     return Layout(1, kTracks);

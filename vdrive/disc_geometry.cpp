@@ -7,7 +7,9 @@
 
 namespace vdrive {
 
-int32_t PregapStart(const DiscTrack& track) { return std::min(track.pregapStart, track.start); }
+int32_t PregapStart(const DiscTrack& track) {
+    return std::min(track.pregapStart, track.start);
+}
 
 size_t TrackIndexAt(const DiscImage& disc, int32_t lba) {
     size_t found = 0;

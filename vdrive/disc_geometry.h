@@ -12,7 +12,7 @@
 namespace vdrive {
 
 inline constexpr int32_t kFramesPerSecond = 75;
-inline constexpr int32_t kMsfOffset = 150; // LBA 0 is MSF 00:02:00
+inline constexpr int32_t kMsfOffset = 150;              // LBA 0 is MSF 00:02:00
 inline constexpr int32_t kFirstPregapLba = -kMsfOffset; // the first track's pregap starts here
 
 // Where the track's index 0 begins: its pregap start, or its start when the image says less.

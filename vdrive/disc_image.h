@@ -7,7 +7,7 @@
 
 namespace vdrive {
 
-inline constexpr uint8_t kControlData = 0x04;       // CONTROL bit: data track
+inline constexpr uint8_t kControlData = 0x04;        // CONTROL bit: data track
 inline constexpr uint8_t kControlCopyAllowed = 0x02; // DCP
 inline constexpr uint8_t kControlPreEmphasis = 0x01; // PRE
 inline constexpr uint8_t kControlFourChannel = 0x08; // 4CH
@@ -22,7 +22,8 @@ struct DiscTrack {
 struct DiscImage {
     std::vector<DiscTrack> tracks; // in track order
     int32_t leadOut = 0;           // LBA of the lead-out: the first frame after the last track
-    std::vector<uint8_t> cdText;   // raw 18-byte packs as stored in the lead-in, no header; empty: none
+    std::vector<uint8_t>
+        cdText; // raw 18-byte packs as stored in the lead-in, no header; empty: none
 };
 
 } // namespace vdrive

@@ -19,7 +19,8 @@ public:
 
     // `honest` answers whenever the source lets it; INQUIRY always goes to it, so that the
     // drive is found and listed like any other.
-    HostileDrive(CdromDrive& honest, ByteSource source) : honest_(honest), next_(std::move(source)) {}
+    HostileDrive(CdromDrive& honest, ByteSource source)
+        : honest_(honest), next_(std::move(source)) {}
 
     Reply Execute(Cdb cdb, std::span<uint8_t> answer) override;
     void SetPendingSense(Sense sense) override { honest_.SetPendingSense(sense); }

@@ -24,10 +24,18 @@ bool ReadAt(std::ifstream& in, uint64_t offset, uint8_t* into, size_t count) {
     return static_cast<size_t>(in.gcount()) == count;
 }
 
-uint32_t Le16(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8; }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
-uint32_t Be16(const uint8_t* p) { return uint32_t{p[0]} << 8 | p[1]; }
-uint32_t Be32(const uint8_t* p) { return Be16(p) << 16 | Be16(p + 2); }
+uint32_t Le16(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8;
+}
+uint32_t Le32(const uint8_t* p) {
+    return Le16(p) | Le16(p + 2) << 16;
+}
+uint32_t Be16(const uint8_t* p) {
+    return uint32_t{p[0]} << 8 | p[1];
+}
+uint32_t Be32(const uint8_t* p) {
+    return Be16(p) << 16 | Be16(p + 2);
+}
 
 bool Tag(const uint8_t* p, const char* tag) {
     return p[0] == tag[0] && p[1] == tag[1] && p[2] == tag[2] && p[3] == tag[3];
@@ -105,7 +113,8 @@ bool MeasureFlac(std::ifstream& in, uint64_t at, MediaFileContent& content, std:
     return true;
 }
 
-bool MeasureAiff(std::ifstream& in, uint64_t size, MediaFileContent& content, std::string& problem) {
+bool MeasureAiff(std::ifstream& in, uint64_t size, MediaFileContent& content,
+                 std::string& problem) {
     // 44100 as the 80-bit extended float of the COMM chunk.
     constexpr std::array<uint8_t, 10> kRate44100 = {0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0};
     Bytes b{};
@@ -123,7 +132,8 @@ bool MeasureAiff(std::ifstream& in, uint64_t size, MediaFileContent& content, st
             const uint32_t bits = Be16(b.data() + 6);
             const bool cdRate = std::equal(kRate44100.begin(), kRate44100.end(), b.begin() + 8);
             if (channels != kCdChannels || bits != kCdBits || !cdRate) {
-                problem = "is an AIFF file that does not hold CD audio (44100 Hz, 16-bit, 2 channels)";
+                problem =
+                    "is an AIFF file that does not hold CD audio (44100 Hz, 16-bit, 2 channels)";
                 return false;
             }
             content.bytes = uint64_t{Be32(b.data() + 2)} * kBytesPerSampleFrame;
@@ -157,7 +167,8 @@ bool MeasureMediaFile(const std::filesystem::path& path, const std::string& file
     if (haveHead && Tag(head.data(), "RIFF") && Tag(head.data() + 8, "WAVE")) {
         return MeasureWav(in, size, content, problem);
     }
-    if (haveHead && Tag(head.data(), "FORM") && (Tag(head.data() + 8, "AIFF") || Tag(head.data() + 8, "AIFC"))) {
+    if (haveHead && Tag(head.data(), "FORM") &&
+        (Tag(head.data() + 8, "AIFF") || Tag(head.data() + 8, "AIFC"))) {
         return MeasureAiff(in, size, content, problem);
     }
     uint64_t flacAt = 0;

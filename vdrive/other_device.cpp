@@ -17,7 +17,9 @@ constexpr uint32_t kInquiryLength = 36;
 OtherDevice::OtherDevice(uint8_t peripheral, Identity identity)
     : peripheral_(peripheral), identity_(std::move(identity)) {}
 
-Identity DiskIdentity() { return Identity{"VORTANE ", "HARD DISK VD1080", "2.04"}; }
+Identity DiskIdentity() {
+    return Identity{"VORTANE ", "HARD DISK VD1080", "2.04"};
+}
 
 Reply OtherDevice::Execute(Cdb cdb, std::span<uint8_t> answer) {
     const uint8_t operation = cdb[0];
@@ -25,12 +27,12 @@ Reply OtherDevice::Execute(Cdb cdb, std::span<uint8_t> answer) {
         if ((cdb[1] & 0x01) != 0 || cdb[2] != 0) { // EVPD or a page code: no vital product data
             return Reply::Check(kSenseInvalidFieldInCdb);
         }
-        answer[0] = peripheral_;                         // peripheral qualifier and device type
-        answer[1] = 0x00;                                // RMB 0: fixed medium
-        answer[2] = 0x02;                                // version: SCSI-2
-        answer[3] = 0x02;                                // response data format 2
-        answer[4] = kInquiryLength - 5;                  // additional length
-        WriteIdentity(identity_, answer);                // vendor, product, revision
+        answer[0] = peripheral_;          // peripheral qualifier and device type
+        answer[1] = 0x00;                 // RMB 0: fixed medium
+        answer[2] = 0x02;                 // version: SCSI-2
+        answer[3] = 0x02;                 // response data format 2
+        answer[4] = kInquiryLength - 5;   // additional length
+        WriteIdentity(identity_, answer); // vendor, product, revision
         return Reply::Data(kInquiryLength);
     }
     if (operation == kOpRequestSense) {

@@ -7,7 +7,7 @@
 
 namespace vdrive {
 
-inline constexpr uint8_t kPeripheralDisk = 0x00;            // qualifier 000b, type 00h direct access
+inline constexpr uint8_t kPeripheralDisk = 0x00; // qualifier 000b, type 00h direct access
 inline constexpr uint8_t kPeripheralCdRomNotConnected = 0x25; // qualifier 001b, type 05h
 
 class OtherDevice final : public Device {

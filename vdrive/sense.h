@@ -42,10 +42,10 @@ inline constexpr size_t kFixedSenseLength = 18;
 
 inline std::array<uint8_t, kFixedSenseLength> FixedSense(Sense sense) {
     std::array<uint8_t, kFixedSenseLength> data{};
-    data[0] = 0x70;       // response code: current error, fixed format; VALID 0
-    data[2] = sense.key;  // sense key (FILEMARK, EOM, ILI clear)
-    data[7] = 0x0A;       // additional sense length: 18 bytes in all
-    data[12] = sense.asc; // additional sense code
+    data[0] = 0x70;        // response code: current error, fixed format; VALID 0
+    data[2] = sense.key;   // sense key (FILEMARK, EOM, ILI clear)
+    data[7] = 0x0A;        // additional sense length: 18 bytes in all
+    data[12] = sense.asc;  // additional sense code
     data[13] = sense.ascq; // additional sense code qualifier
     return data;
 }

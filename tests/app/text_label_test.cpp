@@ -17,9 +17,15 @@
 
 namespace {
 
-QColor ButtonFace() { return QApplication::palette().color(QPalette::Active, QPalette::Button); }
-QRgb Desktop(QPalette::ColorRole role) { return QApplication::palette().color(QPalette::Active, role).rgb(); }
-QRgb PixelAt(QWidget& widget, QPoint point) { return widget.grab().toImage().pixel(point); }
+QColor ButtonFace() {
+    return QApplication::palette().color(QPalette::Active, QPalette::Button);
+}
+QRgb Desktop(QPalette::ColorRole role) {
+    return QApplication::palette().color(QPalette::Active, role).rgb();
+}
+QRgb PixelAt(QWidget& widget, QPoint point) {
+    return widget.grab().toImage().pixel(point);
+}
 
 TEST(TextLabel, StartsInTheDesktopColoursWithTheStockFontAndLetsTheMouseThrough) {
     CTextLabel label(QStringLiteral("Title"), nullptr);
@@ -100,8 +106,10 @@ TEST(TextLabel, WeightItalicAndUnderlineFollowTheirOperations) {
         bool italic, underline;
     };
     const Case cases[] = {
-        {&CTextLabel::SetBold, 1, 700, false, false},     {&CTextLabel::SetBold, 256, 700, false, false},
-        {&CTextLabel::SetBold, 0, 400, false, false},     {&CTextLabel::SetItalic, 1, 400, true, false},
+        {&CTextLabel::SetBold, 1, 700, false, false},
+        {&CTextLabel::SetBold, 256, 700, false, false},
+        {&CTextLabel::SetBold, 0, 400, false, false},
+        {&CTextLabel::SetItalic, 1, 400, true, false},
         {&CTextLabel::SetItalic, 256, 400, false, false}, // only the low 8 bits are kept
         {&CTextLabel::SetUnderline, 0x101, 400, false, true},
         {&CTextLabel::SetUnderline, 512, 400, false, false},

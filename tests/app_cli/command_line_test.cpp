@@ -27,7 +27,8 @@ TEST(CommandLine, NoArgumentsMeansRealDrives) {
 
 TEST(CommandLine, ChoosesTheDrivesAndKeepsImagesInOrder) {
     EXPECT_EQ(Parse({"--demo"}).drives, CommandLine::Drives::Demo);
-    CommandLine images = Parse({"--image", "a.cue", "--screenshot", "shot.png", "--image", "b.cue"});
+    CommandLine images =
+        Parse({"--image", "a.cue", "--screenshot", "shot.png", "--image", "b.cue"});
     EXPECT_EQ(images.drives, CommandLine::Drives::Images);
     EXPECT_EQ(images.images, (std::vector<std::string>{"a.cue", "b.cue"}));
     EXPECT_EQ(images.screenshot, "shot.png");
@@ -45,7 +46,8 @@ TEST(CommandLine, RefusesBadArguments) {
     EXPECT_EQ(Refuse({"--screenshot", ""}), "discolo: --screenshot needs a file name");
     EXPECT_EQ(Refuse({"--loud"}), "discolo: unknown argument '--loud' (try --help)");
     EXPECT_EQ(Refuse({"disc.cue"}), "discolo: unknown argument 'disc.cue' (try --help)");
-    EXPECT_EQ(Refuse({"--demo", "--image", "a.cue"}), "discolo: --demo and --image cannot be used together");
+    EXPECT_EQ(Refuse({"--demo", "--image", "a.cue"}),
+              "discolo: --demo and --image cannot be used together");
 }
 
 } // namespace

@@ -124,11 +124,14 @@ TEST(AboutBox, OkEnterEscapeAndTheCloseBoxAllEndIt) {
     const Ending endings[] = {
         {"OK clicked",
          [](CAboutDlg& about) {
-             QTest::mouseClick(about.findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+             QTest::mouseClick(about.findChild<QPushButton*>(QStringLiteral("okButton")),
+                               Qt::LeftButton);
          },
          QDialog::Accepted},
-        {"Enter", [](CAboutDlg& about) { QTest::keyClick(&about, Qt::Key_Return); }, QDialog::Accepted},
-        {"Escape", [](CAboutDlg& about) { QTest::keyClick(&about, Qt::Key_Escape); }, QDialog::Rejected},
+        {"Enter", [](CAboutDlg& about) { QTest::keyClick(&about, Qt::Key_Return); },
+         QDialog::Accepted},
+        {"Escape", [](CAboutDlg& about) { QTest::keyClick(&about, Qt::Key_Escape); },
+         QDialog::Rejected},
         {"close box", [](CAboutDlg& about) { about.close(); }, QDialog::Rejected},
     };
     for (const Ending& ending : endings) {

@@ -31,10 +31,12 @@ protected:
 
     // Runs discolo on the offscreen platform (or `platform`); a run that has not ended after a
     // minute is killed and reported.
-    Finished Run(const std::vector<std::string>& arguments, const QString& platform = QStringLiteral("offscreen")) {
+    Finished Run(const std::vector<std::string>& arguments,
+                 const QString& platform = QStringLiteral("offscreen")) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path()); // Qt warns without one
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                           runtime.path()); // Qt warns without one
         QProcess process;
         process.setProcessEnvironment(environment);
         QStringList list;
@@ -68,7 +70,9 @@ protected:
                                         "    INDEX 01 00:20:00\n");
     }
 
-    std::string PicturePath() const { return pictures.filePath(QStringLiteral("shot.png")).toStdString(); }
+    std::string PicturePath() const {
+        return pictures.filePath(QStringLiteral("shot.png")).toStdString();
+    }
 
     // The size of the player window as this platform and its fonts lay it out.
     static QSize PlayerWindowSize() {
@@ -165,11 +169,13 @@ TEST_F(DiscoloBinary, LeavesAPictureWithRealDrivesToo) {
 }
 
 TEST_F(DiscoloBinary, APictureThatCannotBeSavedIsAnErrorAfterTheRun) {
-    const std::string path = pictures.filePath(QStringLiteral("no/such/folder/shot.png")).toStdString();
+    const std::string path =
+        pictures.filePath(QStringLiteral("no/such/folder/shot.png")).toStdString();
     const Finished finished = Run({"--demo", "--screenshot", path});
     EXPECT_FALSE(finished.crashed);
     EXPECT_EQ(finished.exitCode, 1);
-    EXPECT_EQ(finished.err.rfind("discolo: cannot save the picture to " + path + ": ", 0), 0u) << finished.err;
+    EXPECT_EQ(finished.err.rfind("discolo: cannot save the picture to " + path + ": ", 0), 0u)
+        << finished.err;
     EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 1);
 }
 

@@ -53,11 +53,12 @@ protected:
     // A two-track audio disc of 20 seconds in a WAV file; returns the sheet's path.
     std::string GoodSheet(const std::string& name) {
         folder.Wav(name + ".wav", 1500);
-        return folder.Write(name + ".cue", "FILE \"" + name + ".wav\" WAVE\n"
-                                           "  TRACK 01 AUDIO\n"
-                                           "    INDEX 01 00:00:00\n"
-                                           "  TRACK 02 AUDIO\n"
-                                           "    INDEX 01 00:10:00\n");
+        return folder.Write(name + ".cue", "FILE \"" + name +
+                                               ".wav\" WAVE\n"
+                                               "  TRACK 01 AUDIO\n"
+                                               "    INDEX 01 00:00:00\n"
+                                               "  TRACK 02 AUDIO\n"
+                                               "    INDEX 01 00:10:00\n");
     }
 
     ImageFolder folder;
@@ -87,7 +88,8 @@ TEST_F(DriveSetupTest, TheDemoBusHoldsTheDiskTheThreeDrivesAndAPlayingDisc) {
     clock.Advance(2000);
     EXPECT_EQ(playing.Position(), before + 150) << "the drive plays on the clock it was given";
 
-    EXPECT_EQ(ListedDrives(state), (std::vector<std::string>{"ID:3   VX-6012SA", "ID:2   VX-4020SA"}));
+    EXPECT_EQ(ListedDrives(state),
+              (std::vector<std::string>{"ID:3   VX-6012SA", "ID:2   VX-4020SA"}));
     EXPECT_TRUE(drives.notice.empty());
 }
 
@@ -110,7 +112,8 @@ TEST_F(DriveSetupTest, EachSheetBecomesADriveHoldingItsDisc) {
         EXPECT_EQ(drive->AudioStatus(), vdrive::kAudioNoStatus) << "an image drive waits for Play";
     }
     EXPECT_EQ(drives.bus->DeviceAt(0, 2), nullptr);
-    EXPECT_EQ(ListedDrives(state), (std::vector<std::string>{"ID:0   Harbour  ", "ID:1   Midnight "}))
+    EXPECT_EQ(ListedDrives(state),
+              (std::vector<std::string>{"ID:0   Harbour  ", "ID:1   Midnight "}))
         << "the product field is blank-padded to 16 characters";
 }
 
@@ -129,8 +132,8 @@ TEST_F(DriveSetupTest, SheetsBeyondSixteenGoOnTheNextAdapter) {
 TEST(ImageDrives, AreNamedAfterTheirSheetInPrintableAscii) {
     const std::pair<const char*, const char*> cases[] = {
         {"/music/Album.cue", "CD-ROM Album"},
-        {"Harbour Lights Live.cue", "CD-ROM Harbour L"},     // the selector shows 9 characters
-        {"dir/Caf\xC3\xA9.cue", "CD-ROM Caf__"},              // UTF-8 bytes are not ASCII
+        {"Harbour Lights Live.cue", "CD-ROM Harbour L"}, // the selector shows 9 characters
+        {"dir/Caf\xC3\xA9.cue", "CD-ROM Caf__"},         // UTF-8 bytes are not ASCII
         {"dir/.cue", "CD-ROM .cue"},
         {"a.b.cue", "CD-ROM a.b"},
     };
@@ -159,7 +162,8 @@ TEST_F(DriveSetupTest, ABadSheetGivesTheLoadersErrorAndInstallsNothing) {
 
         EXPECT_FALSE(SetUpDrives(WithImages({good, bad}), drives, error, options));
         EXPECT_EQ(error, "discolo: " + loaderError);
-        EXPECT_EQ(error.rfind("discolo: " + bad + where, 0), 0u) << "names the sheet first: " << error;
+        EXPECT_EQ(error.rfind("discolo: " + bad + where, 0), 0u)
+            << "names the sheet first: " << error;
         EXPECT_EQ(error.find('\n'), std::string::npos);
         EXPECT_EQ(drives.bus, nullptr);
         EXPECT_EQ(LoadAspi(), 0u) << "no layer answers";
@@ -169,8 +173,10 @@ TEST_F(DriveSetupTest, ABadSheetGivesTheLoadersErrorAndInstallsNothing) {
 
 TEST_F(DriveSetupTest, RefusesMoreSheetsThanThePlayerCanList) {
     const std::string sheet = GoodSheet("disc");
-    EXPECT_TRUE(SetUpDrives(WithImages(std::vector<std::string>(32, sheet)), drives, error, options));
-    EXPECT_FALSE(SetUpDrives(WithImages(std::vector<std::string>(33, sheet)), drives, error, options));
+    EXPECT_TRUE(
+        SetUpDrives(WithImages(std::vector<std::string>(32, sheet)), drives, error, options));
+    EXPECT_FALSE(
+        SetUpDrives(WithImages(std::vector<std::string>(33, sheet)), drives, error, options));
     EXPECT_EQ(error, "discolo: at most 32 images at once (33 given)");
     EXPECT_EQ(drives.bus, nullptr);
 }

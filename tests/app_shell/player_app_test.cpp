@@ -93,8 +93,10 @@ TEST_F(RunningPlayer, TheAboutBoxOpensModallyOverThePlayerAndLeavesItRunning) {
                 seen = true;
                 EXPECT_EQ(about->parentWidget(), &player);
                 EXPECT_EQ(about->windowTitle(), QStringLiteral("About Discolo"));
-                EXPECT_NEAR(about->frameGeometry().center().x(), player.frameGeometry().center().x(), 1);
-                EXPECT_NEAR(about->frameGeometry().center().y(), player.frameGeometry().center().y(), 1);
+                EXPECT_NEAR(about->frameGeometry().center().x(),
+                            player.frameGeometry().center().x(), 1);
+                EXPECT_NEAR(about->frameGeometry().center().y(),
+                            player.frameGeometry().center().y(), 1);
                 QTest::keyClick(about, static_cast<Qt::Key>(ending));
             });
             player.aboutBox();
@@ -134,7 +136,8 @@ TEST_F(RunningPlayer, AScreenshotTakesTheMessageBoxOverThePlayerThenClosesBoth) 
             EXPECT_NE(box, &player);
             boxSize = box->size();
         });
-        QMessageBox::critical(&player, QStringLiteral("Error"), QStringLiteral("ASPI for Win32 is not initialized!"));
+        QMessageBox::critical(&player, QStringLiteral("Error"),
+                              QStringLiteral("ASPI for Win32 is not initialized!"));
         boxReturned = true;
     });
     EXPECT_TRUE(boxReturned);
@@ -153,7 +156,8 @@ public:
         auto* player = qobject_cast<CPlayerDlg*>(watched);
         if (player != nullptr && event->type() == QEvent::Show && !shown) {
             shown = true;
-            QMessageBox::critical(player, QStringLiteral("Error"), QStringLiteral("ASPI for Win32 is not initialized!"));
+            QMessageBox::critical(player, QStringLiteral("Error"),
+                                  QStringLiteral("ASPI for Win32 is not initialized!"));
             player->done(QDialog::Rejected);
         }
         return false;
@@ -196,7 +200,8 @@ TEST(SavePicture, WritesTheFormatOfTheSuffixAndPngWithoutOne) {
     QImage picture(40, 30, QImage::Format_RGB32);
     picture.fill(Qt::cyan);
     const std::pair<const char*, QByteArray> cases[] = {
-        {"shot.png", "png"}, {"shot.PNG", "png"}, {"shot.bmp", "bmp"}, {"shot", "png"}, {"shot.xyz", "png"},
+        {"shot.png", "png"}, {"shot.PNG", "png"}, {"shot.bmp", "bmp"},
+        {"shot", "png"},     {"shot.xyz", "png"},
     };
     for (const auto& [name, format] : cases) {
         const QString path = directory.filePath(QString::fromLatin1(name));
@@ -215,7 +220,9 @@ TEST(SavePicture, NamesThePathItCouldNotWrite) {
     QImage picture(4, 4, QImage::Format_RGB32);
     std::string error;
     EXPECT_FALSE(SavePicture(picture, path, error));
-    EXPECT_EQ(error.rfind("discolo: cannot save the picture to " + path.toStdString() + ": ", 0), 0u) << error;
+    EXPECT_EQ(error.rfind("discolo: cannot save the picture to " + path.toStdString() + ": ", 0),
+              0u)
+        << error;
     EXPECT_EQ(error.find('\n'), std::string::npos);
 
     EXPECT_FALSE(SavePicture(QImage(), directory.filePath(QStringLiteral("x.png")), error));

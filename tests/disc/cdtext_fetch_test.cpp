@@ -46,7 +46,10 @@ TEST_F(FetchDiscTextFromDrive, ALengthAboveTenThousandIsCappedAndFiveHundredFift
     // 666 packs: 554 of another type, then a title in pack 554 (the last walked) and a second
     // title that starts there and ends in pack 555.
     std::vector<Packs> groups(554, RawPack(0x8F, 0, ""));
-    groups.push_back(RawPack(0x80, 0, std::string("Last\0" "1234567", 12)));
+    groups.push_back(RawPack(0x80, 0,
+                             std::string("Last\0"
+                                         "1234567",
+                                         12)));
     groups.push_back(RawPack(0x80, 7, std::string("89\0", 3)));
     groups.resize(666, RawPack(0x8F, 0, ""));
     drives.discs[0].discText = DiscTextResponse(groups);

@@ -1,6 +1,7 @@
 // CD-Text answers for the tests, built the way a disc's encoder lays the packs out: texts of one
 // type back to back with their nulls, 12 bytes a pack, the last pack padded with nulls, and the
-// character position of the text in progress in byte 3. CRCs are left 0: the player never checks them.
+// character position of the text in progress in byte 3. CRCs are left 0: the player never checks
+// them.
 #pragma once
 
 #include <algorithm>
@@ -35,8 +36,9 @@ inline Packs EncodePacks(uint8_t packType, const std::vector<std::string>& texts
             ++text;
         }
         const size_t carried = std::min<size_t>(at - textStarts[text], 15);
-        Packs pack = RawPack(packType, static_cast<uint8_t>((block << 4) | static_cast<int>(carried)),
-                             stream.substr(at, 12));
+        Packs pack =
+            RawPack(packType, static_cast<uint8_t>((block << 4) | static_cast<int>(carried)),
+                    stream.substr(at, 12));
         pack[1] = static_cast<uint8_t>(text);
         packs.insert(packs.end(), pack.begin(), pack.end());
     }

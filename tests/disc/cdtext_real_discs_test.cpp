@@ -17,13 +17,15 @@ using Items = std::vector<std::string>;
 
 struct RealDisc {
     const char* name;
-    const char* file;         // below the real-data folder
-    bool hasHeader;           // the READ TOC header is there; otherwise the packs alone
-    Items titles;             // items 0 .. n of pack type 0x80
-    Items performers;         // items 0 .. n of pack type 0x81
+    const char* file; // below the real-data folder
+    bool hasHeader;   // the READ TOC header is there; otherwise the packs alone
+    Items titles;     // items 0 .. n of pack type 0x80
+    Items performers; // items 0 .. n of pack type 0x81
 };
 
-void PrintTo(const RealDisc& disc, std::ostream* out) { *out << disc.file; }
+void PrintTo(const RealDisc& disc, std::ostream* out) {
+    *out << disc.file;
+}
 
 // The answer a drive would give for the dump: packs alone get the 4-byte header in front.
 std::vector<uint8_t> LoadResponse(const RealDisc& disc) {
@@ -54,10 +56,19 @@ Items Repeat(const std::string& first, const std::string& rest, size_t restCount
     return items;
 }
 
-const Items kHeathenTitles = {
-    "Heathen", "Sunday", "Cactus", "Slip Away", "Slow Burn", "Afraid",
-    "I've Been Waiting For You", "I Would Be Your Slave", "I Took A Trip On A Gemini Spaceship",
-    "5:15 The Angels Have Gone", "Everyone Says 'Hi'", "A Better Future", "Heathen (The Rays)"};
+const Items kHeathenTitles = {"Heathen",
+                              "Sunday",
+                              "Cactus",
+                              "Slip Away",
+                              "Slow Burn",
+                              "Afraid",
+                              "I've Been Waiting For You",
+                              "I Would Be Your Slave",
+                              "I Took A Trip On A Gemini Spaceship",
+                              "5:15 The Angels Have Gone",
+                              "Everyone Says 'Hi'",
+                              "A Better Future",
+                              "Heathen (The Rays)"};
 
 Items Plus(Items items, const Items& more) {
     items.insert(items.end(), more.begin(), more.end());
@@ -65,14 +76,17 @@ Items Plus(Items items, const Items& more) {
 }
 
 const RealDisc kRealDiscs[] = {
-    {"GlassworksTrackPerformersAreEmpty", "amass/glassworks.cdtext.readtoc5.bin", true,
+    {"GlassworksTrackPerformersAreEmpty",
+     "amass/glassworks.cdtext.readtoc5.bin",
+     true,
      {"Glassworks - Expanded Edition", "Glassworks: Opening", "Glassworks: Floe",
       "Glassworks: Islands", "Glassworks: Rubric", "Glassworks: Facades", "Glassworks: Closing",
       "In The Upper Room: Dance I", "In The Upper Room: Dance II", "In The Upper Room: Dance V",
       "In The Upper Room: Dance VIII", "In The Upper Room: Dance IX"},
      Repeat("Philip Glass Ensemble, Philip Glass, Michael Reisman", "", 11)},
     // The key lists track titles only; the disc title and performers are read off the dump.
-    {"WonderWhatsNextTitleStartingMidPackIsFound", "amass/wonder_whats_next.cdtext.readtoc5.bin",
+    {"WonderWhatsNextTitleStartingMidPackIsFound",
+     "amass/wonder_whats_next.cdtext.readtoc5.bin",
      true,
      {"Wonder What's Next", "Family System", "Comfortable Liar", "Send The Pain Below", "Closure",
       "The Red", "Wonder What's Next", "Don't Fake This", "Forfeit", "Grab Thy Hand",
@@ -84,9 +98,12 @@ const RealDisc kRealDiscs[] = {
     // Block 0 matches the key, its TABs included; block 1 follows. Its album title ("Païen")
     // reads empty behind block 0's padding nulls; its album performer had no padding before it.
     {"HeathenThreeLanguagesSecondBlockAlbumTitleReadsEmpty", "libcueify/check_cdtext.cdt", true,
-     Plus(kHeathenTitles, {"", "\t"}), Plus(Repeat("David Bowie", "\t", 12), {"David Bowie", "\t"})},
+     Plus(kHeathenTitles, {"", "\t"}),
+     Plus(Repeat("David Bowie", "\t", 12), {"David Bowie", "\t"})},
     // The key repeats "Krosis" for every track; on the disc tracks 2-10 say TAB, "as before".
-    {"KrosisRepeatedPerformersReadAsTab", "libcdio/cdtext-krosis.cdt", false,
+    {"KrosisRepeatedPerformersReadAsTab",
+     "libcdio/cdtext-krosis.cdt",
+     false,
      {"A Memoir of Free Will", "Gone But Not Forgotten", "Insanity A Moniker Of Me",
       "To Persist or Adhere", "An Elegy for a Man Alive", "Psychoticlysm", "An Intramural Madness",
       "Questions of a Holistic Divine", "With Virtue I Am Free", "Battles Are Won Within",
@@ -94,22 +111,31 @@ const RealDisc kRealDiscs[] = {
      Plus(Items{"Krosis"}, Repeat("Krosis", "\t", 9))},
     // Items 0-3 are the English block of the key. The German block counts on from item 4,
     // whose album texts read empty behind the English block's padding nulls.
-    {"NightCatsGermanBlockCountsOnAfterAnEmptyItem", "libcdio/cdtext-libburnia.cdt", false,
+    {"NightCatsGermanBlockCountsOnAfterAnEmptyItem",
+     "libcdio/cdtext-libburnia.cdt",
+     false,
      {"Night Cats II", "Song of Joy", "The Hunt", "Mee Owwww", "", "Freudenlied", "Die Jagd",
       "Mie auu", ""},
      {"United Cat Orchestra", "Felix and The Purrs", "Catwalk Beauties", "Mia Kitten", "",
       "Felix und Die Schnurrer", "Laufsteg Miezen", "Mia K\xe4tzchen", ""}},
     // The same layout from another mastering tool, with one stray byte after the last pack.
-    {"JoyfulNightsGermanBlockCountsOnAfterAnEmptyItem", "libcdio/cdtext.cdt", false,
+    {"JoyfulNightsGermanBlockCountsOnAfterAnEmptyItem",
+     "libcdio/cdtext.cdt",
+     false,
      {"Joyful Nights", "Song of Joy", "Humpty Dumpty", "Mee Owwww", "", "Lied der Freude",
       "Rubbeldiekatz", "Mie auu", ""},
      {"United Cat Orchestra", "Felix and The Purrs", "Catwalk Beauties", "Mia Kitten", "",
       "Felix und Die Schnurrer", "Katzengang Sch\xf6nheiten", "Mia K\xe4tzchen", ""}},
-    {"VoiceOfTheGnuMatchesTheKey", "libcdio/history/cdtext_2011_gnu_single_language.cdt", false,
+    {"VoiceOfTheGnuMatchesTheKey",
+     "libcdio/history/cdtext_2011_gnu_single_language.cdt",
+     false,
      {"The Voice of the Gnu", "I Will Survive", "A Forest Full of Gnus", "Gnu Opera", ""},
      {"A Gnu", "Gnu2", "Those Particular Gnus", "Whatwasitsname?", ""}},
-    {"NeroChunkEmptyTrackTextsReadEmpty", "libcdio/p1.nrg.CDTX-chunk.cdt", false,
-     {"Join us now we have the software", "", ""}, {"Richard Stallman", "", ""}},
+    {"NeroChunkEmptyTrackTextsReadEmpty",
+     "libcdio/p1.nrg.CDTX-chunk.cdt",
+     false,
+     {"Join us now we have the software", "", ""},
+     {"Richard Stallman", "", ""}},
 };
 
 class RealDiscText : public ::testing::TestWithParam<RealDisc> {};

@@ -23,7 +23,8 @@ Items ItemsOf(uint8_t packType, const std::vector<uint8_t>& response, size_t cou
 }
 
 Packs PackAt(const Packs& packs, size_t k) {
-    return Packs(packs.begin() + static_cast<long>(18 * k), packs.begin() + static_cast<long>(18 * k + 18));
+    return Packs(packs.begin() + static_cast<long>(18 * k),
+                 packs.begin() + static_cast<long>(18 * k + 18));
 }
 
 struct WalkCase {
@@ -35,48 +36,63 @@ struct WalkCase {
 
 TEST(DiscTextWalk, PicksItemsByTheirPlaceInThePackStream) {
     const Packs titles = EncodePacks(0x80, {"Album", "One", "Two"});
-    const Packs performers = EncodePacks(0x81, {"Band", "Singer", "Duo"}); // two packs
+    const Packs performers = EncodePacks(0x81, {"Band", "Singer", "Duo"});        // two packs
     const Packs longTitles = EncodePacks(0x80, {"Album", "Longer title", "Two"}); // two packs
     const WalkCase cases[] = {
         {"items follow one another across packs",
-         DiscTextResponse({titles}), 0x80, {"Album", "One", "Two", ""}},
+         DiscTextResponse({titles}),
+         0x80,
+         {"Album", "One", "Two", ""}},
         {"an empty item reads the next one as empty and shifts the rest down",
-         DiscTextResponse({EncodePacks(0x80, {"X", "", "Y", "Z"})}), 0x80, {"X", "", "Z", ""}},
+         DiscTextResponse({EncodePacks(0x80, {"X", "", "Y", "Z"})}),
+         0x80,
+         {"X", "", "Z", ""}},
         {"an empty item at the start of a pack does the same",
-         DiscTextResponse({EncodePacks(0x80, {"0123456789A", "", "Y", "Z"})}), 0x80,
+         DiscTextResponse({EncodePacks(0x80, {"0123456789A", "", "Y", "Z"})}),
+         0x80,
          {"0123456789A", "", "Z", ""}},
         {"a text ending with its pack is ended by the next pack's null",
-         DiscTextResponse({EncodePacks(0x80, {"ABCDEFGHIJKL", "Next", "Two"})}), 0x80,
+         DiscTextResponse({EncodePacks(0x80, {"ABCDEFGHIJKL", "Next", "Two"})}),
+         0x80,
          {"ABCDEFGHIJKL", "Next", "Two", ""}},
         {"a next pack that claims character position 0 swallows the following item",
          DiscTextResponse({RawPack(0x80, 0, "ABCDEFGHIJKL"),
                            RawPack(0x80, 0, std::string("\0Next\0Two\0", 10))}),
-         0x80, {"ABCDEFGHIJKL", "Two", ""}},
+         0x80,
+         {"ABCDEFGHIJKL", "Two", ""}},
         {"performers of the disc and two of four tracks leave tracks 3 and 4 empty",
-         DiscTextResponse({titles, performers}), 0x81,
+         DiscTextResponse({titles, performers}),
+         0x81,
          {"Band", "Singer", "Duo", "", ""}},
         {"a TAB item is the text TAB",
-         DiscTextResponse({EncodePacks(0x81, {"Krosis", "Krosis", "\t", "\t"})}), 0x81,
+         DiscTextResponse({EncodePacks(0x81, {"Krosis", "Krosis", "\t", "\t"})}),
+         0x81,
          {"Krosis", "Krosis", "\t", "\t", ""}},
         {"other pack types before, among and after the titles change nothing",
          DiscTextResponse({EncodePacks(0x8F, {"size"}), PackAt(longTitles, 0),
                            EncodePacks(0x82, {"Writer", "Someone"}), PackAt(longTitles, 1),
                            EncodePacks(0x87, {"Genre"}), EncodePacks(0x81, {"Band", "Singer"})}),
-         0x80, {"Album", "Longer title", "Two", ""}},
+         0x80,
+         {"Album", "Longer title", "Two", ""}},
         {"other pack types among the performers change nothing either",
          DiscTextResponse({titles, PackAt(performers, 0), EncodePacks(0x8E, {"ISRC00000001"}),
                            PackAt(performers, 1)}),
-         0x81, {"Band", "Singer", "Duo", ""}},
+         0x81,
+         {"Band", "Singer", "Duo", ""}},
         {"two language blocks count on; the second block's first item reads empty",
-         DiscTextResponse({EncodePacks(0x80, {"Album", "One"}, 0),
-                           EncodePacks(0x80, {"Album2", "Eins"}, 1)}),
-         0x80, {"Album", "One", "", "Eins", ""}},
+         DiscTextResponse(
+             {EncodePacks(0x80, {"Album", "One"}, 0), EncodePacks(0x80, {"Album2", "Eins"}, 1)}),
+         0x80,
+         {"Album", "One", "", "Eins", ""}},
         {"a block whose last pack has no padding lets the next block's first item through",
-         DiscTextResponse({EncodePacks(0x80, {"Album", "Track"}, 0),
-                           EncodePacks(0x80, {"Album2", "Eins"}, 1)}),
-         0x80, {"Album", "Track", "Album2", "Eins", ""}},
+         DiscTextResponse(
+             {EncodePacks(0x80, {"Album", "Track"}, 0), EncodePacks(0x80, {"Album2", "Eins"}, 1)}),
+         0x80,
+         {"Album", "Track", "Album2", "Eins", ""}},
         {"a disc without titles has none",
-         DiscTextResponse({EncodePacks(0x81, {"Band", "Singer"})}), 0x80, {"", ""}},
+         DiscTextResponse({EncodePacks(0x81, {"Band", "Singer"})}),
+         0x80,
+         {"", ""}},
     };
     for (const WalkCase& c : cases) {
         EXPECT_EQ(ItemsOf(c.packType, c.response, c.items.size()), c.items) << c.name;
@@ -84,9 +100,9 @@ TEST(DiscTextWalk, PicksItemsByTheirPlaceInThePackStream) {
 }
 
 TEST(DiscTextWalk, AmpersandsAreDoubledExceptInTrackTitles) {
-    const std::vector<uint8_t> response = DiscTextResponse(
-        {EncodePacks(0x80, {"Rock & Roll", "Rock & Roll", "&&"}),
-         EncodePacks(0x81, {"Me & You", "Me & You"})});
+    const std::vector<uint8_t> response =
+        DiscTextResponse({EncodePacks(0x80, {"Rock & Roll", "Rock & Roll", "&&"}),
+                          EncodePacks(0x81, {"Me & You", "Me & You"})});
     const int32_t length = AnnouncedLength(response);
     EXPECT_EQ(ExtractDiscTextItem(0x80, 0, response, length), "Rock && Roll") << "album title";
     EXPECT_EQ(ExtractDiscTextItem(0x80, 1, response, length), "Rock & Roll") << "track title";
@@ -107,12 +123,21 @@ TEST(DiscTextWalk, AnItemKeepsItsFirstFourHundredNinetyNineBytes) {
     } rows[] = {
         {"a long title", 0x80, {b600, "Next"}, 0, std::string(499, 'b')},
         {"the item after a long one", 0x80, {b600, "Next"}, 1, "Next"},
-        {"a doubled ampersand that fits", 0x80, {std::string(497, 'a') + "&bc"}, 0,
+        {"a doubled ampersand that fits",
+         0x80,
+         {std::string(497, 'a') + "&bc"},
+         0,
          std::string(497, 'a') + "&&"},
-        {"a doubled ampersand that does not fit goes whole, and so does the rest", 0x80,
-         {a498 + "&bc"}, 0, a498},
-        {"the same after a long item, whose bytes do not show through", 0x81,
-         {b600, a498 + "&bc"}, 1, a498},
+        {"a doubled ampersand that does not fit goes whole, and so does the rest",
+         0x80,
+         {a498 + "&bc"},
+         0,
+         a498},
+        {"the same after a long item, whose bytes do not show through",
+         0x81,
+         {b600, a498 + "&bc"},
+         1,
+         a498},
         {"a track title's single ampersand fits", 0x80, {"Album", a498 + "&bc"}, 1, a498 + "&"},
         {"a short item after a cut one reads whole", 0x80, {a498 + "&bc", "Short"}, 1, "Short"},
     };
@@ -128,7 +153,9 @@ TEST(DiscTextWalk, AnItemKeepsItsFirstFourHundredNinetyNineBytes) {
 TEST(DiscTextWalk, ReadsNothingOutsideTheResponseWhateverTheLengthClaims) {
     const std::vector<uint8_t> response =
         DiscTextResponse({EncodePacks(0x80, {"Album", "One", "Two"})}); // two packs
-    const auto cut = [&](size_t size) { return std::vector<uint8_t>(response.begin(), response.begin() + static_cast<long>(size)); };
+    const auto cut = [&](size_t size) {
+        return std::vector<uint8_t>(response.begin(), response.begin() + static_cast<long>(size));
+    };
     const struct {
         const char* name;
         std::vector<uint8_t> response;

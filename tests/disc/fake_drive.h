@@ -14,9 +14,9 @@
 #include <vector>
 
 struct FakeDisc {
-    std::vector<uint8_t> toc;       // READ TOC format 0 answer
-    std::vector<uint8_t> capacity;  // READ CAPACITY answer
-    std::vector<uint8_t> discText;  // READ TOC format 5 answer, header included
+    std::vector<uint8_t> toc;      // READ TOC format 0 answer
+    std::vector<uint8_t> capacity; // READ CAPACITY answer
+    std::vector<uint8_t> discText; // READ TOC format 5 answer, header included
     uint8_t tocStatus = SS_COMP;
     uint8_t capacityStatus = SS_COMP;
     std::deque<uint8_t> discTextStatuses; // one per format-5 read, in order; SS_COMP once used up
@@ -77,8 +77,8 @@ private:
             return;
         }
         const uint32_t allocation = (uint32_t{srb.CDBByte[7]} << 8) | srb.CDBByte[8];
-        const size_t moved = std::min<size_t>({answer.size(), srb.SRB_BufLen,
-                                               srb.CDBByte[0] == kOpReadCapacity ? 8u : allocation});
+        const size_t moved = std::min<size_t>(
+            {answer.size(), srb.SRB_BufLen, srb.CDBByte[0] == kOpReadCapacity ? 8u : allocation});
         std::copy_n(answer.begin(), moved, srb.SRB_BufPointer);
     }
 };
@@ -94,9 +94,10 @@ inline std::vector<uint8_t> MakeToc(int firstTrack, const std::vector<TocTrack>&
     std::vector<uint8_t> toc(4);
     auto descriptor = [&toc](uint8_t control, uint8_t number, int32_t start) {
         const auto address = static_cast<uint32_t>(start);
-        toc.insert(toc.end(), {0x00, static_cast<uint8_t>(0x10 | control), number, 0x00,
-                               static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
-                               static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)});
+        toc.insert(toc.end(),
+                   {0x00, static_cast<uint8_t>(0x10 | control), number, 0x00,
+                    static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
+                    static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)});
     };
     for (size_t i = 0; i < tracks.size(); ++i) {
         descriptor(tracks[i].control, static_cast<uint8_t>(firstTrack + static_cast<int>(i)),
@@ -122,7 +123,12 @@ inline std::vector<uint8_t> MakeAudioToc(int firstTrack, int trackCount) {
 
 // A READ CAPACITY answer whose last block address is lastBlock.
 inline std::vector<uint8_t> MakeCapacity(uint32_t lastBlock) {
-    return {static_cast<uint8_t>(lastBlock >> 24), static_cast<uint8_t>(lastBlock >> 16),
-            static_cast<uint8_t>(lastBlock >> 8), static_cast<uint8_t>(lastBlock),
-            0x00, 0x00, 0x08, 0x00};
+    return {static_cast<uint8_t>(lastBlock >> 24),
+            static_cast<uint8_t>(lastBlock >> 16),
+            static_cast<uint8_t>(lastBlock >> 8),
+            static_cast<uint8_t>(lastBlock),
+            0x00,
+            0x00,
+            0x08,
+            0x00};
 }

@@ -9,10 +9,9 @@ TEST(FormatFrames, ShowsWholeMinutesAndSecondsUpToEightyMinutes) {
         int32_t frames;
         const char* text;
     } rows[] = {
-        {0, "00:00"},      {74, "00:00"},     {75, "00:01"},
-        {4499, "00:59"},   {4500, "01:00"},   {359999, "79:59"},
-        {360000, "80:00"}, {360001, "00:00"}, {-1, "00:00"},
-        {INT32_MIN, "00:00"}, {INT32_MAX, "00:00"},
+        {0, "00:00"},    {74, "00:00"},        {75, "00:01"},        {4499, "00:59"},
+        {4500, "01:00"}, {359999, "79:59"},    {360000, "80:00"},    {360001, "00:00"},
+        {-1, "00:00"},   {INT32_MIN, "00:00"}, {INT32_MAX, "00:00"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(FormatFrames(row.frames), row.text) << row.frames << " frames";

@@ -38,7 +38,8 @@ TEST_F(DiscOnVirtualBus, TheChangeCheckFollowsDiscsInAndOutOfTheDrive) {
     drive.OpenTray();
     for (int tick = 0; tick < 2; ++tick) {
         EXPECT_TRUE(Check(1)) << "an open tray fails the read on every tick";
-        EXPECT_TRUE(std::all_of(state.tocImage.begin(), state.tocImage.end(), [](uint8_t b) { return b == 99; }));
+        EXPECT_TRUE(std::all_of(state.tocImage.begin(), state.tocImage.end(),
+                                [](uint8_t b) { return b == 99; }));
     }
     drive.InsertDisc(vdrive::DemoMixedDisc());
     drive.CloseTray();
@@ -72,13 +73,15 @@ TEST_F(DiscOnVirtualBus, DecodesTheMixedDiscAndTheDiscNumberedFromThree) {
         ASSERT_EQ(table->tracks.size(), disc.tracks.size());
         for (size_t i = 0; i < disc.tracks.size(); ++i) {
             EXPECT_EQ(table->tracks[i].start, disc.tracks[i].start);
-            EXPECT_EQ(table->tracks[i].isAudio, (disc.tracks[i].control & vdrive::kControlData) == 0);
+            EXPECT_EQ(table->tracks[i].isAudio,
+                      (disc.tracks[i].control & vdrive::kControlData) == 0);
         }
         EXPECT_TRUE(table->hasAudio);
         EXPECT_EQ(table->leadOutStart, disc.leadOut);
 
         ASSERT_EQ(ReadCapacity(0, target, buffer), 1);
-        EXPECT_EQ(DiscEndFromCapacity(buffer), disc.leadOut - 1) << "the last block, not the lead-out";
+        EXPECT_EQ(DiscEndFromCapacity(buffer), disc.leadOut - 1)
+            << "the last block, not the lead-out";
     }
 }
 
@@ -98,7 +101,8 @@ TEST_F(DiscOnVirtualBus, ReadsTheTextsADiscWriterEncoded) {
     ASSERT_TRUE(FetchDiscText(0, 1, response, length));
     EXPECT_EQ(length, static_cast<int32_t>(2 + disc.cdText.size()));
     EXPECT_EQ(ExtractDiscTextItem(0x80, 0, response, length), "Rock && Roll");
-    EXPECT_EQ(ExtractDiscTextItem(0x80, 2, response, length), "Two & Three") << "track titles keep one '&'";
+    EXPECT_EQ(ExtractDiscTextItem(0x80, 2, response, length), "Two & Three")
+        << "track titles keep one '&'";
     EXPECT_EQ(ExtractDiscTextItem(0x81, 0, response, length), "The Band");
     EXPECT_EQ(ExtractDiscTextItem(0x81, 1, response, length), "Me && You");
 }

@@ -76,8 +76,8 @@ TEST_F(TocChange, ANinetyNineTrackTocFillsTheImageExactly) {
     ASSERT_EQ(drives.discs[0].toc.size(), 804u);
     EXPECT_EQ(drives.discs[0].toc[0] * 256 + drives.discs[0].toc[1], 802);
     EXPECT_TRUE(Check());
-    EXPECT_TRUE(std::equal(state.tocImage.begin(), state.tocImage.end(),
-                           drives.discs[0].toc.begin()));
+    EXPECT_TRUE(
+        std::equal(state.tocImage.begin(), state.tocImage.end(), drives.discs[0].toc.begin()));
     EXPECT_FALSE(Check());
     drives.discs[0].toc[803] ^= 1; // the lead-out's last address byte is the image's last byte
     EXPECT_TRUE(Check());

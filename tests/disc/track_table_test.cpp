@@ -101,9 +101,8 @@ TEST(TrackTable, AHeaderThatDescribesNoDiscIsUnreadable) {
         uint8_t first;
         uint8_t last;
     } rows[] = {
-        {"first track 0", 0, 5},      {"last track 0", 1, 0},
-        {"first track 100", 100, 100}, {"last track 100", 1, 100},
-        {"last below first", 5, 4},   {"lead-out numbers", 0xAA, 0xAA},
+        {"first track 0", 0, 5},    {"last track 0", 1, 0},     {"first track 100", 100, 100},
+        {"last track 100", 1, 100}, {"last below first", 5, 4}, {"lead-out numbers", 0xAA, 0xAA},
         {"last track 255", 1, 255},
     };
     for (const auto& row : rows) {
@@ -135,10 +134,28 @@ TEST(DiscEnd, FallsBackToTheLeadOutStartOnlyWhenTheTocHasOne) {
         int32_t leadOut;
     } rows[] = {
         {"lead-out present", full, 40000},
-        {"length stops before the lead-out", [&] { auto t = full; t[1] -= 8; return t; }(), 0},
+        {"length stops before the lead-out",
+         [&] {
+             auto t = full;
+             t[1] -= 8;
+             return t;
+         }(),
+         0},
         {"answer cut before the lead-out's end", {full.begin(), full.end() - 1}, 0},
-        {"descriptor is not the lead-out", [&] { auto t = full; t[20 + 2] = 3; return t; }(), 0},
-        {"length beyond the answer", [&] { auto t = full; t[0] = 0x03; return t; }(), 40000},
+        {"descriptor is not the lead-out",
+         [&] {
+             auto t = full;
+             t[20 + 2] = 3;
+             return t;
+         }(),
+         0},
+        {"length beyond the answer",
+         [&] {
+             auto t = full;
+             t[0] = 0x03;
+             return t;
+         }(),
+         40000},
     };
     for (const auto& row : rows) {
         const auto table = DecodeTrackTable(row.toc);
@@ -171,8 +188,8 @@ TEST(TrackTable, GlassworksRealTocDecodesToTheKnownTrackStarts) {
         starts.push_back(track.start);
         EXPECT_TRUE(track.isAudio);
     }
-    EXPECT_EQ(starts, (std::vector<int32_t>{0, 28867, 55830, 90357, 117700, 150790, 178072,
-                                            183367, 209050, 224427, 246772}));
+    EXPECT_EQ(starts, (std::vector<int32_t>{0, 28867, 55830, 90357, 117700, 150790, 178072, 183367,
+                                            209050, 224427, 246772}));
     EXPECT_EQ(table->leadOutStart, 283575);
 }
 

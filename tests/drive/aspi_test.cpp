@@ -11,8 +11,12 @@
 
 namespace {
 
-uint32_t SupportInfoE800() { return 0xE800; }
-uint32_t SendNothing(void*) { return SS_COMP; }
+uint32_t SupportInfoE800() {
+    return 0xE800;
+}
+uint32_t SendNothing(void*) {
+    return SS_COMP;
+}
 
 class LoadedLayer : public ::testing::Test {
 protected:
@@ -30,10 +34,12 @@ TEST(LoadAspi, FailsWithoutAnInstalledLayer) {
 
 TEST(LoadAspi, FailsAndReleasesTheModuleWhenAnEntryIsMissing) {
     const int modulesBefore = LoadedModuleCount();
-    for (AspiLayer layer : {AspiLayer{nullptr, &SendNothing}, AspiLayer{&SupportInfoE800, nullptr}}) {
+    for (AspiLayer layer :
+         {AspiLayer{nullptr, &SendNothing}, AspiLayer{&SupportInfoE800, nullptr}}) {
         InstallAspiLayer(&layer);
         EXPECT_EQ(LoadAspi(), 0u);
-        EXPECT_EQ(LoadedModuleCount(), modulesBefore) << "the module stays loaded after a failed load";
+        EXPECT_EQ(LoadedModuleCount(), modulesBefore)
+            << "the module stays loaded after a failed load";
     }
     InstallAspiLayer(nullptr);
 }
@@ -83,7 +89,8 @@ TEST_F(LoadedLayer, CdbLengthFollowsTheCommandGroup) {
         const SRB_ExecSCSICmd& srb = layer.requests[0].srb;
         EXPECT_EQ(srb.SRB_CDBLen, row.length) << "op " << int(row.op);
         for (int i = 1; i < 16; ++i) {
-            EXPECT_EQ(srb.CDBByte[i], i < row.length ? 0xEE : 0x00) << "op " << int(row.op) << " byte " << i;
+            EXPECT_EQ(srb.CDBByte[i], i < row.length ? 0xEE : 0x00)
+                << "op " << int(row.op) << " byte " << i;
         }
     }
 }
@@ -156,7 +163,9 @@ TEST_F(LoadedLayer, ReturnsTheLayersStatusZeroExtended) {
 std::atomic<SRB_ExecSCSICmd*> pendingRequest{nullptr};
 std::thread completer;
 
-uint32_t OneAdapter() { return 0x0101; }
+uint32_t OneAdapter() {
+    return 0x0101;
+}
 uint32_t CompleteLater(void* request) {
     auto* srb = static_cast<SRB_ExecSCSICmd*>(request);
     completer = std::thread([srb] {

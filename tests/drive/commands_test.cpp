@@ -44,7 +44,8 @@ TEST_F(CommandSet, EachFunctionSendsItsExactCommandBytes) {
          Bytes({0x43, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0xC0}), 804},
         {"ReadToc format 4 keeps two bits", [](auto b) { return ReadToc(1, 3, 4, 804, b); },
          Bytes({0x43, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0x00}), 804},
-        {"ReadToc cuts the allocation to 16 bits", [](auto b) { return ReadToc(1, 3, 0, 65536 + 804, b); },
+        {"ReadToc cuts the allocation to 16 bits",
+         [](auto b) { return ReadToc(1, 3, 0, 65536 + 804, b); },
          Bytes({0x43, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0x00}), 804},
         {"ReadDiscText 4", [](auto b) { return ReadDiscText(1, 3, 4, b); },
          Bytes({0x43, 0, 0x05, 0, 0, 0, 0, 0x00, 0x04, 0}), 4},
@@ -52,28 +53,29 @@ TEST_F(CommandSet, EachFunctionSendsItsExactCommandBytes) {
          Bytes({0x43, 0, 0x05, 0, 0, 0, 0, 0x27, 0x12, 0}), 10002},
         {"ReadSubChannel position", [](auto b) { return ReadSubChannel(1, 3, 1, 0, 1, 0, 16, b); },
          Bytes({0x42, 0x00, 0x40, 0x01, 0, 0, 0x00, 0x00, 0x10, 0}), 16},
-        {"ReadSubChannel MSF 3 sets only bit 1", [](auto b) { return ReadSubChannel(1, 3, 3, 3, 2, 0x105, 16, b); },
+        {"ReadSubChannel MSF 3 sets only bit 1",
+         [](auto b) { return ReadSubChannel(1, 3, 3, 3, 2, 0x105, 16, b); },
          Bytes({0x42, 0x02, 0x40, 0x02, 0, 0, 0x05, 0x00, 0x10, 0}), 16},
         {"RequestSense", [](auto b) { return RequestSense(1, 3, b); },
          Bytes({0x03, 0, 0, 0, 0x12, 0}), 18},
-        {"TestUnitReady", [](auto) { return TestUnitReady(1, 3); },
-         Bytes({0x00, 0, 0, 0, 0, 0}), 0},
+        {"TestUnitReady", [](auto) { return TestUnitReady(1, 3); }, Bytes({0x00, 0, 0, 0, 0, 0}),
+         0},
         {"SeekLba 0", [](auto) { return SeekLba(1, 3, 0); },
          Bytes({0x2B, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 0},
         {"SeekLba drops bits above 23", [](auto) { return SeekLba(1, 3, 0x12345678); },
          Bytes({0x2B, 0, 0x00, 0x34, 0x56, 0x78, 0, 0, 0, 0}), 0},
-        {"PlayAudioLba 2^24+5, 300000", [](auto) { return PlayAudioLba(1, 3, (1 << 24) + 5, 300000); },
+        {"PlayAudioLba 2^24+5, 300000",
+         [](auto) { return PlayAudioLba(1, 3, (1 << 24) + 5, 300000); },
          Bytes({0xA5, 0, 0x00, 0x00, 0x00, 0x05, 0x00, 0x04, 0x93, 0xE0, 0, 0}), 0},
-        {"PlayAudioLba negative length keeps 24 bits", [](auto) { return PlayAudioLba(1, 3, 100, -1); },
+        {"PlayAudioLba negative length keeps 24 bits",
+         [](auto) { return PlayAudioLba(1, 3, 100, -1); },
          Bytes({0xA5, 0, 0x00, 0x00, 0x00, 0x64, 0x00, 0xFF, 0xFF, 0xFF, 0, 0}), 0},
         {"PauseAudio", [](auto) { return PauseAudio(1, 3); },
          Bytes({0x4B, 0, 0, 0, 0, 0, 0, 0, 0x00, 0}), 0},
         {"ResumeAudio", [](auto) { return ResumeAudio(1, 3); },
          Bytes({0x4B, 0, 0, 0, 0, 0, 0, 0, 0x01, 0}), 0},
-        {"EjectMedium", [](auto) { return EjectMedium(1, 3); },
-         Bytes({0x1B, 0, 0, 0, 0x02, 0}), 0},
-        {"LoadMedium", [](auto) { return LoadMedium(1, 3); },
-         Bytes({0x1B, 0, 0, 0, 0x03, 0}), 0},
+        {"EjectMedium", [](auto) { return EjectMedium(1, 3); }, Bytes({0x1B, 0, 0, 0, 0x02, 0}), 0},
+        {"LoadMedium", [](auto) { return LoadMedium(1, 3); }, Bytes({0x1B, 0, 0, 0, 0x03, 0}), 0},
     };
     for (const CommandRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -104,7 +106,8 @@ TEST_F(CommandSet, ABufferShorterThanTheDataSendsNothing) {
     EXPECT_TRUE(layer.requests.empty());
 
     std::vector<uint8_t> exact(804);
-    EXPECT_EQ(ReadToc(0, 0, 0, 65536 + 804, exact), 1) << "the cut length is what the buffer must hold";
+    EXPECT_EQ(ReadToc(0, 0, 0, 65536 + 804, exact), 1)
+        << "the cut length is what the buffer must hold";
 }
 
 TEST_F(CommandSet, ResultsComeBackUnchanged) {

@@ -123,7 +123,8 @@ TEST_F(Discovery, AdaptersComeBeforeTargetsAndTheSameTargetMayRepeat) {
     EXPECT_EQ(state.driveTarget[1], 2);
     EXPECT_EQ(state.driveAdapter[2], 1);
     EXPECT_EQ(state.driveTarget[2], 5);
-    EXPECT_EQ(captions, (std::vector<std::string>{"ID:5   CDU-76S  ", "ID:2   CDU-76S  ", "ID:5   XM-3801TA"}));
+    EXPECT_EQ(captions, (std::vector<std::string>{"ID:5   CDU-76S  ", "ID:2   CDU-76S  ",
+                                                  "ID:5   XM-3801TA"}));
 }
 
 TEST_F(Discovery, NoAdaptersMeansNoInquiry) {

@@ -22,7 +22,8 @@ template <typename Expected, typename Actual> constexpr bool Same(Actual) {
 
 static_assert(Same<uint32_t (*)()>(&LoadAspi));
 static_assert(Same<void (*)()>(&UnloadAspi));
-static_assert(Same<int32_t (*)(int, int, std::span<const uint8_t>, std::span<uint8_t>)>(&ExecScsiCommand));
+static_assert(
+    Same<int32_t (*)(int, int, std::span<const uint8_t>, std::span<uint8_t>)>(&ExecScsiCommand));
 static_assert(Same<void (*)(const AspiLayer*)>(&InstallAspiLayer));
 static_assert(std::is_same_v<decltype(AspiLayer::getSupportInfo), uint32_t (*)()>);
 static_assert(std::is_same_v<decltype(AspiLayer::sendCommand), uint32_t (*)(void*)>);
@@ -36,7 +37,8 @@ static_assert(std::is_same_v<decltype(DeviceIdentity::revision), std::array<char
 static_assert(Same<int32_t (*)(int, int, std::span<uint8_t>)>(&ReadCapacity));
 static_assert(Same<int32_t (*)(int, int, int, uint32_t, std::span<uint8_t>)>(&ReadToc));
 static_assert(Same<int32_t (*)(int, int, uint32_t, std::span<uint8_t>)>(&ReadDiscText));
-static_assert(Same<int32_t (*)(int, int, int, int, int, int, uint32_t, std::span<uint8_t>)>(&ReadSubChannel));
+static_assert(
+    Same<int32_t (*)(int, int, int, int, int, int, uint32_t, std::span<uint8_t>)>(&ReadSubChannel));
 static_assert(Same<int32_t (*)(int, int, std::span<uint8_t>)>(&RequestSense));
 static_assert(Same<int32_t (*)(int, int)>(&TestUnitReady));
 static_assert(Same<int32_t (*)(int, int, int32_t)>(&SeekLba));
@@ -49,7 +51,8 @@ static_assert(Same<int32_t (*)(int, int)>(&LoadMedium));
 static_assert(Same<std::string (*)(int32_t)>(&FormatFrames));
 static_assert(Same<bool (*)(PlayerState&, int, int, std::span<uint8_t, 804>)>(&CheckTocChange));
 static_assert(Same<bool (*)(int, int, std::span<uint8_t>, int32_t&)>(&FetchDiscText));
-static_assert(Same<std::string (*)(uint8_t, int32_t, std::span<const uint8_t>, int32_t)>(&ExtractDiscTextItem));
+static_assert(Same<std::string (*)(uint8_t, int32_t, std::span<const uint8_t>, int32_t)>(
+    &ExtractDiscTextItem));
 
 static_assert(std::is_same_v<decltype(PlayerState::driveAdapter), std::array<int32_t, 32>>);
 static_assert(std::is_same_v<decltype(PlayerState::driveTarget), std::array<int32_t, 32>>);

@@ -23,10 +23,10 @@ struct OpenCall {
 };
 
 struct IoCall {
-    std::string path;           // the node the fd was opened on
+    std::string path; // the node the fd was opened on
     unsigned long request;
-    sg_io_hdr_t header;         // as the layer handed it over
-    std::vector<uint8_t> cdb;   // header.cmdp's bytes at the time of the call
+    sg_io_hdr_t header;       // as the layer handed it over
+    std::vector<uint8_t> cdb; // header.cmdp's bytes at the time of the call
 };
 
 class FakeSgSystem {

@@ -59,7 +59,8 @@ public:
         const std::filesystem::path dir = std::filesystem::path(root) / "class" / className / name;
         std::filesystem::create_directories(dir);
         if (withDeviceLink) {
-            const std::filesystem::path other = std::filesystem::path(root) / "devices" / "virtual" / name;
+            const std::filesystem::path other =
+                std::filesystem::path(root) / "devices" / "virtual" / name;
             std::filesystem::create_directories(other);
             std::filesystem::create_directory_symlink(other, dir / "device");
         }

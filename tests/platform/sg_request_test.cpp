@@ -56,8 +56,8 @@ TEST_F(SgRequests, EachCommandOfThePlayerBecomesOneSgIoCallFieldByField) {
     constexpr unsigned kLong = kSgStartStopTimeoutMs;
     DeviceIdentity identity{};
     const std::vector<CommandRow> rows = {
-        {"TEST UNIT READY", [](auto) { return TestUnitReady(1, 0); },
-         Bytes({0x00, 0, 0, 0, 0, 0}), kNone, 0, kShort},
+        {"TEST UNIT READY", [](auto) { return TestUnitReady(1, 0); }, Bytes({0x00, 0, 0, 0, 0, 0}),
+         kNone, 0, kShort},
         {"REQUEST SENSE", [](auto b) { return RequestSense(1, 0, b); },
          Bytes({0x03, 0, 0, 0, 18, 0}), kIn, 18, kShort},
         {"INQUIRY", [&](auto) { return InquireDevice(1, 0, identity) == 1 ? 1 : 4; },
@@ -74,10 +74,10 @@ TEST_F(SgRequests, EachCommandOfThePlayerBecomesOneSgIoCallFieldByField) {
          Bytes({0x2B, 0, 0, 0x12, 0x34, 0x56, 0, 0, 0, 0}), kNone, 0, kShort},
         {"PLAY AUDIO(12)", [](auto) { return PlayAudioLba(1, 0, 0x10, 0x4E2); },
          Bytes({0xA5, 0, 0, 0, 0, 0x10, 0, 0, 0x04, 0xE2, 0, 0}), kNone, 0, kShort},
-        {"PAUSE", [](auto) { return PauseAudio(1, 0); },
-         Bytes({0x4B, 0, 0, 0, 0, 0, 0, 0, 0, 0}), kNone, 0, kShort},
-        {"RESUME", [](auto) { return ResumeAudio(1, 0); },
-         Bytes({0x4B, 0, 0, 0, 0, 0, 0, 0, 1, 0}), kNone, 0, kShort},
+        {"PAUSE", [](auto) { return PauseAudio(1, 0); }, Bytes({0x4B, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
+         kNone, 0, kShort},
+        {"RESUME", [](auto) { return ResumeAudio(1, 0); }, Bytes({0x4B, 0, 0, 0, 0, 0, 0, 0, 1, 0}),
+         kNone, 0, kShort},
         {"START STOP UNIT eject", [](auto) { return EjectMedium(1, 0); },
          Bytes({0x1B, 0, 0, 0, 0x02, 0}), kNone, 0, kLong},
         {"START STOP UNIT load", [](auto) { return LoadMedium(1, 0); },
@@ -105,7 +105,8 @@ TEST_F(SgRequests, EachCommandOfThePlayerBecomesOneSgIoCallFieldByField) {
         EXPECT_EQ(call.cdb, row.cdb) << row.name;
         EXPECT_EQ(header.dxfer_len, row.dataLength) << row.name;
         if (row.dataLength > 0 && row.cdb[0] != kOpInquiry) {
-            EXPECT_EQ(header.dxferp, buffer.data()) << row.name << ": straight into the caller's buffer";
+            EXPECT_EQ(header.dxferp, buffer.data())
+                << row.name << ": straight into the caller's buffer";
         } else if (row.dataLength == 0) {
             EXPECT_EQ(header.dxferp, nullptr) << row.name;
         }
@@ -144,7 +145,8 @@ TEST_F(SgRequests, RequestsThatCannotReachADeviceFailWithoutOpeningAnything) {
         {"a data length without a buffer", [](auto& s) { s.SRB_BufLen = 16; }, SS_INVALID_SRB},
         {"a command block of 5 bytes", [](auto& s) { s.SRB_CDBLen = 5; }, SS_INVALID_SRB},
         {"a command block of 17 bytes", [](auto& s) { s.SRB_CDBLen = 17; }, SS_INVALID_SRB},
-        {"a request other than execute", [](auto& s) { s.SRB_Cmd = SC_HA_INQUIRY; }, SS_INVALID_CMD},
+        {"a request other than execute", [](auto& s) { s.SRB_Cmd = SC_HA_INQUIRY; },
+         SS_INVALID_CMD},
         {"the adapter after the last", [](auto& s) { s.SRB_HaId = 2; }, SS_INVALID_HA},
         {"adapter 255", [](auto& s) { s.SRB_HaId = 255; }, SS_INVALID_HA},
         {"an empty target", [](auto& s) { s.SRB_Target = 1; }, SS_NO_DEVICE},
@@ -237,19 +239,17 @@ TEST_F(SgRequests, AnInterruptedCallIsSentAgain) {
 }
 
 struct SenseRow {
-    unsigned written;     // sb_len_wr the kernel reports
-    uint8_t wanted;       // SRB_SenseLen
+    unsigned written; // sb_len_wr the kernel reports
+    uint8_t wanted;   // SRB_SenseLen
     size_t copied;
 };
 
 TEST_F(SgRequests, SenseIsCopiedUpToTheSmallestOfWhatCameWhatIsWantedAndWhatFits) {
     const std::vector<SenseRow> rows = {
-        {18, 14, 14}, // the transport's request: cut to 14
-        {18, 16, 16},
-        {18, 40, 16}, // never past SenseArea
-        {6, 14, 6},   // a short sense from a USB bridge
-        {0, 14, 0},
-        {255, 14, 14}, // a count beyond what the kernel could have written
+        {18, 14, 14},                // the transport's request: cut to 14
+        {18, 16, 16}, {18, 40, 16},  // never past SenseArea
+        {6, 14, 6},                  // a short sense from a USB bridge
+        {0, 14, 0},   {255, 14, 14}, // a count beyond what the kernel could have written
     };
     for (const SenseRow& row : rows) {
         system.answer = [&row](const std::string&, sg_io_hdr_t& header) {
@@ -289,8 +289,12 @@ TEST_F(SgRequests, OpensFallBackFromGenericReadWriteToReadOnlyToTheBlockNode) {
         {"generic node refused", {{"/dev/sg1", EACCES}}, {}, SS_COMP, "/dev/sr1", O_RDONLY},
         {"generic node busy", {{"/dev/sg1", EBUSY}}, {}, SS_COMP, "/dev/sr1", O_RDONLY},
         {"every node refused", {{"/dev/sg1", EACCES}, {"/dev/sr1", EACCES}}, {}, SS_ERR, "", 0},
-        {"refused, and the block node gone", {{"/dev/sg1", EACCES}, {"/dev/sr1", ENOENT}}, {},
-         SS_ERR, "", 0},
+        {"refused, and the block node gone",
+         {{"/dev/sg1", EACCES}, {"/dev/sr1", ENOENT}},
+         {},
+         SS_ERR,
+         "",
+         0},
         {"nodes gone", {{"/dev/sg1", ENOENT}, {"/dev/sr1", ENOENT}}, {}, SS_NO_DEVICE, "", 0},
         {"device gone", {{"/dev/sg1", ENODEV}, {"/dev/sr1", ENXIO}}, {}, SS_NO_DEVICE, "", 0},
         {"no medium", {{"/dev/sg1", ENOMEDIUM}, {"/dev/sr1", ENOMEDIUM}}, {}, SS_ERR, "", 0},
@@ -356,9 +360,9 @@ TEST_F(SgRequests, PlayAudio12RefusedByTheKernelIsResentAsPlayAudioMsf) {
         {"from the first frame", 0, 300, Bytes({0x47, 0, 0, 0, 2, 0, 0, 6, 0, 0})},
         {"a long play", 12345, 300000, Bytes({0x47, 0, 0, 2, 46, 45, 69, 26, 45, 0})},
         {"length 0 stays a play of length 0", 4500, 0, Bytes({0x47, 0, 0, 1, 2, 0, 1, 2, 0, 0})},
-        {"from the pregap's first frame", 0xFFFFFF6A, 150, Bytes({0x47, 0, 0, 0, 0, 0, 0, 2, 0, 0})},
-        {"up to the last MSF address", 0, 1151849,
-         Bytes({0x47, 0, 0, 0, 2, 0, 255, 59, 74, 0})},
+        {"from the pregap's first frame", 0xFFFFFF6A, 150,
+         Bytes({0x47, 0, 0, 0, 0, 0, 0, 2, 0, 0})},
+        {"up to the last MSF address", 0, 1151849, Bytes({0x47, 0, 0, 0, 2, 0, 255, 59, 74, 0})},
         {"beyond the last MSF address", 0, 1151850, std::nullopt},
         {"before the pregap", 0xFFFFFF69, 10, std::nullopt},
         {"from the current position", 0xFFFFFFFF, 10, std::nullopt},

@@ -24,12 +24,12 @@ using SgPermissions = SgLayerTest;
 
 TEST_F(SgPermissions, ReportsTheCdDrivesThatNoNodeLetsUsOpen) {
     sysfs.AddGeneric("sg0", "0:0:0:0", 0); // a disk: not the player's business
-    sysfs.AddGeneric("sg1", "2:0:0:0");     // a drive refused everywhere
+    sysfs.AddGeneric("sg1", "2:0:0:0");    // a drive refused everywhere
     sysfs.AddBlock("sr0", "2:0:0:0");
-    sysfs.AddGeneric("sg2", "3:0:0:0");     // a drive with no block node, refused
-    sysfs.AddGeneric("sg3", "4:0:0:0");     // generic node refused, block node fine
+    sysfs.AddGeneric("sg2", "3:0:0:0"); // a drive with no block node, refused
+    sysfs.AddGeneric("sg3", "4:0:0:0"); // generic node refused, block node fine
     sysfs.AddBlock("sr1", "4:0:0:0");
-    sysfs.AddGeneric("sg4", "6:0:0:0");     // a drive unplugged meanwhile
+    sysfs.AddGeneric("sg4", "6:0:0:0"); // a drive unplugged meanwhile
     system.openErrors = {{"/dev/sg0", EACCES}, {"/dev/sg1", EACCES}, {"/dev/sr0", EACCES},
                          {"/dev/sg2", EACCES}, {"/dev/sg3", EACCES}, {"/dev/sg4", ENOENT}};
     Install();
@@ -77,11 +77,11 @@ protected:
     void SetUp() override {
         SgLayerTest::SetUp();
         sysfs.AddGeneric("sg0", "0:0:0:0", 0); // the system disk, not ours to open
-        sysfs.AddGeneric("sg1", "2:0:0:0");     // SATA drive
+        sysfs.AddGeneric("sg1", "2:0:0:0");    // SATA drive
         sysfs.AddBlock("sr0", "2:0:0:0");
-        sysfs.AddGeneric("sg2", "5:0:0:0");     // USB drive
+        sysfs.AddGeneric("sg2", "5:0:0:0"); // USB drive
         sysfs.AddBlock("sr1", "5:0:0:0");
-        sysfs.AddGeneric("sg3", "6:0:1:0");     // a drive of another maker
+        sysfs.AddGeneric("sg3", "6:0:1:0"); // a drive of another maker
         system.openErrors = {{"/dev/sg0", EACCES}};
         // Read-only everywhere, as for a user in the cdrom group: the kernel filters commands.
         system.readWriteErrors = {{"/dev/sg1", EACCES}, {"/dev/sg2", EACCES}, {"/dev/sg3", EACCES}};

@@ -62,15 +62,25 @@ struct Face {
 const std::vector<Face>& Faces() {
     static const std::vector<Face> faces{
         {129, "ejectButton", {{Shape::UpTriangle, 0, 0, 0, 0}, {Shape::Bar, 1, 13, 12, 14}}},
-        {130, "backButton", {{Shape::LeftTriangle, 7, 0, 0, 0}, {Shape::LeftTriangle, 14, 0, 0, 0}}},
-        {131, "nextButton",
-         {{Shape::RightTriangle, 0, 0, 0, 0}, {Shape::RightTriangle, 7, 0, 0, 0}, {Shape::Bar, 14, 15, 2, 14}}},
-        {132, "forwardButton", {{Shape::RightTriangle, 1, 0, 0, 0}, {Shape::RightTriangle, 8, 0, 0, 0}}},
+        {130,
+         "backButton",
+         {{Shape::LeftTriangle, 7, 0, 0, 0}, {Shape::LeftTriangle, 14, 0, 0, 0}}},
+        {131,
+         "nextButton",
+         {{Shape::RightTriangle, 0, 0, 0, 0},
+          {Shape::RightTriangle, 7, 0, 0, 0},
+          {Shape::Bar, 14, 15, 2, 14}}},
+        {132,
+         "forwardButton",
+         {{Shape::RightTriangle, 1, 0, 0, 0}, {Shape::RightTriangle, 8, 0, 0, 0}}},
         {133, "playButton", {{Shape::RightTriangle, 5, 0, 0, 0}}},
         {134, "pauseButton", {{Shape::Bar, 4, 6, 2, 14}, {Shape::Bar, 9, 11, 2, 14}}},
         {135, "stopButton", {{Shape::Bar, 5, 11, 2, 14}}},
-        {136, "previousButton",
-         {{Shape::Bar, 0, 1, 2, 14}, {Shape::LeftTriangle, 8, 0, 0, 0}, {Shape::LeftTriangle, 15, 0, 0, 0}}},
+        {136,
+         "previousButton",
+         {{Shape::Bar, 0, 1, 2, 14},
+          {Shape::LeftTriangle, 8, 0, 0, 0},
+          {Shape::LeftTriangle, 15, 0, 0, 0}}},
     };
     return faces;
 }
@@ -94,7 +104,8 @@ TEST(ButtonFaces, EveryPixelIsBlackGlyphOrLightGreyAsTheShapesSay) {
         }
         for (int y = 0; y < 16; ++y) {
             for (int x = 0; x < 16; ++x) {
-                EXPECT_EQ(image.pixel(x, y), expected.black[y][x] ? black : lightGrey) << "x " << x << " y " << y;
+                EXPECT_EQ(image.pixel(x, y), expected.black[y][x] ? black : lightGrey)
+                    << "x " << x << " y " << y;
             }
         }
         for (int y : {0, 1, 15}) {
@@ -132,7 +143,8 @@ TEST(ButtonFaces, EachButtonShowsItsFaceAndNoCaption) {
         ASSERT_FALSE(button->icon().isNull());
         EXPECT_EQ(button->iconSize(), QSize(16, 16));
         // The glyph in black; the grey around it lets the button show through.
-        const QImage shown = button->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage shown =
+            button->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
         const QImage bitmap = LoadFace(face.bitmap);
         ASSERT_EQ(shown.size(), QSize(16, 16));
         for (int y = 0; y < 16; ++y) {

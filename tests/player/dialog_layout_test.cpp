@@ -91,11 +91,11 @@ TEST(DialogUnits, MapToPixelsByTheBaseUnitsRoundedToTheNearestPixel) {
         QRect pixels;
     };
     const Case cases[] = {
-        {{0, 0, 232, 157}, {0, 0, 348, 255}},  // the player window
-        {{5, 25, 60, 14}, {8, 41, 90, 23}},    // Play: 7.5 and 22.75 round up
-        {{5, 59, 220, 19}, {8, 96, 330, 31}},  // the slider
+        {{0, 0, 232, 157}, {0, 0, 348, 255}},   // the player window
+        {{5, 25, 60, 14}, {8, 41, 90, 23}},     // Play: 7.5 and 22.75 round up
+        {{5, 59, 220, 19}, {8, 96, 330, 31}},   // the slider
         {{91, 143, 48, 9}, {137, 232, 72, 15}}, // 136.5 rounds up, 232.375 down
-        {{1, 1, 1, 1}, {2, 2, 2, 2}},          // 1.5 and 1.625
+        {{1, 1, 1, 1}, {2, 2, 2, 2}},           // 1.5 and 1.625
         {{0, 0, 0, 0}, {0, 0, 0, 0}},
     };
     for (const Case& c : cases) {
@@ -161,17 +161,25 @@ TEST_F(PlayerWindow, PlacesEveryControlByTheDialogFont) {
 
 TEST_F(PlayerWindow, MakesEachControlOfItsClassAndBindsTheMembers) {
     const std::pair<QWidget*, const char*> members[] = {
-        {dialog.positionSlider, "positionSlider"}, {dialog.trackCaption, "trackCaption"},
-        {dialog.titleCaption, "titleCaption"}, {dialog.artistCaption, "artistCaption"},
+        {dialog.positionSlider, "positionSlider"},
+        {dialog.trackCaption, "trackCaption"},
+        {dialog.titleCaption, "titleCaption"},
+        {dialog.artistCaption, "artistCaption"},
         {dialog.discPositionCaption, "discPositionCaption"},
         {dialog.trackPositionCaption, "trackPositionCaption"},
         {dialog.trackTimeModeButton, "trackTimeModeButton"},
-        {dialog.discTimeModeButton, "discTimeModeButton"}, {dialog.discTimeLabel, "discTimeLabel"},
-        {dialog.trackTimeLabel, "trackTimeLabel"}, {dialog.trackCombo, "trackCombo"},
-        {dialog.driveCombo, "driveCombo"}, {dialog.stopButton, "stopButton"},
-        {dialog.backButton, "backButton"}, {dialog.previousButton, "previousButton"},
-        {dialog.playButton, "playButton"}, {dialog.pauseButton, "pauseButton"},
-        {dialog.nextButton, "nextButton"}, {dialog.forwardButton, "forwardButton"},
+        {dialog.discTimeModeButton, "discTimeModeButton"},
+        {dialog.discTimeLabel, "discTimeLabel"},
+        {dialog.trackTimeLabel, "trackTimeLabel"},
+        {dialog.trackCombo, "trackCombo"},
+        {dialog.driveCombo, "driveCombo"},
+        {dialog.stopButton, "stopButton"},
+        {dialog.backButton, "backButton"},
+        {dialog.previousButton, "previousButton"},
+        {dialog.playButton, "playButton"},
+        {dialog.pauseButton, "pauseButton"},
+        {dialog.nextButton, "nextButton"},
+        {dialog.forwardButton, "forwardButton"},
         {dialog.ejectButton, "ejectButton"},
     };
     for (const auto& [widget, name] : members) {
@@ -257,7 +265,10 @@ TEST_F(PlayerWindow, FirstShowingBlanksTheFieldsButKeepsTheCaptions) {
 // Styled and filled as a running player shows it, saved for a person to look at.
 TEST_F(PlayerWindow, LeavesAPictureOfARunningPlayer) {
     for (CTextLabel* readout : {dialog.trackTimeLabel, dialog.discTimeLabel}) {
-        readout->SetForeColor(FromColorRef(0x00FFFF00)).SetBackColor(Qt::black).SetFontHeight(24).SetStaticEdge(1);
+        readout->SetForeColor(FromColorRef(0x00FFFF00))
+            .SetBackColor(Qt::black)
+            .SetFontHeight(24)
+            .SetStaticEdge(1);
     }
     for (CTextLabel* caption : {dialog.titleCaption, dialog.trackCaption, dialog.artistCaption,
                                 dialog.trackPositionCaption, dialog.discPositionCaption}) {

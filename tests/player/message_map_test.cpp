@@ -146,7 +146,7 @@ TEST_F(MessageMap, SliderKeysReportTrackbarCodesAfterTheMove) {
     const std::vector<std::string> expected{
         "OnHScroll 1 at 51", "OnHScroll 8 at 51", // line down, end track on the key's release
         "OnHScroll 0 at 50", "OnHScroll 8 at 50", // Up goes toward the start
-        "OnHScroll 3 at 60", "OnHScroll 8 at 60", "OnHScroll 2 at 50", "OnHScroll 8 at 50",
+        "OnHScroll 3 at 60", "OnHScroll 8 at 60", "OnHScroll 2 at 50",  "OnHScroll 8 at 50",
         "OnHScroll 6 at 0",  "OnHScroll 8 at 0",  "OnHScroll 7 at 100", "OnHScroll 8 at 100",
     };
     EXPECT_EQ(dialog.calls, expected);
@@ -199,7 +199,11 @@ TEST_F(MessageMap, EscapeCancelsEnterOnASelectorIsOkAndEnterOnAButtonClicksIt) {
     const Case cases[] = {
         {dialog.stopButton, Qt::Key_Return, {"OnStop"}, true, QDialog::Rejected},
         {dialog.driveCombo, Qt::Key_Return, {}, false, QDialog::Accepted}, // no closing steps
-        {dialog.driveCombo, Qt::Key_Escape, {"OnCancel", "OnStop"}, false, QDialog::Rejected}, // closing stops play
+        {dialog.driveCombo,
+         Qt::Key_Escape,
+         {"OnCancel", "OnStop"},
+         false,
+         QDialog::Rejected}, // closing stops play
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.focus->objectName().toStdString() + " " + std::to_string(c.key));

@@ -19,9 +19,8 @@ protected:
         slider.setGeometry(0, 0, 330, 31);
         slider.SetRange(0, 100);
         slider.SetPageSize(10);
-        QObject::connect(&slider, &PositionSlider::scrolled, [this](int code) {
-            codes.emplace_back(code, slider.GetPos());
-        });
+        QObject::connect(&slider, &PositionSlider::scrolled,
+                         [this](int code) { codes.emplace_back(code, slider.GetPos()); });
         slider.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&slider));
     }
@@ -50,7 +49,8 @@ TEST_F(SliderTest, ADragReportsThumbTrackPerMoveThenThumbPositionAndEndTrack) {
 TEST_F(SliderTest, AClickBesideTheThumbPagesTowardItThenEndsTrack) {
     slider.SetPos(50);
     QTest::mousePress(&slider, Qt::LeftButton, {}, QPoint(slider.width() - 5, slider.height() / 2));
-    QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(slider.width() - 5, slider.height() / 2));
+    QTest::mouseRelease(&slider, Qt::LeftButton, {},
+                        QPoint(slider.width() - 5, slider.height() / 2));
     ASSERT_GE(codes.size(), 2u);
     EXPECT_EQ(codes.front(), std::make_pair(kTbPageDown, 60));
     EXPECT_EQ(codes.back().first, kTbEndTrack);
@@ -68,7 +68,8 @@ TEST_F(SliderTest, TheWheelMovesALinePerNotchAndEndsTrack) {
     QWheelEvent up(QPointF(10, 10), slider.mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, 240),
                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(&slider, &up);
-    const std::vector<std::pair<int, int>> expected{{kTbLineDown, 51}, {kTbLineDown, 52}, {kTbEndTrack, 52}};
+    const std::vector<std::pair<int, int>> expected{
+        {kTbLineDown, 51}, {kTbLineDown, 52}, {kTbEndTrack, 52}};
     EXPECT_EQ(codes, expected);
 }
 
@@ -94,7 +95,7 @@ TEST_F(SliderTest, DrawsATickMarkUnderEachSetPosition) {
     EXPECT_FALSE(tickDrawnAt(37));
     slider.SetTic(37);
     EXPECT_TRUE(tickDrawnAt(37));
-    EXPECT_TRUE(tickDrawnAt(0));   // the ends always carry one
+    EXPECT_TRUE(tickDrawnAt(0)); // the ends always carry one
     EXPECT_TRUE(tickDrawnAt(100));
     EXPECT_LT(slider.TicX(0), slider.TicX(37));
     EXPECT_LT(slider.TicX(37), slider.TicX(100));

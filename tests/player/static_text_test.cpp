@@ -13,7 +13,8 @@ TEST(StaticText, DrawsDoubledAmpersandsOnceAndDropsMnemonicMarks) {
     };
     for (Row row : {Row{"Rock && Roll", "Rock & Roll"}, Row{"&&&&", "&&"}, Row{"&About", "About"},
                     Row{"Me &", "Me "}, Row{"No ampersand", "No ampersand"}, Row{"", ""}}) {
-        EXPECT_EQ(PrefixedDisplayText(QString::fromLatin1(row.windowText)), QString::fromLatin1(row.shown))
+        EXPECT_EQ(PrefixedDisplayText(QString::fromLatin1(row.windowText)),
+                  QString::fromLatin1(row.shown))
             << row.windowText;
     }
 }
@@ -27,7 +28,8 @@ TEST(StaticText, KeepsTheWindowTextAndDrawsItAsAPlainLabelWouldTheShownText) {
         label->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
         label->resize(300, 24);
     }
-    EXPECT_EQ(field.text(), QStringLiteral("Tides && Tin Roofs")) << "the window text is the bound value";
+    EXPECT_EQ(field.text(), QStringLiteral("Tides && Tin Roofs"))
+        << "the window text is the bound value";
     EXPECT_EQ(field.grab().toImage(), plain.grab().toImage());
 }
 

@@ -29,7 +29,9 @@ using Opcodes = std::vector<uint8_t>;
 
 // Three audio tracks at 0, 20000 and 40000, the lead-out at 60000: READ CAPACITY then reports
 // 59999 as the disc end.
-inline vdrive::DiscImage ThreeTrackDisc() { return vdrive::MakeAudioDisc({0, 20000, 40000}, 60000); }
+inline vdrive::DiscImage ThreeTrackDisc() {
+    return vdrive::MakeAudioDisc({0, 20000, 40000}, 60000);
+}
 inline constexpr int32_t kThreeTrackDiscEnd = 59999;
 
 // The address a logged SEEK(10) or PLAY AUDIO(12) carries in bytes 2-5, and a play's length.
@@ -54,7 +56,8 @@ protected:
         UnloadAspi();
     }
 
-    vdrive::CdromDrive& AddDrive(std::optional<vdrive::DiscImage> disc, int adapter = 0, int target = 3) {
+    vdrive::CdromDrive& AddDrive(std::optional<vdrive::DiscImage> disc, int adapter = 0,
+                                 int target = 3) {
         return bus.AddDrive(adapter, target, std::move(disc));
     }
 

@@ -22,8 +22,8 @@ TEST_F(Poll, AMoveOfTwentyOneToTwentyNineFramesCountsAsPlaying) {
         int32_t moved;
         bool playing;
     };
-    for (const Case& c : {Case{20, false}, Case{21, true}, Case{26, true}, Case{29, true}, Case{30, false},
-                         Case{-25, false}}) {
+    for (const Case& c : {Case{20, false}, Case{21, true}, Case{26, true}, Case{29, true},
+                          Case{30, false}, Case{-25, false}}) {
         SCOPED_TRACE(c.moved);
         MoveHead(1000);
         PlayerOnBus::Poll();
@@ -135,7 +135,7 @@ TEST_F(Poll, TheTogglesSwitchTheReadoutsToRemainingTimeAndBack) {
         const char* track;
     };
     for (const Case& c : {Case{59999, "00:00", "00:00"}, Case{59924, "00:01", "00:01"},
-                         Case{45000, "03:19", "03:19"}}) {
+                          Case{45000, "03:19", "03:19"}}) {
         SCOPED_TRACE(c.at);
         MoveHead(c.at);
         PlayerOnBus::Poll();
@@ -225,7 +225,8 @@ TEST_F(PollOnOddDiscs, AfterStopOnADiscNumberedFromThreeTheWindowMovesToTrackOne
     EXPECT_EQ(state.currentTrack, 1);
 
     Poll();
-    EXPECT_EQ(dialog->trackCombo->currentIndex(), -1) << "track 1 has no entry: the selection clears";
+    EXPECT_EQ(dialog->trackCombo->currentIndex(), -1)
+        << "track 1 has no entry: the selection clears";
     EXPECT_EQ(Shown("trackNumberField"), QStringLiteral("Track 1"));
     EXPECT_EQ(Shown("artistField"), QStringLiteral("unknown artist"));
     EXPECT_EQ(Shown("trackTimeLabel"), QStringLiteral("00:00")) << "measured from track 1's entry";

@@ -53,17 +53,66 @@ struct DiscRow {
 
 TEST_F(Refresh, ShowsEachKindOfDiscAsItsRowSays) {
     const DiscRow rows[] = {
-        {"none", [] { return std::nullopt; }, "No Audio CD inserted", {}, 0, false, "unknown artist", 0, 0,
-         true, "Total disc time: 00:00", "Total track time: 00:00"},
-        {"data tracks only, no CD-Text", DataOnlyDisc, "No Audio CD inserted", {"Track 01", "Track 02"}, 2,
-         false, "unknown artist", 0, 0, true, "Total disc time: 11:06", "Total track time: 06:40"},
-        {"audio tracks, no CD-Text", ThreeTrackDisc, "Audio CD", {"Track 01", "Track 02", "Track 03"}, 3, true,
-         "unknown artist", 133, 3, false, "Total disc time: 13:19", "Total track time: 04:26"},
-        {"audio tracks with CD-Text", vdrive::DemoCdTextDisc, "Tides && Tin Roofs",
-         {"[01]  Harbour Lights at Four", "[02]  Salt & Cedar"}, 12, true, "The Marlow Vane Quartet", 485,
-         12, false, "Total disc time: 48:33", "Total track time: 03:34"},
-        {"CD-Text but no audio track", DataOnlyDiscWithText, "Manuals", {"[01]  Install", "[02]  Data"}, 2,
-         false, "Setup Crew", 111, 2, false, "Total disc time: 11:06", "Total track time: 06:40"},
+        {"none",
+         [] { return std::nullopt; },
+         "No Audio CD inserted",
+         {},
+         0,
+         false,
+         "unknown artist",
+         0,
+         0,
+         true,
+         "Total disc time: 00:00",
+         "Total track time: 00:00"},
+        {"data tracks only, no CD-Text",
+         DataOnlyDisc,
+         "No Audio CD inserted",
+         {"Track 01", "Track 02"},
+         2,
+         false,
+         "unknown artist",
+         0,
+         0,
+         true,
+         "Total disc time: 11:06",
+         "Total track time: 06:40"},
+        {"audio tracks, no CD-Text",
+         ThreeTrackDisc,
+         "Audio CD",
+         {"Track 01", "Track 02", "Track 03"},
+         3,
+         true,
+         "unknown artist",
+         133,
+         3,
+         false,
+         "Total disc time: 13:19",
+         "Total track time: 04:26"},
+        {"audio tracks with CD-Text",
+         vdrive::DemoCdTextDisc,
+         "Tides && Tin Roofs",
+         {"[01]  Harbour Lights at Four", "[02]  Salt & Cedar"},
+         12,
+         true,
+         "The Marlow Vane Quartet",
+         485,
+         12,
+         false,
+         "Total disc time: 48:33",
+         "Total track time: 03:34"},
+        {"CD-Text but no audio track",
+         DataOnlyDiscWithText,
+         "Manuals",
+         {"[01]  Install", "[02]  Data"},
+         2,
+         false,
+         "Setup Crew",
+         111,
+         2,
+         false,
+         "Total disc time: 11:06",
+         "Total track time: 06:40"},
     };
     for (const DiscRow& row : rows) {
         SCOPED_TRACE(row.disc);
@@ -192,9 +241,11 @@ TEST_F(Refresh, ASecondDriveWithTheSameTableIsNotRebuilt) {
     dialog->driveCombo->setCurrentIndex(1);
     dialog->OnDriveSelChange();
 
-    EXPECT_EQ(Sent(), (Opcodes{kOpSeek10, kOpReadToc})); // the old drive's stop, the new drive's check
+    EXPECT_EQ(Sent(),
+              (Opcodes{kOpSeek10, kOpReadToc})); // the old drive's stop, the new drive's check
     EXPECT_EQ(dialog->trackCombo->currentIndex(), 1);
-    EXPECT_EQ(Shown("artistField"), QStringLiteral("kept from before")); // only the performer is set again
+    EXPECT_EQ(Shown("artistField"),
+              QStringLiteral("kept from before")); // only the performer is set again
 }
 
 TEST_F(Refresh, CutsLongTextsToTheirFieldsAndReadsLatin1) {

@@ -70,7 +70,8 @@ private:
                 data[3] = Byte();
             }
             break;
-        default: break; // INQUIRY stays true, so that the drives are listed
+        default:
+            break; // INQUIRY stays true, so that the drives are listed
         }
     }
 
@@ -95,7 +96,8 @@ vdrive::DiscImage NinetyNineTracks() {
 
 class Robustness : public PlayerOnBus {};
 
-TEST_F(Robustness, ARandomSessionWithHostileAnswersKeepsIndexesInTheTablesAndReadoutsFiveCharacters) {
+TEST_F(Robustness,
+       ARandomSessionWithHostileAnswersKeepsIndexesInTheTablesAndReadoutsFiveCharacters) {
     const uint32_t seed = SeedForThisRun();
     std::cout << "[ SEED     ] DISCOLO_TEST_SEED=" << seed << std::endl;
     RecordProperty("seed", std::to_string(seed));
@@ -110,13 +112,16 @@ TEST_F(Robustness, ARandomSessionWithHostileAnswersKeepsIndexesInTheTablesAndRea
         vdrive::DemoMixedDisc,
         vdrive::DemoThirdTrackDisc,
         NinetyNineTracks,
-        [] { return vdrive::MakeAudioDisc({0, 300000}, 420000); }, // longer than 80 minutes
-        [] { return vdrive::MakeAudioDisc({0}, 10, 99); },          // one short track numbered 99
+        [] {
+            return vdrive::MakeAudioDisc({0, 300000}, 420000);
+        },                                                 // longer than 80 minutes
+        [] { return vdrive::MakeAudioDisc({0}, 10, 99); }, // one short track numbered 99
         [&] {
             vdrive::DiscImage disc = ThreeTrackDisc();
             disc.cdText.resize(18 * (1 + packRandom() % 40));
             for (uint8_t& byte : disc.cdText) {
-                byte = static_cast<uint8_t>(packRandom() % 3 == 0 ? 0x80 + packRandom() % 2 : packRandom());
+                byte = static_cast<uint8_t>(packRandom() % 3 == 0 ? 0x80 + packRandom() % 2
+                                                                  : packRandom());
             }
             return disc;
         },
@@ -132,10 +137,11 @@ TEST_F(Robustness, ARandomSessionWithHostileAnswersKeepsIndexesInTheTablesAndRea
     }
 
     using Handler = void (CPlayerDlg::*)();
-    const Handler buttons[] = {&CPlayerDlg::OnPlay,          &CPlayerDlg::OnPauseResume,  &CPlayerDlg::OnStop,
-                               &CPlayerDlg::OnNextTrack,     &CPlayerDlg::OnPreviousTrack, &CPlayerDlg::OnFastForward,
-                               &CPlayerDlg::OnFastBackward,  &CPlayerDlg::OnTrackTimeMode, &CPlayerDlg::OnDiscTimeMode,
-                               &CPlayerDlg::OnTrackDropDown, &CPlayerDlg::OnLButtonUp};
+    const Handler buttons[] = {
+        &CPlayerDlg::OnPlay,          &CPlayerDlg::OnPauseResume,   &CPlayerDlg::OnStop,
+        &CPlayerDlg::OnNextTrack,     &CPlayerDlg::OnPreviousTrack, &CPlayerDlg::OnFastForward,
+        &CPlayerDlg::OnFastBackward,  &CPlayerDlg::OnTrackTimeMode, &CPlayerDlg::OnDiscTimeMode,
+        &CPlayerDlg::OnTrackDropDown, &CPlayerDlg::OnLButtonUp};
     constexpr int kSteps = 3000;
     for (int step = 0; step < kSteps; ++step) {
         vdrive::CdromDrive& drive = below(2) == 0 ? first : second;
@@ -144,10 +150,16 @@ TEST_F(Robustness, ARandomSessionWithHostileAnswersKeepsIndexesInTheTablesAndRea
         switch (below(12)) {
         case 0:
         case 1:
-        case 2: PollAfter(below(3) * 175); break;
-        case 3: RefreshTick(); break;
+        case 2:
+            PollAfter(below(3) * 175);
+            break;
+        case 3:
+            RefreshTick();
+            break;
         case 4:
-        case 5: (dialog.get()->*buttons[below(std::size(buttons))])(); break;
+        case 5:
+            (dialog.get()->*buttons[below(std::size(buttons))])();
+            break;
         case 6: {
             const int count = dialog->trackCombo->count();
             dialog->trackCombo->setCurrentIndex(below(count + 2) - 1);
@@ -164,22 +176,37 @@ TEST_F(Robustness, ARandomSessionWithHostileAnswersKeepsIndexesInTheTablesAndRea
             break;
         case 9:
             switch (below(6)) {
-            case 0: drive.InsertDisc(discs[static_cast<size_t>(below(static_cast<int>(discs.size())))]()); break;
-            case 1: drive.RemoveDisc(); break;
-            case 2: drive.OpenTray(); break;
-            case 3: drive.CloseTray(); break;
-            case 4: drive.StartPlayingTrack(1 + below(99)); break;
-            default: dialog->OnEjectLoad(); break;
+            case 0:
+                drive.InsertDisc(
+                    discs[static_cast<size_t>(below(static_cast<int>(discs.size())))]());
+                break;
+            case 1:
+                drive.RemoveDisc();
+                break;
+            case 2:
+                drive.OpenTray();
+                break;
+            case 3:
+                drive.CloseTray();
+                break;
+            case 4:
+                drive.StartPlayingTrack(1 + below(99));
+                break;
+            default:
+                dialog->OnEjectLoad();
+                break;
             }
             break;
         case 10:
             if (below(3) == 0) {
                 bus.ClearFaults();
             } else {
-                const uint8_t opcodes[] = {kOpReadSubChannel, kOpReadToc, kOpReadCapacity, kOpSeek10, kOpPlayAudio12, kOpTestUnitReady};
+                const uint8_t opcodes[] = {kOpReadSubChannel, kOpReadToc,     kOpReadCapacity,
+                                           kOpSeek10,         kOpPlayAudio12, kOpTestUnitReady};
                 const uint8_t statuses[] = {SS_ERR, SS_ABORTED, SS_NO_DEVICE, SS_PENDING};
-                bus.InjectFault(adapter, target, opcodes[below(std::size(opcodes))],
-                                vdrive::Fault::Status(statuses[below(std::size(statuses))], 1 + below(5)));
+                bus.InjectFault(
+                    adapter, target, opcodes[below(std::size(opcodes))],
+                    vdrive::Fault::Status(statuses[below(std::size(statuses))], 1 + below(5)));
             }
             break;
         default:
@@ -189,7 +216,8 @@ TEST_F(Robustness, ARandomSessionWithHostileAnswersKeepsIndexesInTheTablesAndRea
         }
 
         SCOPED_TRACE("step " + std::to_string(step));
-        ASSERT_TRUE(IsReadout(dialog->trackPositionText)) << dialog->trackPositionText.toStdString();
+        ASSERT_TRUE(IsReadout(dialog->trackPositionText))
+            << dialog->trackPositionText.toStdString();
         ASSERT_TRUE(IsReadout(dialog->discPositionText)) << dialog->discPositionText.toStdString();
         ASSERT_TRUE(IsReadout(Shown("trackTimeLabel")));
         ASSERT_TRUE(IsReadout(Shown("discTimeLabel")));

@@ -33,14 +33,15 @@ TEST(TrackRules, TheShownTrackIsTheDrivesOnlyWhilePlayingAndOnTheDisc) {
         int32_t shown;
     };
     for (const Case& c : {Case{true, 5, 5}, Case{true, 3, 3}, Case{false, 5, 4}, Case{true, 0, 4},
-                         Case{true, 6, 4}, Case{true, 255, 4}, Case{true, 2, 4}}) {
-        EXPECT_EQ(ShownTrack(state, c.playing, c.reported), c.shown) << c.playing << " " << c.reported;
+                          Case{true, 6, 4}, Case{true, 255, 4}, Case{true, 2, 4}}) {
+        EXPECT_EQ(ShownTrack(state, c.playing, c.reported), c.shown)
+            << c.playing << " " << c.reported;
     }
 }
 
 TEST(TrackRules, ACurrentTrackOffTheDiscStaysItselfButInsideTheTable) {
     for (const auto& [current, kept] : {std::pair{1, 1}, std::pair{4, 4}, std::pair{99, 99},
-                                         std::pair{-7, 0}, std::pair{500, 118}}) {
+                                        std::pair{-7, 0}, std::pair{500, 118}}) {
         EXPECT_EQ(TrackInTable(current), kept) << current;
     }
     PlayerState state = DiscFromThree();
@@ -54,7 +55,8 @@ TEST(TrackRules, ASliderTargetBelongsToTheLastTrackStartingStrictlyBelowIt) {
         int32_t target;
         int32_t track;
     };
-    for (const Case& c : {Case{0, 9}, Case{1, 3}, Case{1000, 3}, Case{1001, 4}, Case{2500, 5}, Case{999999, 5}}) {
+    for (const Case& c :
+         {Case{0, 9}, Case{1, 3}, Case{1000, 3}, Case{1001, 4}, Case{2500, 5}, Case{999999, 5}}) {
         EXPECT_EQ(TrackBelowTarget(state, c.target, 9), c.track) << c.target;
     }
     state.lastTrack = 500; // a bound that is not the table's is not followed past it
@@ -97,7 +99,8 @@ TEST(PositionRules, ReadoutsAreAlwaysFiveCharacters) {
     EXPECT_EQ(DiscReadout(state, 3075, true), "00:00"); // beyond the end
     state.trackStart[5] = std::numeric_limits<int32_t>::min();
     state.trackStart[4] = std::numeric_limits<int32_t>::max();
-    for (int32_t position : {0, 360000, std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min()}) {
+    for (int32_t position :
+         {0, 360000, std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min()}) {
         for (bool remaining : {false, true}) {
             EXPECT_EQ(TrackReadout(state, 4, position, remaining).size(), 5u);
             EXPECT_EQ(TrackReadout(state, 200, position, remaining).size(), 5u);

@@ -45,7 +45,9 @@ TEST_F(StartUp, WithoutAnAspiLayerShowsTheMessageThenTheWindowGoesWithoutAComman
 
 TEST_F(StartUp, TheMessageEndsARunningModalLoop) {
     CPlayerDlg window(state); // no layer
-    window.showError = [this](const QString& caption, const QString& text) { errors.emplace_back(caption, text); };
+    window.showError = [this](const QString& caption, const QString& text) {
+        errors.emplace_back(caption, text);
+    };
     constexpr int kStillOpen = 42;
     QTimer::singleShot(10000, &window, [&window] { window.done(kStillOpen); }); // only if it hangs
     EXPECT_EQ(window.exec(), QDialog::Rejected);
@@ -53,7 +55,8 @@ TEST_F(StartUp, TheMessageEndsARunningModalLoop) {
 }
 
 TEST_F(StartUp, WithNoMatchingDriveTheWindowStaysBlankWithoutTimersAndSendsNothing) {
-    bus.AddDrive(0, 1, vdrive::DemoCdTextDisc(), {vdrive::Identity{"OTHERCO ", "CD-ROM XR-1", "1.0"}});
+    bus.AddDrive(0, 1, vdrive::DemoCdTextDisc(),
+                 {vdrive::Identity{"OTHERCO ", "CD-ROM XR-1", "1.0"}});
     bus.AddDisk(0, 0);
     Start();
 
@@ -69,9 +72,9 @@ TEST_F(StartUp, WithNoMatchingDriveTheWindowStaysBlankWithoutTimersAndSendsNothi
     // Nothing a user can do reaches a drive that was never listed, closing included.
     dialog->OnTimer(kPollTimerId);
     dialog->OnTimer(kDiscTimerId);
-    for (QPushButton* button : {dialog->playButton, dialog->pauseButton, dialog->stopButton,
-                                dialog->backButton, dialog->forwardButton, dialog->nextButton,
-                                dialog->ejectButton, dialog->previousButton}) {
+    for (QPushButton* button :
+         {dialog->playButton, dialog->pauseButton, dialog->stopButton, dialog->backButton,
+          dialog->forwardButton, dialog->nextButton, dialog->ejectButton, dialog->previousButton}) {
         button->click();
     }
     dialog->OnHScroll(kTbPageDown);

@@ -40,9 +40,24 @@ TEST_F(Transport, EachButtonSendsWhatItsStateCallsFor) {
     };
     const TransportRow rows[] = {
         {"never played", stopped, "Pause/Resume", &CPlayerDlg::OnPauseResume, 0, {}},
-        {"never played, drive playing", neverPlayedButPlaying, "Pause/Resume", &CPlayerDlg::OnPauseResume, 1, {}},
-        {"stopped", stopped, "Play", &CPlayerDlg::OnPlay, 1, {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
-        {"paused", paused, "Play", &CPlayerDlg::OnPlay, 1, {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
+        {"never played, drive playing",
+         neverPlayedButPlaying,
+         "Pause/Resume",
+         &CPlayerDlg::OnPauseResume,
+         1,
+         {}},
+        {"stopped",
+         stopped,
+         "Play",
+         &CPlayerDlg::OnPlay,
+         1,
+         {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
+        {"paused",
+         paused,
+         "Play",
+         &CPlayerDlg::OnPlay,
+         1,
+         {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
         {"playing", playing, "Play", &CPlayerDlg::OnPlay, 1, {kOpReadSubChannel}},
         {"playing", playing, "Pause/Resume", &CPlayerDlg::OnPauseResume, 0, {kOpPauseResume}},
         {"paused", paused, "Pause/Resume", &CPlayerDlg::OnPauseResume, 1, {kOpPauseResume}},
@@ -50,9 +65,23 @@ TEST_F(Transport, EachButtonSendsWhatItsStateCallsFor) {
         {"stopped", stopped, "Stop", &CPlayerDlg::OnStop, 0, {kOpSeek10}},
         {"playing", playing, "Next", &CPlayerDlg::OnNextTrack, 1, {kOpSeek10, kOpPlayAudio12}},
         {"stopped", stopped, "Next", &CPlayerDlg::OnNextTrack, 0, {kOpSeek10, kOpPlayAudio12}},
-        {"playing", playing, "Fast forward", &CPlayerDlg::OnFastForward, 1, {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
-        {"paused", paused, "Fast forward", &CPlayerDlg::OnFastForward, 0, {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
-        {"playing (last: the tray stays open)", playing, "Eject/Load", &CPlayerDlg::OnEjectLoad, 0,
+        {"playing",
+         playing,
+         "Fast forward",
+         &CPlayerDlg::OnFastForward,
+         1,
+         {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
+        {"paused",
+         paused,
+         "Fast forward",
+         &CPlayerDlg::OnFastForward,
+         0,
+         {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
+        {"playing (last: the tray stays open)",
+         playing,
+         "Eject/Load",
+         &CPlayerDlg::OnEjectLoad,
+         0,
          {kOpSeek10, kOpStartStopUnit, kOpTestUnitReady, kOpStartStopUnit}},
     };
     for (const TransportRow& row : rows) {
@@ -123,7 +152,8 @@ TEST_F(Transport, PreviousGoesBackWithinThreeSecondsAndRestartsAfter) {
         int32_t currentAfter;
         int32_t soughtTo;
     };
-    for (const Case& c : {Case{225, true, 1, 0}, Case{226, true, 2, 20000}, Case{0, false, 2, 20000}}) {
+    for (const Case& c :
+         {Case{225, true, 1, 0}, Case{226, true, 2, 20000}, Case{0, false, 2, 20000}}) {
         SCOPED_TRACE(c.into);
         ChooseTrackEntry(1);
         MoveHead(20000 + c.into);
@@ -225,7 +255,8 @@ TEST_F(Transport, AJumpToEightyMinutesOrMorePlaysFromZero) {
         dialog->SeekAndPlay(c.to);
         EXPECT_EQ(AddressOf(LastOf(kOpSeek10)) & 0xFFFFFF, c.to & 0xFFFFFF); // sought as asked
         EXPECT_EQ(AddressOf(LastOf(kOpPlayAudio12)), c.playsFrom);
-        EXPECT_EQ(dialog->positionSlider->GetPos(), std::min(c.playsFrom / 450, dialog->positionSlider->GetRangeMax()));
+        EXPECT_EQ(dialog->positionSlider->GetPos(),
+                  std::min(c.playsFrom / 450, dialog->positionSlider->GetRangeMax()));
         bus.ClearLog();
     }
 }

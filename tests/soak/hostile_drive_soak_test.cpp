@@ -3,15 +3,15 @@
 // vanish and come back, with random user actions between the timer ticks. Nothing may crash,
 // every index must stay in its table (the test build checks them) and every time readout must
 // stay five characters. DISCOLO_SOAK_SEED replays a run; DISCOLO_SOAK_TICKS sets its length.
-#include "player/player_dlg.h"
-#include "player/drop_down_combo.h"
-#include "player/position_slider.h"
 #include "app/text_label.h"
+#include "drive/aspi.h"
+#include "player/drop_down_combo.h"
+#include "player/player_dlg.h"
+#include "player/position_slider.h"
+#include "tests/support/readout_format.h"
 #include "vdrive/bus.h"
 #include "vdrive/demo_discs.h"
 #include "vdrive/hostile_drive.h"
-#include "drive/aspi.h"
-#include "tests/support/readout_format.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -44,48 +44,89 @@ public:
     void Disturb() {
         const uint32_t what = Below(40);
         switch (what) {
-        case 0: dialog.OnPlay(); break;
-        case 1: dialog.OnStop(); break;
-        case 2: dialog.OnPauseResume(); break;
-        case 3: dialog.OnEjectLoad(); break;
-        case 4: dialog.OnPreviousTrack(); break;
-        case 5: dialog.OnNextTrack(); break;
-        case 6: dialog.OnFastForward(); break;
-        case 7: dialog.OnFastBackward(); break;
-        case 8: dialog.forwardButton->setDown(!dialog.forwardButton->isDown()); break;
-        case 9: dialog.backButton->setDown(!dialog.backButton->isDown()); break;
+        case 0:
+            dialog.OnPlay();
+            break;
+        case 1:
+            dialog.OnStop();
+            break;
+        case 2:
+            dialog.OnPauseResume();
+            break;
+        case 3:
+            dialog.OnEjectLoad();
+            break;
+        case 4:
+            dialog.OnPreviousTrack();
+            break;
+        case 5:
+            dialog.OnNextTrack();
+            break;
+        case 6:
+            dialog.OnFastForward();
+            break;
+        case 7:
+            dialog.OnFastBackward();
+            break;
+        case 8:
+            dialog.forwardButton->setDown(!dialog.forwardButton->isDown());
+            break;
+        case 9:
+            dialog.backButton->setDown(!dialog.backButton->isDown());
+            break;
         case 10:
             if (dialog.trackCombo->count() > 0) {
-                dialog.trackCombo->setCurrentIndex(static_cast<int>(Below(static_cast<uint32_t>(dialog.trackCombo->count()))));
+                dialog.trackCombo->setCurrentIndex(
+                    static_cast<int>(Below(static_cast<uint32_t>(dialog.trackCombo->count()))));
                 dialog.OnTrackSelChange();
             }
             break;
-        case 11: dialog.OnTrackDropDown(); break;
-        case 12: dialog.OnTrackTimeMode(); break;
-        case 13: dialog.OnDiscTimeMode(); break;
+        case 11:
+            dialog.OnTrackDropDown();
+            break;
+        case 12:
+            dialog.OnTrackTimeMode();
+            break;
+        case 13:
+            dialog.OnDiscTimeMode();
+            break;
         case 14:
             dialog.positionSlider->setValue(static_cast<int>(Below(1000)));
             dialog.OnHScroll(static_cast<int>(Below(10)));
             break;
-        case 15: dialog.OnLButtonUp(); break;
+        case 15:
+            dialog.OnLButtonUp();
+            break;
         case 16:
             if (dialog.driveCombo->count() > 0) {
-                dialog.driveCombo->setCurrentIndex(static_cast<int>(Below(static_cast<uint32_t>(dialog.driveCombo->count()))));
+                dialog.driveCombo->setCurrentIndex(
+                    static_cast<int>(Below(static_cast<uint32_t>(dialog.driveCombo->count()))));
                 dialog.OnDriveSelChange();
             }
             break;
-        case 17: Drive().OpenTray(); break;
-        case 18: Drive().CloseTray(); break;
-        case 19: Drive().RemoveDisc(); break;
-        case 20: Drive().InsertDisc(Below(2) ? vdrive::DemoCdTextDisc() : vdrive::DemoMixedDisc()); break;
+        case 17:
+            Drive().OpenTray();
+            break;
+        case 18:
+            Drive().CloseTray();
+            break;
+        case 19:
+            Drive().RemoveDisc();
+            break;
+        case 20:
+            Drive().InsertDisc(Below(2) ? vdrive::DemoCdTextDisc() : vdrive::DemoMixedDisc());
+            break;
         case 21: // the device vanishes for a while and comes back
             bus.InjectFault(Below(2) ? 0 : 1, Below(2) ? 3 : 2,
                             vdrive::Fault::Status(SS_NO_DEVICE, static_cast<int>(1 + Below(20))));
             break;
         case 22: // any status the layer may give, for the next few commands
-            bus.InjectFault(0, 3, vdrive::Fault::Status(static_cast<uint8_t>(random()), static_cast<int>(1 + Below(4))));
+            bus.InjectFault(0, 3,
+                            vdrive::Fault::Status(static_cast<uint8_t>(random()),
+                                                  static_cast<int>(1 + Below(4))));
             break;
-        default: break;
+        default:
+            break;
         }
     }
 
@@ -114,7 +155,8 @@ private:
 
 TEST(HostileDriveSoak, PlayerSurvivesAHostileDriveAndKeepsEveryReadoutFiveCharacters) {
     const uint64_t seed = EnvironmentNumber(
-        "DISCOLO_SOAK_SEED", static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()));
+        "DISCOLO_SOAK_SEED",
+        static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()));
     const uint64_t ticks = EnvironmentNumber("DISCOLO_SOAK_TICKS", 100000);
     std::printf("hostile-drive soak: seed %llu, %llu ticks (replay with DISCOLO_SOAK_SEED=%llu)\n",
                 static_cast<unsigned long long>(seed), static_cast<unsigned long long>(ticks),
@@ -131,8 +173,10 @@ TEST(HostileDriveSoak, PlayerSurvivesAHostileDriveAndKeepsEveryReadoutFiveCharac
         // The readouts are written by every rebuild and every successful poll.
         const QString track = soak.dialog.trackTimeLabel->text();
         const QString disc = soak.dialog.discTimeLabel->text();
-        ASSERT_TRUE(IsReadout(track)) << "track readout '" << track.toStdString() << "' at tick " << tick << ", seed " << seed;
-        ASSERT_TRUE(IsReadout(disc)) << "disc readout '" << disc.toStdString() << "' at tick " << tick << ", seed " << seed;
+        ASSERT_TRUE(IsReadout(track)) << "track readout '" << track.toStdString() << "' at tick "
+                                      << tick << ", seed " << seed;
+        ASSERT_TRUE(IsReadout(disc))
+            << "disc readout '" << disc.toStdString() << "' at tick " << tick << ", seed " << seed;
         ASSERT_GE(soak.state.currentDrive, 0);
         ASSERT_LT(soak.state.currentDrive, soak.state.driveCount);
     }

@@ -12,14 +12,14 @@
 #include <vector>
 
 struct RecordedRequest {
-    SRB_ExecSCSICmd srb;       // the request as submitted (status still SS_PENDING)
-    std::vector<uint8_t> cdb;  // its first SRB_CDBLen command bytes
+    SRB_ExecSCSICmd srb;      // the request as submitted (status still SS_PENDING)
+    std::vector<uint8_t> cdb; // its first SRB_CDBLen command bytes
 };
 
 class RecordingLayer {
 public:
-    uint32_t supportInfo = 0x0101; // SS_COMP, one host adapter
-    uint8_t status = SS_COMP;      // answer to every command...
+    uint32_t supportInfo = 0x0101;                // SS_COMP, one host adapter
+    uint8_t status = SS_COMP;                     // answer to every command...
     std::function<void(SRB_ExecSCSICmd&)> answer; // ...or this, when set: fill data and status
 
     RecordingLayer() {

@@ -35,10 +35,12 @@ struct Sent {
     uint8_t status = 0;
     uint8_t targetStatus = 0;
     uint8_t haStatus = 0;
-    Bytes data;                    // the first `transferred` bytes of the buffer
+    Bytes data; // the first `transferred` bytes of the buffer
     std::array<uint8_t, 16> senseArea{};
 
-    vdrive::Sense sense() const { return {static_cast<uint8_t>(senseArea[2] & 0x0F), senseArea[12], senseArea[13]}; }
+    vdrive::Sense sense() const {
+        return {static_cast<uint8_t>(senseArea[2] & 0x0F), senseArea[12], senseArea[13]};
+    }
 };
 
 constexpr uint8_t kUntouched = 0xEE;
@@ -58,26 +60,46 @@ inline Bytes Play10Cdb(int32_t lba, int length) {
 inline Bytes Play12Cdb(int32_t lba, uint32_t length) {
     auto u = static_cast<uint32_t>(lba);
     return B({0xA5, 0, int(u >> 24), int(u >> 16 & 0xFF), int(u >> 8 & 0xFF), int(u & 0xFF),
-              int(length >> 24), int(length >> 16 & 0xFF), int(length >> 8 & 0xFF), int(length & 0xFF), 0, 0});
+              int(length >> 24), int(length >> 16 & 0xFF), int(length >> 8 & 0xFF),
+              int(length & 0xFF), 0, 0});
 }
 inline Bytes PlayMsfCdb(int m1, int s1, int f1, int m2, int s2, int f2) {
     return B({0x47, 0, 0, m1, s1, f1, m2, s2, f2, 0});
 }
 inline Bytes SeekCdb(int32_t lba) {
     auto u = static_cast<uint32_t>(lba);
-    return B({0x2B, 0, int(u >> 24), int(u >> 16 & 0xFF), int(u >> 8 & 0xFF), int(u & 0xFF), 0, 0, 0, 0});
+    return B({0x2B, 0, int(u >> 24), int(u >> 16 & 0xFF), int(u >> 8 & 0xFF), int(u & 0xFF), 0, 0,
+              0, 0});
 }
-inline Bytes PauseCdb() { return B({0x4B, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }
-inline Bytes ResumeCdb() { return B({0x4B, 0, 0, 0, 0, 0, 0, 0, 1, 0}); }
-inline Bytes StopCdb() { return B({0x4E, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }
-inline Bytes StartStopCdb(int byte4) { return B({0x1B, 0, 0, 0, byte4, 0}); }
-inline Bytes TurCdb() { return B({0x00, 0, 0, 0, 0, 0}); }
-inline Bytes SenseCdb(int alloc = 18) { return B({0x03, 0, 0, 0, alloc, 0}); }
-inline Bytes InquiryCdb(int alloc = 56) { return B({0x12, 0, 0, 0, alloc, 0}); }
-inline Bytes CapacityCdb() { return B({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }
+inline Bytes PauseCdb() {
+    return B({0x4B, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+}
+inline Bytes ResumeCdb() {
+    return B({0x4B, 0, 0, 0, 0, 0, 0, 0, 1, 0});
+}
+inline Bytes StopCdb() {
+    return B({0x4E, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+}
+inline Bytes StartStopCdb(int byte4) {
+    return B({0x1B, 0, 0, 0, byte4, 0});
+}
+inline Bytes TurCdb() {
+    return B({0x00, 0, 0, 0, 0, 0});
+}
+inline Bytes SenseCdb(int alloc = 18) {
+    return B({0x03, 0, 0, 0, alloc, 0});
+}
+inline Bytes InquiryCdb(int alloc = 56) {
+    return B({0x12, 0, 0, 0, alloc, 0});
+}
+inline Bytes CapacityCdb() {
+    return B({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+}
 
 // Two audio tracks, the second at LBA 20000, lead-out at 40000.
-inline vdrive::DiscImage TwoTrackDisc() { return vdrive::MakeAudioDisc({0, 20000}, 40000); }
+inline vdrive::DiscImage TwoTrackDisc() {
+    return vdrive::MakeAudioDisc({0, 20000}, 40000);
+}
 
 class VirtualBus : public ::testing::Test {
 protected:

@@ -28,10 +28,14 @@ TEST(BusSupportInfo, ReportsTheAdapterCountOrNoAdapters) {
 TEST_F(VirtualBus, AnswersMissingAdaptersAndEmptyTargetsLikeAnAspiLayer) {
     bus.AddDrive(0, 3, TwoTrackDisc());
     bus.SetAdapterCount(2);
-    struct Row { int adapter, target; uint8_t status, haStatus; };
-    for (const Row& row : {Row{0, 3, SS_COMP, HASTAT_OK}, Row{0, 4, SS_NO_DEVICE, HASTAT_SEL_TO},
-                           Row{1, 3, SS_NO_DEVICE, HASTAT_SEL_TO}, Row{0, 16, SS_NO_DEVICE, HASTAT_SEL_TO},
-                           Row{2, 3, SS_INVALID_HA, HASTAT_OK}, Row{200, 3, SS_INVALID_HA, HASTAT_OK}}) {
+    struct Row {
+        int adapter, target;
+        uint8_t status, haStatus;
+    };
+    for (const Row& row :
+         {Row{0, 3, SS_COMP, HASTAT_OK}, Row{0, 4, SS_NO_DEVICE, HASTAT_SEL_TO},
+          Row{1, 3, SS_NO_DEVICE, HASTAT_SEL_TO}, Row{0, 16, SS_NO_DEVICE, HASTAT_SEL_TO},
+          Row{2, 3, SS_INVALID_HA, HASTAT_OK}, Row{200, 3, SS_INVALID_HA, HASTAT_OK}}) {
         SCOPED_TRACE(testing::Message() << row.adapter << ":" << row.target);
         const Sent sent = Send(row.adapter, row.target, TurCdb());
         EXPECT_EQ(sent.status, row.status);
@@ -53,15 +57,18 @@ TEST_F(VirtualBus, RefusesMalformedRequestsWithoutRunningThem) {
         change(srb);
         return bus.SendCommand(&srb) == srb.SRB_Status ? srb.SRB_Status : 0xFF;
     };
-    EXPECT_EQ(request([](SRB_ExecSCSICmd& s) { s.SRB_BufLen = 18; }), SS_INVALID_SRB) << "null buffer";
-    EXPECT_EQ(request([](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = 6; }), SS_INVALID_SRB) << "short block";
+    EXPECT_EQ(request([](SRB_ExecSCSICmd& s) { s.SRB_BufLen = 18; }), SS_INVALID_SRB)
+        << "null buffer";
+    EXPECT_EQ(request([](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = 6; }), SS_INVALID_SRB)
+        << "short block";
     EXPECT_EQ(request([](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = 0; }), SS_INVALID_SRB);
     EXPECT_EQ(request([](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = 17; }), SS_INVALID_SRB);
     EXPECT_EQ(request([](SRB_ExecSCSICmd& s) { s.SRB_Cmd = SC_HA_INQUIRY; }), SS_INVALID_CMD);
     EXPECT_EQ(bus.SendCommand(nullptr), SS_INVALID_SRB);
     EXPECT_EQ(drive.AudioStatus(), kAudioNoStatus) << "no refused PLAY started";
 
-    EXPECT_EQ(request([](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = 12; }), SS_COMP) << "padded blocks are fine";
+    EXPECT_EQ(request([](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = 12; }), SS_COMP)
+        << "padded blocks are fine";
     EXPECT_EQ(drive.AudioStatus(), kAudioPlaying);
 }
 
@@ -81,7 +88,12 @@ TEST_F(VirtualBus, CutsSenseToTheSenseLength) {
 
 TEST_F(VirtualBus, CutsAnswersToTheAllocationAndBufferLengths) {
     bus.AddDrive(0, 3, TwoTrackDisc());
-    struct Row { const char* name; Bytes cdb; uint32_t buffer; size_t expected; };
+    struct Row {
+        const char* name;
+        Bytes cdb;
+        uint32_t buffer;
+        size_t expected;
+    };
     const Row rows[] = {
         {"inquiry whole", InquiryCdb(56), 56, 36},
         {"inquiry allocation 5", InquiryCdb(5), 56, 5},
@@ -160,7 +172,8 @@ TEST_F(VirtualBus, OtherDevicesAnswerInquiryButAreNotDrives) {
     bus.AddDisk(0, 0);
     bus.AddOtherDevice(0, 1, kPeripheralCdRomNotConnected, Identity{});
     bus.AddDrive(0, 2, std::nullopt, DriveSetup{Identity{"VORTANE", "CD-ROM XY", "9"}, false});
-    bus.AddDrive(0, 4, std::nullopt, DriveSetup{Identity{std::string("VORTAN\0 ", 8), "", ""}, false});
+    bus.AddDrive(0, 4, std::nullopt,
+                 DriveSetup{Identity{std::string("VORTAN\0 ", 8), "", ""}, false});
     DeviceIdentity identity{};
     EXPECT_EQ(InquireDevice(0, 0, identity), 0);
     EXPECT_STREQ(identity.vendor.data(), "VORTANE ");

@@ -20,7 +20,8 @@ TEST_F(VirtualBus, TheDemoBusListsTwoDrivesAndPlaysTrack2OfTheCdTextDisc) {
 
     PlayerState state;
     state.hostAdapterCount = 2;
-    EXPECT_EQ(DiscoverDrives(state), (std::vector<std::string>{"ID:3   VX-6012SA", "ID:2   VX-4020SA"}));
+    EXPECT_EQ(DiscoverDrives(state),
+              (std::vector<std::string>{"ID:3   VX-6012SA", "ID:2   VX-4020SA"}));
     EXPECT_EQ(state.driveAdapter[1], 1);
 
     clock.Advance(1000);

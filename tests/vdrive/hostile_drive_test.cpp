@@ -14,13 +14,13 @@ protected:
 
     void SetUp() override {
         bus.AddDevice(0, 1, std::make_unique<vdrive::HostileDrive>(honest, [this] {
-            if (script.empty()) {
-                return uint8_t{0};
-            }
-            const uint8_t next = script.front();
-            script.pop_front();
-            return next;
-        }));
+                          if (script.empty()) {
+                              return uint8_t{0};
+                          }
+                          const uint8_t next = script.front();
+                          script.pop_front();
+                          return next;
+                      }));
         VirtualBus::SetUp();
     }
 };
@@ -38,8 +38,9 @@ TEST_F(HostileDriveOnTheBus, PassesTheHonestAnswerOnWhenTheSourceSaysSo) {
     script = {0};
     const Sent sent = Send(0, 1, ReadTocCdb(0, 0, 0, 804), 804);
     ASSERT_EQ(sent.status, SS_COMP);
-    EXPECT_EQ(sent.data, B({0x00, 0x1A, 0x01, 0x02, 0, 0x10, 0x01, 0, 0, 0, 0, 0, 0, 0x10, 0x02, 0,
-                            0, 0, 0x4E, 0x20, 0, 0x10, 0xAA, 0, 0, 0, 0x9C, 0x40}));
+    EXPECT_EQ(sent.data,
+              B({0x00, 0x1A, 0x01, 0x02, 0,    0x10, 0x01, 0,    0,    0, 0, 0, 0,    0x10,
+                 0x02, 0,    0,    0,    0x4E, 0x20, 0,    0x10, 0xAA, 0, 0, 0, 0x9C, 0x40}));
 }
 
 TEST_F(HostileDriveOnTheBus, ChangesBytesOfTheHonestAnswer) {

@@ -19,7 +19,11 @@ protected:
     }
 
     // Audio status, track and absolute LBA, as the player's position poll reads them.
-    struct Poll { uint8_t status; int track; int32_t lba; };
+    struct Poll {
+        uint8_t status;
+        int track;
+        int32_t lba;
+    };
     Poll PollPosition() {
         std::array<uint8_t, 16> answer{};
         EXPECT_EQ(ReadSubChannel(0, 3, 1, 0, 1, 0, 16, answer), 1);
@@ -33,8 +37,12 @@ TEST_F(Play, TheHeadMoves75FramesASecondWithoutDriftingOnOddSteps) {
         clock.Advance(1); // each step alone is less than a frame
     }
     EXPECT_EQ(drive.Position(), 75);
-    struct Row { int64_t step; int32_t expected; };
-    for (const Row& row : {Row{350, 101}, Row{350, 127}, Row{350, 153}, Row{7, 154}, Row{60000, 4654}}) {
+    struct Row {
+        int64_t step;
+        int32_t expected;
+    };
+    for (const Row& row :
+         {Row{350, 101}, Row{350, 127}, Row{350, 153}, Row{7, 154}, Row{60000, 4654}}) {
         clock.Advance(row.step);
         EXPECT_EQ(PollPosition().lba, row.expected) << "frames = elapsed ms * 75 / 1000";
     }
@@ -50,7 +58,8 @@ TEST_F(Play, APlayEndsAtItsEndAndReportsCompletionOnce) {
     clock.Advance(1332);
     EXPECT_EQ(PollPosition().status, kAudioPlaying);
     clock.Advance(1);
-    EXPECT_EQ(RequestedSense(0, 3).ascq, kAudioCompleted) << "REQUEST SENSE shows it without using it up";
+    EXPECT_EQ(RequestedSense(0, 3).ascq, kAudioCompleted)
+        << "REQUEST SENSE shows it without using it up";
     const Poll done = PollPosition();
     EXPECT_EQ(done.status, kAudioCompleted);
     EXPECT_EQ(done.lba, 20099) << "the head stays on the last frame played";
@@ -69,7 +78,8 @@ TEST_F(Play, TheThreePlayCommandsPlayTheSameRange) {
         clock.Advance(1999);
         EXPECT_EQ(drive.AudioStatus(), kAudioPlaying);
         clock.Advance(1);
-        EXPECT_EQ(drive.AudioStatus(), kAudioCompleted) << "the MSF end is the first frame not played";
+        EXPECT_EQ(drive.AudioStatus(), kAudioCompleted)
+            << "the MSF end is the first frame not played";
         EXPECT_EQ(drive.Position(), 449);
     }
 }
@@ -131,7 +141,11 @@ TEST_F(Play, PauseHoldsThePositionAndResumeContinuesFromIt) {
 }
 
 TEST_F(Play, StopAndSpindleStopEndThePlayWhereItGot) {
-    struct Row { const char* name; Bytes cdb; uint8_t status; };
+    struct Row {
+        const char* name;
+        Bytes cdb;
+        uint8_t status;
+    };
     for (const Row& row : {Row{"stop play/scan", StopCdb(), kAudioNoStatus},
                            Row{"spindle stop", StartStopCdb(0x00), kAudioNoStatus},
                            Row{"spindle start", StartStopCdb(0x01), kAudioPlaying},

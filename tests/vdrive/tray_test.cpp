@@ -27,20 +27,23 @@ TEST_F(Tray, ADiscInTheDriveFromTheStartRaisesNoUnitAttention) {
 }
 
 TEST_F(Tray, TheFirstCommandAfterADiscArrivesAnswersUnitAttentionOnce) {
-    const Bytes firstCommands[] = {TurCdb(), ReadTocCdb(0, 0, 0, 804), SubChannelCdb(0, 1, 1),
-                                   Play10Cdb(0, 75), StartStopCdb(0x01), B({0x28, 0, 0, 0, 0, 0, 0, 0, 1, 0})};
+    const Bytes firstCommands[] = {
+        TurCdb(),         ReadTocCdb(0, 0, 0, 804), SubChannelCdb(0, 1, 1),
+        Play10Cdb(0, 75), StartStopCdb(0x01),       B({0x28, 0, 0, 0, 0, 0, 0, 0, 1, 0})};
     for (const Bytes& cdb : firstCommands) {
         SCOPED_TRACE(testing::PrintToString(cdb));
         drive.InsertDisc(TwoTrackDisc());
         EXPECT_EQ(Send(0, 3, InquiryCdb(), 56).status, SS_COMP) << "INQUIRY is exempt";
-        EXPECT_EQ(RequestedSense(0, 3), (Sense{kKeyNoSense, 0, kAudioNoStatus})) << "so is REQUEST SENSE";
+        EXPECT_EQ(RequestedSense(0, 3), (Sense{kKeyNoSense, 0, kAudioNoStatus}))
+            << "so is REQUEST SENSE";
         const Sent first = Send(0, 3, cdb, 804);
         EXPECT_EQ(first.status, SS_ERR);
         EXPECT_EQ(first.sense(), kSenseMediumMayHaveChanged);
         EXPECT_EQ(RequestedSense(0, 3), kSenseMediumMayHaveChanged);
         EXPECT_EQ(Send(0, 3, TurCdb()).status, SS_COMP) << "only once";
     }
-    EXPECT_EQ(drive.AudioStatus(), kAudioNoStatus) << "the PLAY that met the unit attention did not run";
+    EXPECT_EQ(drive.AudioStatus(), kAudioNoStatus)
+        << "the PLAY that met the unit attention did not run";
 }
 
 TEST_F(Tray, EjectStopsPlayAndOpensTheTrayAndLoadBringsTheDiscBack) {
@@ -81,7 +84,8 @@ TEST_F(Tray, ADiscPutOnAnOpenTrayArrivesWhenTheTrayCloses) {
 
     drive.InsertDisc(TwoTrackDisc());
     drive.RemoveDisc();
-    EXPECT_EQ(Send(0, 3, TurCdb()).sense(), kSenseNoMedium) << "a disc gone again leaves no attention";
+    EXPECT_EQ(Send(0, 3, TurCdb()).sense(), kSenseNoMedium)
+        << "a disc gone again leaves no attention";
 }
 
 } // namespace

@@ -46,7 +46,8 @@ TEST(CdTextEncoder, ReproducesTheWorkedExampleByteForByte) {
     CdTextAlbum album;
     album.title = "Album Title";
     album.performer = "Artist";
-    album.tracks = {{"First Song", "Artist", ""}, {"Second", "Artist", ""}, {"Second", "Artist", ""}};
+    album.tracks = {
+        {"First Song", "Artist", ""}, {"Second", "Artist", ""}, {"Second", "Artist", ""}};
     const std::vector<uint8_t> expected = Hex(R"(
         80 00 00 00 41 6c 62 75 6d 20 54 69 74 6c 65 00 9d b9
         80 01 01 00 46 69 72 73 74 20 53 6f 6e 67 00 53 7b b2
@@ -88,7 +89,8 @@ TEST(CdTextEncoder, ChecksumMatchesEveryPackOfRealDiscs) {
         const size_t packs = (bytes.size() - dump.header) / kCdTextPackSize;
         ASSERT_GT(packs, 2u) << dump.file;
         for (size_t i = 0; i < packs; ++i) {
-            const auto pack = std::span(bytes).subspan(dump.header + i * kCdTextPackSize, kCdTextPackSize);
+            const auto pack =
+                std::span(bytes).subspan(dump.header + i * kCdTextPackSize, kCdTextPackSize);
             const uint16_t stored = static_cast<uint16_t>((pack[16] << 8) | pack[17]);
             EXPECT_EQ(vdrive::CdTextCrc(pack.first(16)), stored) << dump.file << " pack " << i;
         }
@@ -117,7 +119,8 @@ TEST(CdTextEncoder, EachPackNamesTheTrackAndCarriedCharactersOfItsFirstByte) {
         album.title = row.albumTitle;
         album.tracks = {{row.trackTitle, "", ""}};
         const std::vector<uint8_t> packs = Encode(album);
-        ASSERT_EQ(packs.size(), (row.trackAndPosition.size() + 3) * kCdTextPackSize) << row.albumTitle;
+        ASSERT_EQ(packs.size(), (row.trackAndPosition.size() + 3) * kCdTextPackSize)
+            << row.albumTitle;
         for (size_t i = 0; i < row.trackAndPosition.size(); ++i) {
             const std::vector<uint8_t> pack = Pack(packs, i);
             EXPECT_EQ(pack[0], 0x80);
@@ -133,7 +136,8 @@ TEST(CdTextEncoder, WritesOnlyTheTypesThatHaveTextAndCountsThemInTheSizePacks) {
     album.firstTrack = 3;
     album.tracks = {{"", "", "Writer"}, {"", "", ""}, {"", "", "Other writer"}};
     const std::vector<uint8_t> packs = Encode(album);
-    // Songwriters: "\0" "Writer\0" "\0" "Other writer\0" = 22 bytes, two packs; then the size packs.
+    // Songwriters: "\0" "Writer\0" "\0" "Other writer\0" = 22 bytes, two packs; then the size
+    // packs.
     ASSERT_EQ(packs.size(), 5 * kCdTextPackSize);
     EXPECT_EQ(Pack(packs, 0)[0], 0x82);
     EXPECT_EQ(Pack(packs, 1)[0], 0x82);
@@ -149,7 +153,8 @@ TEST(CdTextEncoder, WritesOnlyTheTypesThatHaveTextAndCountsThemInTheSizePacks) {
     EXPECT_EQ(size1[4 + 8], 4) << "last sequence number";
 
     const std::vector<uint8_t> first = Pack(packs, 0);
-    EXPECT_EQ(std::string(first.begin() + 4, first.begin() + 16), std::string("\0Writer\0\0Oth", 12));
+    EXPECT_EQ(std::string(first.begin() + 4, first.begin() + 16),
+              std::string("\0Writer\0\0Oth", 12));
     EXPECT_EQ(Pack(packs, 1)[3], 3) << "three characters of \"Other writer\" came before";
 
     // libcdio 2.1 files the strings of a first pack under the wrong tracks when the first track
@@ -262,7 +267,8 @@ TEST(CdTextEncoder, ReEncodingAPressedDiscsTextsGivesItsPacksByteForByte) {
             album.tracks.push_back({titles[i], performers[i], songwriters[i]});
         }
         size_t textPacks = 0;
-        while (textPacks * kCdTextPackSize < disc.size() && disc[textPacks * kCdTextPackSize] <= 0x82) {
+        while (textPacks * kCdTextPackSize < disc.size() &&
+               disc[textPacks * kCdTextPackSize] <= 0x82) {
             ++textPacks;
         }
         ASSERT_GT(textPacks, 5u) << dump.file;

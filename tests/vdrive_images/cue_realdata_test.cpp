@@ -52,7 +52,8 @@ void ExpectPlayable(const std::string& sheet, const DiscImage& disc) {
         EXPECT_LE(track.pregapStart, track.start) << sheet << " track " << track.number;
         if (i > 0) {
             EXPECT_EQ(track.number, disc.tracks[i - 1].number + 1) << sheet;
-            EXPECT_GT(track.pregapStart, disc.tracks[i - 1].start) << sheet << " track " << track.number;
+            EXPECT_GT(track.pregapStart, disc.tracks[i - 1].start)
+                << sheet << " track " << track.number;
         }
     }
     EXPECT_GT(disc.leadOut, disc.tracks.back().start) << sheet;
@@ -71,14 +72,16 @@ int ExpectNamedError(const std::string& sheet, const std::string& error) {
     EXPECT_EQ(error.substr(0, sheet.size()), sheet) << error;
     const std::string rest = error.substr(std::min(sheet.size(), error.size()));
     EXPECT_TRUE(std::regex_match(rest, form)) << error;
-    return rest.size() > 1 && rest[0] == ':' && std::isdigit(static_cast<unsigned char>(rest[1])) != 0
+    return rest.size() > 1 && rest[0] == ':' &&
+                   std::isdigit(static_cast<unsigned char>(rest[1])) != 0
                ? std::stoi(rest.substr(1))
                : 0;
 }
 
 TEST(CueRealData, EverySheetLoadsOrSaysWhyNot) {
     const std::vector<std::string> sheets = AllSheets();
-    ASSERT_GE(sheets.size(), 130u) << "the shared real data is not where the build says: " << kRealData;
+    ASSERT_GE(sheets.size(), 130u)
+        << "the shared real data is not where the build says: " << kRealData;
     size_t loaded = 0;
     for (const std::string& sheet : sheets) {
         DiscImage strict;
@@ -95,8 +98,10 @@ TEST(CueRealData, EverySheetLoadsOrSaysWhyNot) {
         if (LoadCueSheet(sheet, AssumedLengths(), assumed, error)) {
             ++loaded;
             ExpectPlayable(sheet, assumed);
-            // With the lengths of missing files assumed, a missing file was all that stood in the way.
-            EXPECT_TRUE(strictOk || strictError.find("not found") != std::string::npos) << strictError;
+            // With the lengths of missing files assumed, a missing file was all that stood in the
+            // way.
+            EXPECT_TRUE(strictOk || strictError.find("not found") != std::string::npos)
+                << strictError;
         } else {
             ExpectNamedError(sheet, error);
             EXPECT_EQ(error, strictError) << "only missing files may make a difference";
@@ -124,7 +129,8 @@ TEST(CueRealData, ChosenSheetsGiveTheDiscsTheyDescribe) {
     for (const Row& row : rows) {
         DiscImage disc;
         std::string error;
-        ASSERT_TRUE(LoadCueSheet(kRealData + "/" + row.sheet, AssumedLengths(), disc, error)) << error;
+        ASSERT_TRUE(LoadCueSheet(kRealData + "/" + row.sheet, AssumedLengths(), disc, error))
+            << error;
         EXPECT_EQ(disc.tracks.size(), row.tracks) << row.sheet;
         EXPECT_EQ(disc.tracks.front().number, row.firstTrack) << row.sheet;
         EXPECT_EQ(disc.tracks.front().control, row.control) << row.sheet;
@@ -144,7 +150,9 @@ TEST(CueRealData, TextsReachCdTextInIso88591WhateverTheSheetsEncoding) {
     const std::vector<Row> rows = {
         {"cue-munger/utf16le_bom_gwen_stefani.cue", 0x80, 1, "What You Waiting For?"},
         {"cue-munger/utf16le_bom_gwen_stefani.cue", 0x81, 0, "Gwen Stefani"},
-        {"cue-parser-js/Paco_de_Lucia_-_Fuente_y_Caudal.eac.cue", 0x81, 0, "Paco de Luc\xED" "a"},
+        {"cue-parser-js/Paco_de_Lucia_-_Fuente_y_Caudal.eac.cue", 0x81, 0,
+         "Paco de Luc\xED"
+         "a"},
         {"flacon/Street_Legal.cue", 0x80, 6, "Se\xF1or (Tales of Yankee Power)"},
         {"cue-parser-js/Putumayo_Presents_Cafe_Del_Mundo.cue", 0x80, 1, "Metro ? Boulot ? Dodo"},
         {"flacon/testCueData__01_lower_case.cue", 0x80, 1, "Short track 1"},
@@ -153,14 +161,17 @@ TEST(CueRealData, TextsReachCdTextInIso88591WhateverTheSheetsEncoding) {
     for (const Row& row : rows) {
         DiscImage disc;
         std::string error;
-        ASSERT_TRUE(LoadCueSheet(kRealData + "/" + row.sheet, AssumedLengths(), disc, error)) << error;
-        EXPECT_EQ(PackStrings(disc.cdText, row.packType, row.item + 1)[row.item], row.text) << row.sheet;
+        ASSERT_TRUE(LoadCueSheet(kRealData + "/" + row.sheet, AssumedLengths(), disc, error))
+            << error;
+        EXPECT_EQ(PackStrings(disc.cdText, row.packType, row.item + 1)[row.item], row.text)
+            << row.sheet;
     }
     DiscImage utf8;
     DiscImage withBom;
     std::string error;
     ASSERT_TRUE(LoadCueSheet(kRealData + "/flacon/ru_utf8.cue", AssumedLengths(), utf8, error));
-    ASSERT_TRUE(LoadCueSheet(kRealData + "/flacon/ru_utf8_BOM.cue", AssumedLengths(), withBom, error));
+    ASSERT_TRUE(
+        LoadCueSheet(kRealData + "/flacon/ru_utf8_BOM.cue", AssumedLengths(), withBom, error));
     EXPECT_FALSE(utf8.cdText.empty());
     EXPECT_EQ(utf8.cdText, withBom.cdText) << "a BOM changes nothing";
 }
@@ -174,8 +185,10 @@ TEST(CueRealData, BrokenAndIncompleteSheetsFailAtTheRightLine) {
     const std::vector<Row> rows = {
         {"libcue/99_tracks.cue", 3, "file \"dummy.wav\" not found"},
         {"whipper/surferrosa.eac.corrected.cue", 8,
-         "file \"Pixies - Surfer Rosa & Come on Pilgrim\\01 - Pixies - Bone Machine.wav\" not found"},
-        {"libcue/clusterfuzz-testcase-minimized-fuzz-6416083458064384.cue", 103, "unknown track type \"INDEX\""},
+         "file \"Pixies - Surfer Rosa & Come on Pilgrim\\01 - Pixies - Bone Machine.wav\" not "
+         "found"},
+        {"libcue/clusterfuzz-testcase-minimized-fuzz-6416083458064384.cue", 103,
+         "unknown track type \"INDEX\""},
         {"libcue/leak.cue", 1, "unknown command \"*\""},
         {"libcue/issue10.cue", 4, "track 01 has no INDEX 01"},
         {"whipper/kanye.cue", 85, "MODEx/2xxx"},
@@ -200,14 +213,15 @@ TEST(CueRealData, BrokenAndIncompleteSheetsFailAtTheRightLine) {
 // missing "z.wav" where the fault does not touch the disc (a second CATALOG, an ISRC).
 TEST(CueRealData, FlacTestSuiteBadSheetsAllFailNamingTheirLine) {
     const std::map<std::string, int> lines = {
-        {"bad.000", 3}, {"bad.001", 2}, {"bad.002", 2}, {"bad.003", 2}, {"bad.030", 1}, {"bad.031", 1},
-        {"bad.032", 1}, {"bad.060", 2}, {"bad.061", 4}, {"bad.062", 4}, {"bad.063", 4}, {"bad.064", 5},
-        {"bad.065", 104}, {"bad.066", 4}, {"bad.067", 4}, {"bad.068", 4}, {"bad.069", 1}, {"bad.070", 1},
-        {"bad.071", 1}, {"bad.110", 1}, {"bad.111", 1}, {"bad.112", 1}, {"bad.113", 1}, {"bad.114", 1},
-        {"bad.130", 2}, {"bad.131", 2}, {"bad.132", 2}, {"bad.133", 2}, {"bad.134", 2}, {"bad.135", 2},
-        {"bad.136", 2}, {"bad.137", 2}, {"bad.138", 6}, {"bad.139", 2}, {"bad.140", 0}, {"bad.200", 0},
-        {"bad.201", 0}, {"bad.202", 0}, {"bad.230", 0}, {"bad.231", 0}, {"bad.232", 0}, {"bad.233", 0},
-        {"bad.234", 0}, {"bad.235", 0},
+        {"bad.000", 3}, {"bad.001", 2}, {"bad.002", 2},   {"bad.003", 2}, {"bad.030", 1},
+        {"bad.031", 1}, {"bad.032", 1}, {"bad.060", 2},   {"bad.061", 4}, {"bad.062", 4},
+        {"bad.063", 4}, {"bad.064", 5}, {"bad.065", 104}, {"bad.066", 4}, {"bad.067", 4},
+        {"bad.068", 4}, {"bad.069", 1}, {"bad.070", 1},   {"bad.071", 1}, {"bad.110", 1},
+        {"bad.111", 1}, {"bad.112", 1}, {"bad.113", 1},   {"bad.114", 1}, {"bad.130", 2},
+        {"bad.131", 2}, {"bad.132", 2}, {"bad.133", 2},   {"bad.134", 2}, {"bad.135", 2},
+        {"bad.136", 2}, {"bad.137", 2}, {"bad.138", 6},   {"bad.139", 2}, {"bad.140", 0},
+        {"bad.200", 0}, {"bad.201", 0}, {"bad.202", 0},   {"bad.230", 0}, {"bad.231", 0},
+        {"bad.232", 0}, {"bad.233", 0}, {"bad.234", 0},   {"bad.235", 0},
     };
     size_t seen = 0;
     for (const auto& entry : std::filesystem::directory_iterator(kRealData + "/flac_cuesheets")) {
@@ -234,7 +248,8 @@ TEST(CueRealData, ThreadsLoadingAtOnceGetWhatOneThreadGets) {
         DiscImage disc;
         std::string error;
         alone.push_back(LoadCueSheet(sheet, AssumedLengths(), disc, error)
-                            ? std::to_string(disc.leadOut) + "/" + std::to_string(disc.cdText.size())
+                            ? std::to_string(disc.leadOut) + "/" +
+                                  std::to_string(disc.cdText.size())
                             : error);
     }
     std::vector<std::vector<std::string>> results(4);
@@ -245,7 +260,8 @@ TEST(CueRealData, ThreadsLoadingAtOnceGetWhatOneThreadGets) {
                 DiscImage disc;
                 std::string error;
                 result.push_back(LoadCueSheet(sheet, AssumedLengths(), disc, error)
-                                     ? std::to_string(disc.leadOut) + "/" + std::to_string(disc.cdText.size())
+                                     ? std::to_string(disc.leadOut) + "/" +
+                                           std::to_string(disc.cdText.size())
                                      : error);
             }
         });

@@ -31,14 +31,18 @@ TEST(DemoDiscs, LookLikeRealDiscs) {
     };
     for (const DemoRow& row : rows) {
         const DiscImage disc = row.make();
-        ASSERT_EQ(disc.tracks.size(), static_cast<size_t>(row.lastTrack - row.firstTrack + 1)) << row.name;
+        ASSERT_EQ(disc.tracks.size(), static_cast<size_t>(row.lastTrack - row.firstTrack + 1))
+            << row.name;
         EXPECT_EQ(disc.tracks.front().start, 0) << row.name;
         for (size_t i = 0; i < disc.tracks.size(); ++i) {
             const vdrive::DiscTrack& track = disc.tracks[i];
             EXPECT_EQ(track.number, row.firstTrack + static_cast<int>(i)) << row.name;
-            const bool data = std::count(row.dataTracks.begin(), row.dataTracks.end(), track.number) > 0;
-            EXPECT_EQ(track.control, data ? vdrive::kControlData : 0) << row.name << " track " << track.number;
-            const int32_t end = i + 1 < disc.tracks.size() ? disc.tracks[i + 1].start : disc.leadOut;
+            const bool data =
+                std::count(row.dataTracks.begin(), row.dataTracks.end(), track.number) > 0;
+            EXPECT_EQ(track.control, data ? vdrive::kControlData : 0)
+                << row.name << " track " << track.number;
+            const int32_t end =
+                i + 1 < disc.tracks.size() ? disc.tracks[i + 1].start : disc.leadOut;
             if (!data) {
                 EXPECT_GE(end - track.start, 2 * 60 * 75) << row.name << " track " << track.number;
                 EXPECT_LE(end - track.start, 6 * 60 * 75) << row.name << " track " << track.number;
@@ -64,7 +68,8 @@ TEST(DemoDiscs, TheCdTextAlbumHasItsAmpersandsAndOneTrackWithoutPerformer) {
     EXPECT_EQ(std::count_if(titles.begin() + 1, titles.end(),
                             [](const std::string& t) { return t.find('&') != std::string::npos; }),
               1);
-    EXPECT_TRUE(std::all_of(titles.begin(), titles.end(), [](const std::string& t) { return !t.empty(); }));
+    EXPECT_TRUE(
+        std::all_of(titles.begin(), titles.end(), [](const std::string& t) { return !t.empty(); }));
     EXPECT_FALSE(performers[0].empty());
     EXPECT_EQ(std::count(performers.begin() + 1, performers.end(), std::string()), 1);
 }

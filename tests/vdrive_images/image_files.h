@@ -44,8 +44,8 @@ public:
     }
 
     // A WAV file of `frames` CD frames; `listChunk` puts a LIST chunk between fmt and data.
-    void Wav(const std::string& name, uint32_t frames, bool listChunk = false, uint32_t rate = 44100,
-             uint16_t bits = 16, uint16_t channels = 2) const {
+    void Wav(const std::string& name, uint32_t frames, bool listChunk = false,
+             uint32_t rate = 44100, uint16_t bits = 16, uint16_t channels = 2) const {
         const uint32_t dataBytes = frames * 2352;
         std::string fmt;
         Le16(fmt, 1);

@@ -8,7 +8,8 @@
 #include <vector>
 
 // Latin-1 strings: [0] the album, [n] the n-th track of the block; `count` strings in all.
-inline std::vector<std::string> PackStrings(const std::vector<uint8_t>& packs, uint8_t type, size_t count) {
+inline std::vector<std::string> PackStrings(const std::vector<uint8_t>& packs, uint8_t type,
+                                            size_t count) {
     std::string joined;
     for (size_t at = 0; at + 18 <= packs.size(); at += 18) {
         if (packs[at] == type && (packs[at + 3] & 0x70) == 0) {

@@ -18,7 +18,11 @@ TEST(TextEncoding, SheetFilesBecomeUtf8WhateverTheyWereWrittenIn) {
         {"plain ASCII", "TITLE \"x\"", "TITLE \"x\""},
         {"UTF-8 kept", "Se\xC3\xB1or", "Se\xC3\xB1or"},
         {"UTF-8 BOM dropped", "\xEF\xBB\xBFSe\xC3\xB1or", "Se\xC3\xB1or"},
-        {"Windows-1252 curly quotes and euro", "\x93" "a\x94 \x80", "\xE2\x80\x9C" "a\xE2\x80\x9D \xE2\x82\xAC"},
+        {"Windows-1252 curly quotes and euro",
+         "\x93"
+         "a\x94 \x80",
+         "\xE2\x80\x9C"
+         "a\xE2\x80\x9D \xE2\x82\xAC"},
         {"an undefined Windows-1252 byte keeps its Latin-1 code point", "\x81", "\xC2\x81"},
         {"a lone continuation byte is not UTF-8", "caf\xE9", "caf\xC3\xA9"},
         {"an overlong form is not UTF-8", "\xC0\xAF", "\xC3\x80\xC2\xAF"},
@@ -36,7 +40,10 @@ TEST(TextEncoding, CdTextGetsIso88591WithQuestionMarksForTheRest) {
     const std::vector<Row> rows = {
         {"Latin-1 letters", "Se\xC3\xB1or Caf\xC3\xA9", "Se\xF1or Caf\xE9"},
         {"beyond Latin-1", "\xE2\x80\x93 \xE3\x81\x82 \xF0\x9F\x98\x80", "? ? ?"},
-        {"control characters", "a\tb\x7F" "c\xC2\x85", "a?b?c?"},
+        {"control characters",
+         "a\tb\x7F"
+         "c\xC2\x85",
+         "a?b?c?"},
         {"broken UTF-8", "a\xE2\x80z", "a??z"},
     };
     for (const Row& row : rows) {
