@@ -1,5 +1,5 @@
 # The two commands a newcomer needs: `make demo` and `make test`.
-.PHONY: deps configure build test check demo asan fuzz-brief bench fuzz clean
+.PHONY: deps configure build test check demo asan fuzz-brief bench fuzz clean format format-check
 
 JOBS ?= $(shell nproc)
 
@@ -12,8 +12,16 @@ configure: deps
 build: configure
 	cmake --build --preset default -j $(JOBS)
 
-# Everything CI runs: the suite, the suite again under ASan + UBSan, and each fuzz target briefly.
-test: check asan fuzz-brief
+# Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, and each
+# fuzz target briefly.
+test: format-check check asan fuzz-brief
+
+# A file that differs from .clang-format fails the run, with the list of such files.
+format-check: deps
+	./scripts/check-format
+
+format: deps
+	./scripts/check-format --fix
 
 # The suite alone, for the edit-build-test loop.
 check: build
