@@ -1,5 +1,6 @@
 # The two commands a newcomer needs: `make demo` and `make test`.
-.PHONY: deps configure build test check demo asan fuzz-brief bench fuzz clean format format-check
+.PHONY: deps configure build test check demo asan fuzz-brief bench fuzz clean format format-check \
+        package package-test package-check
 
 JOBS ?= $(shell nproc)
 
@@ -12,9 +13,9 @@ configure: deps
 build: configure
 	cmake --build --preset default -j $(JOBS)
 
-# Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, and each
-# fuzz target briefly.
-test: format-check check asan fuzz-brief
+# Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, each fuzz
+# target briefly, and the installation and the package checked without touching /usr.
+test: format-check check asan fuzz-brief package-test
 
 # A file that differs from .clang-format fails the run, with the list of such files.
 format-check: deps
@@ -36,7 +37,19 @@ asan: deps
 	ctest --preset asan -j $(JOBS)
 
 clean:
-	rm -rf build build-asan build-release build-fuzz
+	rm -rf build build-asan build-release build-fuzz build-package
+
+# The Debian package build-package/discolo_<version>_<arch>.deb.
+package: deps
+	JOBS=$(JOBS) ./scripts/package
+
+# The staged installation validated, the package built, linted, unpacked and run (no root needed).
+package-test: deps
+	JOBS=$(JOBS) ./scripts/package-test
+
+# The package installed on this machine with dpkg -i, run, and removed again with dpkg -r.
+package-check: deps
+	JOBS=$(JOBS) ./scripts/package-check
 
 # Every fuzz target for FUZZ_SECONDS (default 60); prints executions and findings per target.
 fuzz: deps

@@ -13,11 +13,14 @@ std::string VersionText() {
 }
 
 std::string UsageText() {
+    // The GNU layout ("or:" lines, an "Options:" heading), which help2man turns into the manual
+    // page's synopsis and options.
     return "Usage: discolo [--demo | --image FILE.cue ...] [--screenshot FILE]\n"
-           "       discolo --version | --help\n"
+           "  or:  discolo --version | --help\n"
            "\n"
            "Plays audio CDs in the CD-ROM drives of this computer.\n"
            "\n"
+           "Options:\n"
            "  --demo             play the built-in demo discs on a virtual bus of drives\n"
            "  --image FILE.cue   one virtual drive holding the disc of this CUE sheet (may "
            "repeat)\n"
