@@ -27,7 +27,7 @@ inline constexpr uint8_t kSenseKeyAbortedCommand = 0x0B;
 
 // The 18 bytes of a current error with this key, code and qualifier; VALID and the flags clear.
 inline std::array<uint8_t, kFixedSenseLength> FixedSenseData(uint8_t key, uint8_t asc,
-                                                              uint8_t ascq) {
+                                                             uint8_t ascq) {
     std::array<uint8_t, kFixedSenseLength> data{};
     data[kSenseResponseCodeAt] = kSenseCurrentFixed;
     data[kSenseKeyAt] = key;
