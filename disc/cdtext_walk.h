@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-inline constexpr size_t kDiscTextHeaderLength = 4;             // data length, 2 reserved bytes
+inline constexpr size_t kDiscTextHeaderLength = 4; // data length, 2 reserved bytes
 inline constexpr size_t kKeptItemLength = kItemAccumulatorLength - 1; // its last byte stays null
 
 // The packs a walk reads: as many as length covers (the 2 reserved header bytes counted in
@@ -37,8 +37,8 @@ std::string ItemText(std::string_view bytes, uint8_t packType, int32_t itemIndex
 // gives a pointer to an object with `void Add(uint8_t)` (the next byte of the text of the item
 // in progress) and `bool End()` (the item in progress ends; false ends the walk), or nullptr to
 // skip the pack.
-template <typename Sink> void WalkDiscTextItems(std::span<const uint8_t> response, int32_t length,
-                                                Sink& sink) {
+template <typename Sink>
+void WalkDiscTextItems(std::span<const uint8_t> response, int32_t length, Sink& sink) {
     // The item in progress of each pack type: the bytes its text holds so far, and whether its
     // text is complete (a null came) so that later bytes count only for where it ends.
     struct Progress {

@@ -1,0 +1,59 @@
+// The texts of a disc's tracks as the refresh shows them.
+#include "player/track_texts.h"
+
+#include "disc/cdtext.h"
+#include "disc/text_cut.h"
+
+#include <cstdio>
+
+namespace {
+
+const char* const kSameAsPrevious = "\t";
+
+// A track number of at least two digits: 7 is "07".
+std::string TrackDigits(int32_t track) {
+    char digits[16] = {};
+    std::snprintf(digits, sizeof digits, "%02d", static_cast<int>(track));
+    return digits;
+}
+
+} // namespace
+
+DiscTexts MakeDiscTexts(const TrackTable& table, const DiscTextItems* discText) {
+    DiscTexts texts;
+    auto item = [&](uint8_t packType, int32_t index) {
+        return CutText(discText->Item(packType, index), kItemTextLimit);
+    };
+    std::string discPerformer;
+    if (discText != nullptr) {
+        texts.albumTitle = item(kPackTypeTitle, 0);
+        discPerformer = item(kPackTypePerformer, 0);
+    }
+    std::string previousTitle;
+    std::string previousPerformer = discPerformer;
+    for (const TrackEntry& track : table.tracks) {
+        TrackText& text = texts.tracks.emplace_back();
+        text.track = track.number;
+        if (discText == nullptr) {
+            text.entry = "Track " + TrackDigits(track.number);
+            continue;
+        }
+        const int32_t index = track.number - table.firstTrack + 1;
+        std::string title = item(kPackTypeTitle, index);
+        if (title == kSameAsPrevious) {
+            title = previousTitle;
+        }
+        previousTitle = title;
+        text.entry = "[" + TrackDigits(track.number) + "]  " + CutText(title, kLabelTitleLimit);
+
+        std::string performer = item(kPackTypePerformer, index);
+        if (performer == kSameAsPrevious) {
+            performer = previousPerformer;
+        } else if (performer.empty()) {
+            performer = discPerformer;
+        }
+        previousPerformer = performer;
+        text.performer = CutText(performer, kPerformerTextLimit);
+    }
+    return texts;
+}
