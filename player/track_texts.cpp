@@ -10,11 +10,18 @@ namespace {
 
 const char* const kSameAsPrevious = "\t";
 
-// A track number of at least two digits: 7 is "07".
-std::string TrackDigits(int32_t track) {
-    char digits[16] = {};
-    std::snprintf(digits, sizeof digits, "%02d", static_cast<int>(track));
-    return digits;
+// "Track 07": the entry of a track on a disc without CD-Text.
+std::string NumberedEntry(int32_t track) {
+    char entry[24] = {};
+    std::snprintf(entry, sizeof entry, "Track %02d", static_cast<int>(track));
+    return entry;
+}
+
+// "[07]  ": what comes before a track's title in its entry.
+std::string TitlePrefix(int32_t track) {
+    char prefix[24] = {};
+    std::snprintf(prefix, sizeof prefix, "[%02d]  ", static_cast<int>(track));
+    return prefix;
 }
 
 } // namespace
@@ -35,7 +42,7 @@ DiscTexts MakeDiscTexts(const TrackTable& table, const DiscTextItems* discText) 
         TrackText& text = texts.tracks.emplace_back();
         text.track = track.number;
         if (discText == nullptr) {
-            text.entry = "Track " + TrackDigits(track.number);
+            text.entry = NumberedEntry(track.number);
             continue;
         }
         const int32_t index = track.number - table.firstTrack + 1;
@@ -44,7 +51,8 @@ DiscTexts MakeDiscTexts(const TrackTable& table, const DiscTextItems* discText) 
             title = previousTitle;
         }
         previousTitle = title;
-        text.entry = "[" + TrackDigits(track.number) + "]  " + CutText(title, kLabelTitleLimit);
+        text.entry = TitlePrefix(track.number);
+        text.entry += CutText(title, kLabelTitleLimit);
 
         std::string performer = item(kPackTypePerformer, index);
         if (performer == kSameAsPrevious) {
