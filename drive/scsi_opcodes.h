@@ -17,3 +17,4 @@ inline constexpr uint8_t kOpPlayAudioMsf = 0x47;
 inline constexpr uint8_t kOpPauseResume = 0x4B;
 inline constexpr uint8_t kOpStopPlayScan = 0x4E;
 inline constexpr uint8_t kOpPlayAudio12 = 0xA5;
+inline constexpr uint8_t kOpReadCd = 0xBE;

@@ -2,6 +2,7 @@
 #include "vdrive/device.h"
 
 #include "drive/big_endian.h"
+#include "drive/scsi_opcodes.h"
 
 #include <algorithm>
 
@@ -43,6 +44,15 @@ std::optional<uint32_t> AllocationLength(Cdb cdb) {
     default:
         return std::nullopt;
     }
+}
+
+uint32_t AnswerRoom(Cdb cdb) {
+    if (cdb[0] != kOpReadCd) {
+        return kMaxAnswerLength;
+    }
+    const uint64_t frames = ReadBe24(cdb, 6); // transfer length in frames
+    return static_cast<uint32_t>(
+        std::clamp<uint64_t>(frames * 2352, kMaxAnswerLength, kMaxTransferLength));
 }
 
 int CommandGroupLength(uint8_t operationCode) {
