@@ -50,12 +50,12 @@ TEST_F(ReadCd, DeliversTheImagesFramesBitForBitAcrossATrackBoundary) {
         uint8_t type;
         int selection;
     };
-    for (const Form form : {Form{kCdda, 0x10}, Form{kAnyType, 0x10}, Form{kCdda, 0xF8},
-                            Form{kAnyType, 0xF8}}) {
-        SCOPED_TRACE(testing::Message() << "type " << int{form.type} << " selection "
-                                        << form.selection);
-        const Sent sent = Send(0, 3, ReadCdCdb(form.type, 19990, kChunk, form.selection),
-                               kChunk * kFrameBytes);
+    for (const Form form :
+         {Form{kCdda, 0x10}, Form{kAnyType, 0x10}, Form{kCdda, 0xF8}, Form{kAnyType, 0xF8}}) {
+        SCOPED_TRACE(testing::Message()
+                     << "type " << int{form.type} << " selection " << form.selection);
+        const Sent sent =
+            Send(0, 3, ReadCdCdb(form.type, 19990, kChunk, form.selection), kChunk * kFrameBytes);
         ASSERT_EQ(sent.status, SS_COMP);
         EXPECT_EQ(sent.data.size(), kChunk * kFrameBytes);
         EXPECT_EQ(PatternMismatch(sent.data, 19990), "");
@@ -117,17 +117,17 @@ TEST_F(ReadCd, ReadsADataTrackAsAnyTypeAsItsSectors) {
     ASSERT_EQ(user.data.size(), 2 * kFrameBytes + 2 * 2048) << "user data: 2048 bytes a sector";
     const std::span<const uint8_t> bytes(user.data);
     EXPECT_EQ(PatternMismatch(bytes.first(2 * kFrameBytes), 19848), "");
-    EXPECT_TRUE(std::all_of(bytes.begin() + 2 * kFrameBytes, bytes.end(),
-                            [](uint8_t b) { return b == 0; }))
-        << "the image holds no data";
+    EXPECT_TRUE(std::all_of(bytes.begin() + 2 * kFrameBytes, bytes.end(), [](uint8_t b) {
+        return b == 0;
+    })) << "the image holds no data";
 
     const Sent whole = Send(0, 3, ReadCdCdb(kAnyType, 19850, 1, 0xF8), kFrameBytes);
     ASSERT_EQ(whole.status, SS_COMP);
     ASSERT_EQ(whole.data.size(), kFrameBytes);
     // Sync, then the header: 19850 + 150 frames is 04:26:50, in BCD, mode 1.
     EXPECT_EQ(Bytes(whole.data.begin(), whole.data.begin() + 16),
-              B({0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x04,
-                 0x26, 0x50, 0x01}));
+              B({0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x04, 0x26,
+                 0x50, 0x01}));
 }
 
 TEST_F(ReadCd, AFailingSourceAnswersUnrecoveredReadErrorAndLeavesNothingBehind) {
