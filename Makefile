@@ -1,5 +1,5 @@
 # The two commands a newcomer needs: `make demo` and `make test`.
-.PHONY: deps configure build test check demo asan fuzz-brief bench fuzz clean format format-check
+.PHONY: deps configure build test check demo asan tsan fuzz-brief bench fuzz clean format format-check
 
 JOBS ?= $(shell nproc)
 
@@ -12,9 +12,9 @@ configure: deps
 build: configure
 	cmake --build --preset default -j $(JOBS)
 
-# Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, and each
-# fuzz target briefly.
-test: format-check check asan fuzz-brief
+# Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, the suites
+# that run two threads at once under TSan, and each fuzz target briefly.
+test: format-check check asan tsan fuzz-brief
 
 # A file that differs from .clang-format fails the run, with the list of such files.
 format-check: deps
@@ -35,8 +35,14 @@ asan: deps
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
+# Only the suites labelled "threads" (the target thread_tests): quick, and what TSan is for.
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
+
 clean:
-	rm -rf build build-asan build-release build-fuzz
+	rm -rf build build-asan build-tsan build-release build-fuzz
 
 # Every fuzz target for FUZZ_SECONDS (default 60); prints executions and findings per target.
 fuzz: deps
