@@ -23,6 +23,12 @@ struct DiscTrack {
     int32_t pregapStart = 0; // LBA where the track's pregap (index 0) begins; == start without one
 };
 
+// A track as a table of contents gives it: no pregap is known, so none is assumed. (Leaving
+// pregapStart at 0 would put every later track's pregap at the start of the disc.)
+inline DiscTrack TocTrack(int number, uint8_t control, int32_t start) {
+    return DiscTrack{number, control, start, start};
+}
+
 struct DiscLayout {
     std::vector<DiscTrack> tracks; // in track order
     int32_t leadOut = 0;           // LBA of the lead-out: the first frame after the last track

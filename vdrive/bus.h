@@ -16,6 +16,9 @@
 //     clock.Advance(8000);                             // past the end: AudioStatus() 0x13
 //                                                      //   (READ SUB-CHANNEL reports it
 //                                                      //   once), Position() 749
+//     ExecScsiCommand(0, 3, readCd, frames);           // READ CD (0xBE): the disc's audio,
+//                                                      //   2352 bytes a frame, here the test
+//                                                      //   pattern of MakeAudioDisc
 //
 //     drive.InsertDisc(otherDisc);                     // next command: UNIT ATTENTION 06/28/00
 //     drive.OpenTray(); drive.CloseTray(); drive.RemoveDisc();

@@ -12,7 +12,7 @@ using namespace audio;
 
 // Two audio tracks, the second at 20000, lead-out at 40000.
 DiscLayout TwoTracks() {
-    return DiscLayout{{DiscTrack{1, 0x00, 0, 0}, DiscTrack{2, 0x00, 20000, 20000}}, 40000};
+    return DiscLayout{{TocTrack(1, 0x00, 0), TocTrack(2, 0x00, 20000)}, 40000};
 }
 
 TEST(PlayModelByProgress, TheHeadFollowsTheFramesPlayedOfTheCurrentRunOnly) {

@@ -71,6 +71,15 @@ TEST_F(ReadCd, DeliversTheImagesFramesBitForBitAcrossATrackBoundary) {
     const Sent none = Send(0, 3, ReadCdCdb(kCdda, 100, 0), kFrameBytes);
     EXPECT_EQ(none.status, SS_COMP);
     EXPECT_TRUE(none.data.empty()) << "a length of 0 moves nothing";
+
+    DiscImage silent = TwoTrackDisc();
+    silent.audio = nullptr;
+    drive.InsertDisc(silent);
+    Send(0, 3, TurCdb());
+    const Sent quiet = Send(0, 3, ReadCdCdb(kCdda, 19990, kChunk), kChunk * kFrameBytes);
+    ASSERT_EQ(quiet.data.size(), kChunk * kFrameBytes);
+    EXPECT_TRUE(std::all_of(quiet.data.begin(), quiet.data.end(), [](uint8_t b) { return b == 0; }))
+        << "an image without a source is silent";
 }
 
 TEST_F(ReadCd, RefusesWhatItCannotServeWithTheSenseOfADrive) {

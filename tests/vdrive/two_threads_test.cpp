@@ -53,8 +53,8 @@ Outcome Submit(Bus& bus, std::vector<uint8_t> cdb, std::span<uint8_t> data) {
 
 // What a command may meet while the test works the tray.
 bool TrayMoved(const Outcome& outcome) {
-    return outcome.status == SS_ERR && (outcome.sense == kSenseNoMediumTrayOpen ||
-                                        outcome.sense == kSenseMediumMayHaveChanged);
+    return outcome.status == SS_ERR &&
+           (outcome.sense == kSenseNoMediumTrayOpen || outcome.sense == kSenseMediumMayHaveChanged);
 }
 
 std::vector<uint8_t> Cdb(std::initializer_list<int> bytes) {
@@ -83,11 +83,11 @@ TEST(TwoThreadsOnTheBus, PollingPlayingAndReadingAtOnceGiveWholeAnswers) {
             Outcome outcome;
             if (op == 0) { // PLAY AUDIO(12) to the end of the disc
                 const uint32_t length = static_cast<uint32_t>(kLeadOut) - start;
-                outcome = Submit(bus,
-                                 Cdb({0xA5, 0, 0, int(start >> 16), int(start >> 8 & 0xFF),
-                                      int(start & 0xFF), 0, int(length >> 16),
-                                      int(length >> 8 & 0xFF), int(length & 0xFF), 0, 0}),
-                                 {});
+                outcome = Submit(
+                    bus,
+                    Cdb({0xA5, 0, 0, int(start >> 16), int(start >> 8 & 0xFF), int(start & 0xFF), 0,
+                         int(length >> 16), int(length >> 8 & 0xFF), int(length & 0xFF), 0, 0}),
+                    {});
             } else if (op == 2 || op == 4) { // PAUSE, RESUME
                 outcome = Submit(bus, Cdb({0x4B, 0, 0, 0, 0, 0, 0, 0, op == 4 ? 1 : 0, 0}), {});
                 if (outcome.sense == kSenseCommandSequenceError) {
@@ -99,13 +99,12 @@ TEST(TwoThreadsOnTheBus, PollingPlayingAndReadingAtOnceGiveWholeAnswers) {
                 if (outcome.status == SS_COMP) {
                     ++polls;
                     const auto lba = static_cast<int32_t>(ReadBe32(answer, 8));
-                    if (answer[0] != 0x00 || answer[1] < 0x11 || answer[1] > 0x15 || ReadBe16(answer, 2) != 12 ||
-                        answer[4] != 0x01 || (answer[6] != 1 && answer[6] != 2) || lba < -150 ||
-                        lba >= kLeadOut) {
-                        windowProblems.push_back("poll " + std::to_string(i) + ": status " +
-                                                 std::to_string(answer[1]) + " track " +
-                                                 std::to_string(answer[6]) + " lba " +
-                                                 std::to_string(lba));
+                    if (answer[0] != 0x00 || answer[1] < 0x11 || answer[1] > 0x15 ||
+                        ReadBe16(answer, 2) != 12 || answer[4] != 0x01 ||
+                        (answer[6] != 1 && answer[6] != 2) || lba < -150 || lba >= kLeadOut) {
+                        windowProblems.push_back(
+                            "poll " + std::to_string(i) + ": status " + std::to_string(answer[1]) +
+                            " track " + std::to_string(answer[6]) + " lba " + std::to_string(lba));
                     }
                     continue;
                 }
@@ -122,11 +121,10 @@ TEST(TwoThreadsOnTheBus, PollingPlayingAndReadingAtOnceGiveWholeAnswers) {
         for (int i = 0; i < 300; ++i) {
             const auto lba = static_cast<int32_t>(i * 131 % (kLeadOut - kChunk));
             const auto u = static_cast<uint32_t>(lba);
-            const Outcome outcome =
-                Submit(bus,
-                       Cdb({0xBE, 0x04, 0, int(u >> 16), int(u >> 8 & 0xFF), int(u & 0xFF), 0, 0,
-                            int(kChunk), 0x10, 0, 0}),
-                       frames);
+            const Outcome outcome = Submit(bus,
+                                           Cdb({0xBE, 0x04, 0, int(u >> 16), int(u >> 8 & 0xFF),
+                                                int(u & 0xFF), 0, 0, int(kChunk), 0x10, 0, 0}),
+                                           frames);
             if (outcome.status == SS_COMP) {
                 ++reads;
                 const std::string mismatch = PatternMismatch(frames, lba);
