@@ -40,8 +40,4 @@ int32_t DataBoundaryAfter(std::span<const DiscTrack> tracks, int32_t leadOut, in
     return leadOut;
 }
 
-int32_t MsfToLba(uint8_t minutes, uint8_t seconds, uint8_t frames) {
-    return (minutes * 60 + seconds) * kFramesPerSecond + frames - kMsfOffset;
-}
-
 } // namespace audio

@@ -4,6 +4,8 @@
 // numbers say.
 #pragma once
 
+#include "drive/msf.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -11,10 +13,8 @@
 
 namespace audio {
 
-inline constexpr int32_t kFramesPerSecond = 75;
-inline constexpr int32_t kMsfOffset = 150;              // LBA 0 is MSF 00:02:00
-inline constexpr int32_t kFirstPregapLba = -kMsfOffset; // the first track's pregap starts here
-inline constexpr uint8_t kControlData = 0x04;           // CONTROL bit: data track
+inline constexpr int32_t kFirstPregapLba = -kMsfLbaOffset; // the first track's pregap starts here
+inline constexpr uint8_t kControlData = 0x04;              // CONTROL bit: data track
 
 struct DiscTrack {
     int number = 1;          // 1..99; consecutive on one disc, the first need not be 1
@@ -51,8 +51,5 @@ DiscPosition PositionAt(std::span<const DiscTrack> tracks, int32_t lba);
 
 // The start of the first data track at or after `lba`'s track (its pregap start), or `leadOut`.
 int32_t DataBoundaryAfter(std::span<const DiscTrack> tracks, int32_t leadOut, int32_t lba);
-
-// The LBA of an M/S/F address as a command block carries it.
-int32_t MsfToLba(uint8_t minutes, uint8_t seconds, uint8_t frames);
 
 } // namespace audio

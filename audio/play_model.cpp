@@ -4,6 +4,7 @@
 #include "audio/play_model.h"
 
 #include "drive/big_endian.h"
+#include "drive/fixed_sense.h"
 #include "drive/scsi_opcodes.h"
 
 #include <algorithm>
@@ -22,13 +23,13 @@ SenseCode SenseOf(PlayRefusal refusal) {
     case PlayRefusal::None:
         break;
     case PlayRefusal::InvalidField:
-        return {0x05, 0x24, 0x00};
+        return {kSenseKeyIllegalRequest, 0x24, 0x00};
     case PlayRefusal::LbaOutOfRange:
-        return {0x05, 0x21, 0x00};
+        return {kSenseKeyIllegalRequest, 0x21, 0x00};
     case PlayRefusal::IllegalModeForTrack:
-        return {0x05, 0x64, 0x00};
+        return {kSenseKeyIllegalRequest, 0x64, 0x00};
     case PlayRefusal::CommandSequenceError:
-        return {0x05, 0x2C, 0x00};
+        return {kSenseKeyIllegalRequest, 0x2C, 0x00};
     }
     return {};
 }

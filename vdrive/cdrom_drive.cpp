@@ -60,11 +60,11 @@ uint8_t Bcd(int64_t value) {
 // image holds no data, so the user data is zero, and so are the EDC and ECC that would guard it.
 void WriteMode1Sector(std::span<uint8_t> sector, int32_t lba) {
     std::fill_n(sector.begin() + 1, 10, uint8_t{0xFF}); // sync: 00, ten FF, 00
-    const int64_t address = int64_t{lba} + kMsfOffset;
-    sector[12] = Bcd(address / (60 * kFramesPerSecond)); // header: minute, in BCD
-    sector[13] = Bcd(address / kFramesPerSecond % 60);   // second
-    sector[14] = Bcd(address % kFramesPerSecond);        // frame
-    sector[15] = 0x01;                                   // mode 1
+    const int64_t address = int64_t{lba} + kMsfLbaOffset;
+    sector[12] = Bcd(address / kFramesPerMinute);      // header: minute, in BCD
+    sector[13] = Bcd(address / kFramesPerSecond % 60); // second
+    sector[14] = Bcd(address % kFramesPerSecond);      // frame
+    sector[15] = 0x01;                                 // mode 1
 }
 
 // Whether `lba` lies in a data track, its pregap included.
@@ -305,7 +305,7 @@ Reply CdromDrive::RequestSense(Cdb, std::span<uint8_t> answer) {
     // After a success: NO SENSE, with the audio status in the ASCQ. Reading it here does not
     // use up a "play completed": READ SUB-CHANNEL reports that.
     const uint8_t audio = (disc_ && !trayOpen_) ? play_.AudioStatus() : kAudioNoStatus;
-    const Sense sense = pendingSense_.value_or(Sense{kKeyNoSense, 0x00, audio});
+    const Sense sense = pendingSense_.value_or(Sense{kSenseKeyNoSense, 0x00, audio});
     pendingSense_.reset();
     const auto data = FixedSense(sense);
     std::copy(data.begin(), data.end(), answer.begin());

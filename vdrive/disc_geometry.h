@@ -3,6 +3,7 @@
 #pragma once
 
 #include "audio/disc_layout.h"
+#include "drive/msf.h"
 #include "vdrive/disc_image.h"
 
 #include <cstddef>
@@ -13,11 +14,8 @@
 namespace vdrive {
 
 using audio::kFirstPregapLba; // the first track's pregap starts here
-using audio::kFramesPerSecond;
-using audio::kMsfOffset; // LBA 0 is MSF 00:02:00
 
 using audio::DiscPosition; // track, index (0 inside the pregap) and track-relative address
-using audio::MsfToLba;     // the LBA of an M/S/F address as a command block carries it
 using audio::PregapStart;  // where the track's index 0 begins
 
 // The position of the track that holds `lba`: the last one whose pregap begins at or before
