@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -23,6 +24,11 @@ constexpr int kAdapter = 0;
 constexpr int kTarget = 3;
 constexpr int32_t kLeadOut = 40000;
 constexpr int32_t kChunk = 27;
+// Each thread goes on until it has had this many whole answers (failures while the tray moves do
+// not count), within a time that only a hang reaches.
+constexpr int kPolls = 1000;
+constexpr int kReads = 150;
+constexpr auto kTimeLimit = std::chrono::seconds(30);
 
 struct Outcome {
     uint8_t status = 0;
@@ -70,6 +76,9 @@ TEST(TwoThreadsOnTheBus, PollingPlayingAndReadingAtOnceGiveWholeAnswers) {
     Bus bus(clock);
     CdromDrive& drive = bus.AddDrive(kAdapter, kTarget, MakeAudioDisc({0, 20000}, kLeadOut));
     std::atomic<int> running{2};
+    std::atomic<int> readerAttempts{0};
+    const auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
+    auto inTime = [deadline] { return std::chrono::steady_clock::now() < deadline; };
     std::vector<std::string> windowProblems; // each thread writes only its own list
     std::vector<std::string> readerProblems;
     int polls = 0;
@@ -77,7 +86,7 @@ TEST(TwoThreadsOnTheBus, PollingPlayingAndReadingAtOnceGiveWholeAnswers) {
 
     std::thread window([&] {
         std::array<uint8_t, 16> answer{};
-        for (int i = 0; i < 3000; ++i) {
+        for (int i = 0; polls < kPolls && inTime(); ++i) {
             const auto start = static_cast<uint32_t>(i * 997 % (kLeadOut - 100));
             const int op = i % 6;
             Outcome outcome;
@@ -118,7 +127,7 @@ TEST(TwoThreadsOnTheBus, PollingPlayingAndReadingAtOnceGiveWholeAnswers) {
 
     std::thread reader([&] {
         std::vector<uint8_t> frames(size_t{kChunk} * kFrameBytes);
-        for (int i = 0; i < 300; ++i) {
+        for (int i = 0; reads < kReads && inTime(); ++i) {
             const auto lba = static_cast<int32_t>(i * 131 % (kLeadOut - kChunk));
             const auto u = static_cast<uint32_t>(lba);
             const Outcome outcome = Submit(bus,
@@ -133,18 +142,24 @@ TEST(TwoThreadsOnTheBus, PollingPlayingAndReadingAtOnceGiveWholeAnswers) {
                 }
             } else if (!TrayMoved(outcome)) {
                 readerProblems.push_back("read at " + std::to_string(lba) + " failed");
+            } else {
+                std::this_thread::yield(); // let the user close the tray
             }
+            ++readerAttempts;
         }
         --running;
     });
 
-    // The user's side meanwhile: time passes, and now and then the tray opens and closes.
-    for (int step = 0; running > 0; ++step) {
+    // The user's side meanwhile: time passes, and every 25 reads the tray opens and closes again
+    // (counted in reads, not in time, so that a slow build does not spend its run with the tray
+    // open).
+    for (int nextCycle = 25; running > 0;) {
         clock.Advance(7);
-        if (step % 400 == 100) {
+        if (readerAttempts >= nextCycle) {
             drive.OpenTray();
-        } else if (step % 400 == 110) {
+            std::this_thread::yield();
             drive.CloseTray();
+            nextCycle += 25;
         }
         std::this_thread::yield();
     }
@@ -153,9 +168,10 @@ TEST(TwoThreadsOnTheBus, PollingPlayingAndReadingAtOnceGiveWholeAnswers) {
 
     EXPECT_EQ(windowProblems, std::vector<std::string>{});
     EXPECT_EQ(readerProblems, std::vector<std::string>{});
-    EXPECT_GT(polls, 100);
-    EXPECT_GT(reads, 100);
-    EXPECT_EQ(bus.CountCommands(0xBE), 300u) << "every request logged";
+    EXPECT_EQ(polls, kPolls);
+    EXPECT_EQ(reads, kReads);
+    EXPECT_EQ(bus.CountCommands(0xBE), static_cast<size_t>(readerAttempts.load()))
+        << "every request logged";
 }
 
 } // namespace
