@@ -14,6 +14,7 @@ constexpr uint32_t kHeaderAllocationLength = 4;
 constexpr int kPackHeaderLength = 4;
 constexpr int kCharacterPositionByte = 3;
 constexpr uint8_t kAmpersand = 0x26;
+constexpr uint8_t kPackTypeLast = 0x8F;                          // block size information
 constexpr size_t kItemTextCapacity = kItemAccumulatorLength - 1; // the last byte stays null
 
 // The text of the item in progress. Writing starts again at the front for every item without
@@ -63,6 +64,20 @@ size_t WalkedPackCount(std::span<const uint8_t> response, int32_t length) {
     return std::min(announced, present);
 }
 
+// Whether every pack the walk would read is of a CD-Text type (0x80-0x8F). A drive that takes
+// the format from the control byte answers a CD-Text request with its table of contents, GOOD
+// status and all; walked as packs, its addresses would come out as titles.
+bool CarriesOnlyCdTextPacks(std::span<const uint8_t> response, int32_t length) {
+    const size_t packCount = WalkedPackCount(response, length);
+    for (size_t k = 0; k < packCount; ++k) {
+        const uint8_t packType = response[kPackHeaderLength + k * kPackLength];
+        if (packType < kPackTypeTitle || packType > kPackTypeLast) {
+            return false;
+        }
+    }
+    return packCount > 0;
+}
+
 } // namespace
 
 bool FetchDiscText(int hostAdapter, int target, std::span<uint8_t> response,
@@ -77,7 +92,8 @@ bool FetchDiscText(int hostAdapter, int target, std::span<uint8_t> response,
     if (ReadDiscText(hostAdapter, target, allocationLength, response) != SS_COMP) {
         return false;
     }
-    return discTextLength >= kSmallestUsableDiscTextLength;
+    return discTextLength >= kSmallestUsableDiscTextLength &&
+           CarriesOnlyCdTextPacks(response, discTextLength);
 }
 
 std::string ExtractDiscTextItem(uint8_t packType, int32_t itemIndex,
