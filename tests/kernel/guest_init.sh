@@ -70,7 +70,7 @@ tcmu_up() {
         grep -q discolo $u/name && UIO=$(basename $u)
     done
     [ -n "$UIO" ] || return 1
-    /bin/tcmu_drive "$UIO=$SHEET" > /tmp/tcmu.log 2>&1 &
+    /bin/tcmu_drive "$UIO=$SHEET" >> /tmp/tcmu.log 2>&1 &
     wait_for "grep -q 'tcmu ready' /tmp/tcmu.log" 100 || { cat /tmp/tcmu.log; return 1; }
     L=/sys/kernel/config/target/loopback/naa.5001405000000a01
     mkdir -p $L/tpgt_4/lun/lun_0
@@ -154,7 +154,7 @@ fi
 if want outsider; then
     say "SCENARIO outsider: uid 1001 not in cdrom, udev modes"
     set_perms 0660 0660
-    probe --scenario outsider --as 1001:1001 --no-trace run
+    probe --scenario outsider --as 1001:1001 run
 fi
 if want no-sg; then
     say "SCENARIO no-sg: the sg module removed, sr nodes only"

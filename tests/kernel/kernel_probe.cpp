@@ -47,11 +47,11 @@
 
 namespace {
 
-bool traceCalls = true;          // print the system-call log under each command
-std::string callLog;             // system calls of the current command
-SRB_ExecSCSICmd lastRequest{};   // the last request the layer completed
-int requestsSeen = 0;            // requests since the last Reset()
-std::string sheetPath;           // the cue sheet the virtual drive holds
+bool traceCalls = true;        // print the system-call log under each command
+std::string callLog;           // system calls of the current command
+SRB_ExecSCSICmd lastRequest{}; // the last request the layer completed
+int requestsSeen = 0;          // requests since the last Reset()
+std::string sheetPath;         // the cue sheet the virtual drive holds
 std::optional<vdrive::DiscImage> sheetDisc;
 int failedChecks = 0;
 
@@ -211,8 +211,8 @@ void PrintMap() {
     std::printf("== SgDeviceMap()\n");
     for (const SgDevice& d : SgDeviceMap()) {
         std::printf("  adapter %d  host %d  target %d  type %d  generic '%s'  block '%s'%s\n",
-                    d.adapter, d.host, d.target, d.type, d.genericNode.c_str(),
-                    d.blockNode.c_str(), OnTcmLoopHost(d) ? "  (TCMU)" : "");
+                    d.adapter, d.host, d.target, d.type, d.genericNode.c_str(), d.blockNode.c_str(),
+                    OnTcmLoopHost(d) ? "  (TCMU)" : "");
     }
 }
 
@@ -237,9 +237,8 @@ Position ReadPosition(int adapter, int target, const char* what) {
     position.result = ReadSubChannel(adapter, target, 1, 0, 1, 0, 16, answer);
     position.audioStatus = answer[1];
     position.track = answer[6];
-    position.absolute =
-        static_cast<int32_t>(uint32_t{answer[8]} << 24 | uint32_t{answer[9]} << 16 |
-                             uint32_t{answer[10]} << 8 | answer[11]);
+    position.absolute = static_cast<int32_t>(uint32_t{answer[8]} << 24 | uint32_t{answer[9]} << 16 |
+                                             uint32_t{answer[10]} << 8 | answer[11]);
     char text[96];
     std::snprintf(text, sizeof text, "audio status %02x, track %d, LBA %d", position.audioStatus,
                   position.track, position.absolute);
@@ -269,9 +268,8 @@ void VirtualDriveChecks(int a, int t, const std::string& scenario) {
     int32_t textLength = 0;
     const bool hasText = FetchDiscText(a, t, text, textLength);
     Report(a, t, "READ TOC CD-TEXT (disc check)", hasText ? 1 : 0);
-    const bool textSame =
-        hasText && static_cast<size_t>(textLength) == disc.cdText.size() + 2 &&
-        std::equal(disc.cdText.begin(), disc.cdText.end(), text.begin() + 4);
+    const bool textSame = hasText && static_cast<size_t>(textLength) == disc.cdText.size() + 2 &&
+                          std::equal(disc.cdText.begin(), disc.cdText.end(), text.begin() + 4);
     Check(prefix + "CD-Text packs are the sheet's, byte for byte", textSame,
           "length " + std::to_string(textLength));
 
@@ -280,7 +278,8 @@ void VirtualDriveChecks(int a, int t, const std::string& scenario) {
         return;
     }
     const int32_t second = disc.tracks[1].start;
-    Report(a, t, "PLAY AUDIO(12) track 2 (play check)", PlayAudioLba(a, t, second, disc.leadOut - second));
+    Report(a, t, "PLAY AUDIO(12) track 2 (play check)",
+           PlayAudioLba(a, t, second, disc.leadOut - second));
     Pause(1000);
     const Position playing = ReadPosition(a, t, "READ SUB-CHANNEL (1 s into play)");
     Check(prefix + "play: status 11, track 2, head moved about 75 frames",
@@ -356,7 +355,7 @@ void FullTable(int a, int t, bool cd, bool virtualDrive, const std::string& scen
     Report(a, t, "PAUSE", PauseAudio(a, t));
     Report(a, t, "RESUME", ResumeAudio(a, t));
     Report(a, t, "STOP PLAY/SCAN", Raw(a, t, {0x4E, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    if (virtualDrive && sheetDisc) {
+    if (virtualDrive && sheetDisc && inquiry == 1) {
         VirtualDriveChecks(a, t, scenario);
     }
 
@@ -556,7 +555,8 @@ int main(int argc, char** argv) {
     if (mode == "loop") {
         return Loop(i + 1 < argc ? std::atoi(argv[i + 1]) : 10);
     }
-    std::fprintf(stderr, "usage: kernel_probe [--as UID:GID[:G1,G2]] [--sheet CUE] [--scenario NAME] "
-                         "[--no-trace] run | loop SECONDS\n");
+    std::fprintf(stderr,
+                 "usage: kernel_probe [--as UID:GID[:G1,G2]] [--sheet CUE] [--scenario NAME] "
+                 "[--no-trace] run | loop SECONDS\n");
     return 2;
 }

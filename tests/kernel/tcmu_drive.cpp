@@ -28,8 +28,8 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -45,20 +45,20 @@ constexpr uint8_t kStatusCheckCondition = 0x02;
 // The ring's layout, as linux/target_core_user.h gives it (that header cannot be included beside
 // glibc's: both define struct iovec). The mailbox and the entry are packed, the request inside
 // the entry is not (its u64 fields are 8-aligned); offsets in bytes.
-constexpr size_t kMailboxFlags = 2;     // u16
-constexpr size_t kMailboxRingOffset = 4; // u32 cmdr_off: where the command ring starts
-constexpr size_t kMailboxRingSize = 8;  // u32 cmdr_size
-constexpr size_t kMailboxHead = 12;     // u32 cmd_head, moved on by the kernel
-constexpr size_t kMailboxTail = 64;     // u32 cmd_tail, moved on by the handler
+constexpr size_t kMailboxFlags = 2;         // u16
+constexpr size_t kMailboxRingOffset = 4;    // u32 cmdr_off: where the command ring starts
+constexpr size_t kMailboxRingSize = 8;      // u32 cmdr_size
+constexpr size_t kMailboxHead = 12;         // u32 cmd_head, moved on by the kernel
+constexpr size_t kMailboxTail = 64;         // u32 cmd_tail, moved on by the handler
 constexpr uint16_t kCapReadLength = 1 << 1; // TCMU_MAILBOX_FLAG_CAP_READ_LEN
-constexpr size_t kEntryLengthOp = 0;    // u32: length | operation (low 3 bits)
-constexpr size_t kEntryUserFlags = 7;   // u8
-constexpr size_t kEntryIovCount = 8;    // u32
-constexpr size_t kEntryCdbOffset = 24;  // u64, from the start of the map
-constexpr size_t kEntryIovecs = 48;     // {u64 base (an offset into the map), u64 length}...
-constexpr size_t kEntryStatus = 8;      // u8, in the response that overwrites the request
-constexpr size_t kEntryReadLength = 12; // u32
-constexpr size_t kEntrySense = 16;      // 96 bytes
+constexpr size_t kEntryLengthOp = 0;        // u32: length | operation (low 3 bits)
+constexpr size_t kEntryUserFlags = 7;       // u8
+constexpr size_t kEntryIovCount = 8;        // u32
+constexpr size_t kEntryCdbOffset = 24;      // u64, from the start of the map
+constexpr size_t kEntryIovecs = 48;         // {u64 base (an offset into the map), u64 length}...
+constexpr size_t kEntryStatus = 8;          // u8, in the response that overwrites the request
+constexpr size_t kEntryReadLength = 12;     // u32
+constexpr size_t kEntrySense = 16;          // 96 bytes
 constexpr size_t kSenseBufferSize = 96;
 constexpr uint32_t kOpMask = 0x7;
 constexpr uint32_t kOpCommand = 1; // TCMU_OP_CMD; 0 is padding, 2 task management
@@ -221,7 +221,10 @@ bool Open(Ring& ring, const std::string& disc) {
         }
         image = std::move(loaded);
     }
-    ring.drive = std::make_unique<vdrive::CdromDrive>(vdrive::DefaultClock(), std::move(image));
+    vdrive::DriveSetup setup;
+    setup.identity.product = "CD-ROM VX-7010SA"; // told apart from QEMU's VX-6012SA
+    ring.drive =
+        std::make_unique<vdrive::CdromDrive>(vdrive::DefaultClock(), std::move(image), setup);
     ring.size = ReadMapSize(ring.name);
     ring.fd = open(("/dev/" + ring.name).c_str(), O_RDWR | O_CLOEXEC);
     if (ring.fd < 0 || ring.size == 0) {
@@ -236,7 +239,8 @@ bool Open(Ring& ring, const std::string& disc) {
     ring.map = static_cast<uint8_t*>(map);
     std::printf("tcmu %s: %s, mailbox version %u flags 0x%x ring 0x%x+0x%x, map %zu MiB\n",
                 ring.name.c_str(), disc.c_str(), Get<uint16_t>(ring.map),
-                Get<uint16_t>(ring.map + kMailboxFlags), Get<uint32_t>(ring.map + kMailboxRingOffset),
+                Get<uint16_t>(ring.map + kMailboxFlags),
+                Get<uint32_t>(ring.map + kMailboxRingOffset),
                 Get<uint32_t>(ring.map + kMailboxRingSize), ring.size >> 20);
     return true;
 }
