@@ -141,6 +141,13 @@ if want member; then
     set_perms 0660 0660
     probe --scenario member --as 1000:1000:24 run
 fi
+if want player; then
+    say "SCENARIO player: the player window's handlers, as root and as a cdrom member"
+    set_perms 0660 0660
+    /bin/kernel_player --sheet $SHEET --scenario root 2>&1 | grep -v '^QStandardPaths\|^This plugin does not support\|^Fontconfig error'
+    /bin/kernel_player --sheet $SHEET --scenario member --as 1000:1000:24 2>&1 |
+        grep -v '^QStandardPaths\|^This plugin does not support\|^Fontconfig error'
+fi
 if want member-sg-ro; then
     say "SCENARIO member-sg-ro: uid 1000 in cdrom, sg 0640 (read-only for the group), sr 0660"
     set_perms 0640 0660
@@ -204,6 +211,23 @@ if want clients && [ -n "$TCM_SR" ]; then
     say "cd-info END rc=$?"
     say "what cd-info sent the virtual drive"
     sed 's/^/  /' /tmp/tcmu.log
+    : > /tmp/tcmu.log
+    # Tracks 1 and 2 ripped through the kernel, against the sheet's audio (WAV data after the
+    # 44-byte header of each file).
+    say "cdparanoia BEGIN"
+    cdparanoia -q -d /dev/$TCM_SR -r 1-2 /tmp/rip.raw 2>&1 | tail -20
+    say "cdparanoia END"
+    { tail -c +45 /disc/track01.wav; tail -c +45 /disc/track02.wav; } > /tmp/expected.raw
+    if grep -q ' be [0-9a-f ]*-> CHECK 5/20/00' /tmp/tcmu.log; then
+        say "SKIP clients cdparanoia: the virtual drive does not serve READ CD yet"
+    elif cmp -s /tmp/rip.raw /tmp/expected.raw; then
+        check "clients cdparanoia: tracks 1-2 ripped through the kernel equal the sheet's audio" ok
+    else
+        check "clients cdparanoia: tracks 1-2 ripped through the kernel equal the sheet's audio" FAIL \
+            "rip $(wc -c < /tmp/rip.raw 2>/dev/null) bytes, sheet $(wc -c < /tmp/expected.raw) bytes"
+    fi
+    say "what cdparanoia sent the virtual drive (distinct commands)"
+    awk '{print $3}' /tmp/tcmu.log | sort | uniq -c | sed 's/^/  opcode /'
 fi
 say "DONE"
 sync

@@ -268,6 +268,9 @@ def main():
     probe_rules(scenarios, verdict, probe_wanted)
     if want("unplug"):
         unplug_rules(scenarios, verdict)
+    if want("player"):
+        ends = [l for l in scenarios.get("player", {}).get("lines", []) if l.startswith("== player end")]
+        verdict.add("player: the window ran as root and as a cdrom member", len(ends) == 2)
     cd_info = client_rules(lines, verdict) if want("clients") else None
 
     out = []
@@ -313,6 +316,11 @@ def main():
     if a.results:
         with open(a.results, "w") as f:
             f.write(report)
+    skipped = [l[3:] for l in lines if l.startswith("@@ SKIP ")]
+    if skipped:
+        out.insert(3, "\nSkipped: " + "; ".join(skipped) + "\n")
+    for line in skipped:
+        print(f"kernel-check: {line}")
     failed = verdict.failed()
     print(f"kernel-check: {len(verdict.checks) - len(failed)} of {len(verdict.checks)} checks passed")
     for name, _, detail in failed:
