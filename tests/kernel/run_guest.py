@@ -78,7 +78,7 @@ def main():
     ap.add_argument("--log", required=True)
     ap.add_argument("--only", default="")
     ap.add_argument("--tcg", action="store_true", help="do not try KVM")
-    ap.add_argument("--kvm-wait", type=int, default=20)
+    ap.add_argument("--kvm-wait", type=int, default=10)
     ap.add_argument("--timeout", type=int, default=900)
     a = ap.parse_args()
 

@@ -214,9 +214,11 @@ def unplug_rules(scenarios, verdict):
     verdict.add("unplug: while A is away its commands answer NO_DEVICE",
                 any(c.status() == "NO_DEVICE" for c in inquiries))
     verdict.add("unplug: A answers again once it is back under new names",
-                bool(inquiries) and inquiries[-1].status() == "OK" and "@sg" in inquiries[-1].cell())
+                bool(inquiries) and inquiries[-1].status() == "OK" and "VX-6012SA" in inquiries[-1].extra,
+                inquiries[-1].extra if inquiries else "")
     b = [c for c in s["commands"] if c.device == "A0 T5" and c.name.startswith("INQUIRY")]
-    verdict.add("unplug: B answers under A's old names", bool(b) and b[-1].status() == "OK")
+    verdict.add("unplug: B answers under A's old names",
+                bool(b) and b[-1].status() == "OK" and "ND-2400S" in b[-1].extra)
     asked = [l for l in s["lines"] if l.startswith("@@ HOST ")]
     verdict.add("unplug: the host unplugged and plugged drive A", len(asked) == 2)
 
