@@ -130,9 +130,9 @@ void DriveTheWindow(CPlayerDlg& dialog, const vdrive::DiscImage& disc) {
     for (int tick = 0; tick < 3; ++tick) { // the new disc's unit attention may take a tick
         dialog.OnTimer(kDiscTimerId);
     }
-    Check("Load: the disc is back", dialog.titleText == QStringLiteral("Ring Buffer && Friends") &&
-                                        dialog.trackCombo->count() ==
-                                            static_cast<int>(disc.tracks.size()),
+    Check("Load: the disc is back",
+          dialog.titleText == QStringLiteral("Ring Buffer && Friends") &&
+              dialog.trackCombo->count() == static_cast<int>(disc.tracks.size()),
           dialog.titleText);
 }
 
