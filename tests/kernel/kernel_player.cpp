@@ -49,12 +49,12 @@ QString Shown(const CPlayerDlg& dialog, const char* name) {
     return label ? label->text() : QStringLiteral("(no %1)").arg(QString::fromLatin1(name));
 }
 
-bool DropTo(const std::string& spec) {
+bool DropTo(const std::string& who) {
     unsigned uid = 0;
     unsigned gid = 0;
     std::vector<gid_t> groups;
     char rest[128] = "";
-    if (std::sscanf(spec.c_str(), "%u:%u:%127s", &uid, &gid, rest) < 2) {
+    if (std::sscanf(who.c_str(), "%u:%u:%127s", &uid, &gid, rest) < 2) {
         return false;
     }
     for (char* token = std::strtok(rest, ","); token; token = std::strtok(nullptr, ",")) {

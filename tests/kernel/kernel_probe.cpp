@@ -553,12 +553,12 @@ int Loop(int seconds) {
     return 0;
 }
 
-bool DropTo(const std::string& spec) {
+bool DropTo(const std::string& who) {
     unsigned uid = 0;
     unsigned gid = 0;
     std::vector<gid_t> groups;
     char rest[128] = "";
-    if (std::sscanf(spec.c_str(), "%u:%u:%127s", &uid, &gid, rest) < 2) {
+    if (std::sscanf(who.c_str(), "%u:%u:%127s", &uid, &gid, rest) < 2) {
         return false;
     }
     for (char* token = std::strtok(rest, ","); token; token = std::strtok(nullptr, ",")) {
