@@ -541,7 +541,10 @@ Reply CdromDrive::ReadCd(Cdb cdb, std::span<uint8_t> answer) {
         if (!IsDataFrame(disc, lba)) {
             const std::span<uint8_t> audio = answer.subspan(at, frames * kFrameBytes);
             if (disc.audio && !disc.audio->ReadFrames(lba, audio)) {
-                return Reply::Check(kSenseUnrecoveredReadError); // the bus clears what was written
+                // A failed command leaves the answer as it found it, for whoever hands the drive
+                // its answer area (the bus, the kernel check's handler).
+                std::fill_n(answer.begin(), at + audio.size(), uint8_t{0});
+                return Reply::Check(kSenseUnrecoveredReadError);
             }
             at += audio.size();
         } else if (selection == kSelectEverything) {

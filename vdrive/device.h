@@ -38,8 +38,9 @@ public:
     virtual ~Device() = default;
     // Runs one command. `answer` is zeroed and at least kMaxAnswerLength long (AnswerRoom tells
     // how long the bus makes it); the device writes from its start and returns how much it wrote
-    // (the full answer: the bus cuts it). It writes nothing past that length: the bus clears only
-    // that much before the next command (all of the room after a failure, which reports none).
+    // (the full answer: the bus cuts it). It writes nothing past that length, and nothing at all
+    // when it fails: the bus clears only that much before the next command (and, to be safe, all
+    // of the room after a failure).
     // Commands may come from several threads at once: a device serves them one at a time.
     virtual Reply Execute(Cdb cdb, std::span<uint8_t> answer) = 0;
     // A check condition that the bus raised for the device (fault injection): REQUEST SENSE then

@@ -155,6 +155,13 @@ TEST_F(ReadCd, AFailingSourceAnswersUnrecoveredReadErrorAndLeavesNothingBehind) 
 
     EXPECT_EQ(Send(0, 3, ReadTocCdb(0, 0, 0, 804), 804).data, toc)
         << "no byte of the failed read shows in a later answer";
+    std::array<uint8_t, 16> cdb{};
+    const Bytes read = ReadCdCdb(kCdda, 19990, kChunk);
+    std::copy(read.begin(), read.end(), cdb.begin());
+    std::vector<uint8_t> area(kMaxAnswerLength);
+    EXPECT_TRUE(drive.Execute(cdb, area).failed());
+    EXPECT_TRUE(std::all_of(area.begin(), area.end(), [](uint8_t b) { return b == 0; }))
+        << "the drive itself leaves a failed answer as it found it";
     const Sent good = Send(0, 3, ReadCdCdb(kCdda, 19973, kChunk), kChunk * kFrameBytes);
     EXPECT_EQ(good.status, SS_COMP);
     EXPECT_EQ(PatternMismatch(good.data, 19973), "");
