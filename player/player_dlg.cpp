@@ -132,7 +132,9 @@ CPlayerDlg::CPlayerDlg(PlayerState& playerState, QWidget* parent)
     aboutAction->setShortcut(QKeySequence(Qt::Key_F1));
     ConnectMessageMap();
     showError = [this](const QString& caption, const QString& text) {
-        QMessageBox::critical(this, caption, text); // the stop icon and an OK button
+        QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText); // the stop icon, an OK button and the text as it stands
+        box.exec();
     };
 }
 
