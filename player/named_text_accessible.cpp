@@ -1,0 +1,91 @@
+// The accessible side of a named text field: a static text whose name is fixed and whose value
+// and text are what it shows, read afresh at every question.
+#include "player/named_text_accessible.h"
+
+#include "player/static_text.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QLabel>
+#include <QVariant>
+
+namespace {
+
+constexpr const char* kNamedField = "discoloNamedTextField";
+
+class NamedTextAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit NamedTextAccessible(QLabel* label)
+        : QAccessibleWidget(label, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value) {
+            return Shown();
+        }
+        return QAccessibleWidget::text(kind);
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::TextInterface) {
+            return static_cast<QAccessibleTextInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    // The text, read only: no selection, no cursor.
+    void selection(int, int* startOffset, int* endOffset) const override {
+        *startOffset = 0;
+        *endOffset = 0;
+    }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QString text(int startOffset, int endOffset) const override {
+        const QString shown = Shown();
+        if (startOffset < 0 || endOffset < startOffset) {
+            return QString();
+        }
+        return shown.mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return static_cast<int>(Shown().size()); }
+    QRect characterRect(int) const override { return QRect(); }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* startOffset, int* endOffset) const override {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return QString();
+    }
+
+private:
+    // What the field draws: a static field shows a doubled ampersand once.
+    QString Shown() const {
+        auto* label = static_cast<QLabel*>(widget());
+        if (dynamic_cast<StaticText*>(label) != nullptr) {
+            return PrefixedDisplayText(label->text());
+        }
+        return label->text();
+    }
+};
+
+QAccessibleInterface* NamedFieldFactory(const QString& /*className*/, QObject* object) {
+    auto* label = qobject_cast<QLabel*>(object);
+    if (label != nullptr && label->property(kNamedField).toBool()) {
+        return new NamedTextAccessible(label);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void NameTextField(QWidget* label, const char* name) {
+    static const bool installed = [] {
+        QAccessible::installFactory(NamedFieldFactory);
+        return true;
+    }();
+    (void)installed;
+    label->setProperty(kNamedField, true);
+    label->setAccessibleName(QString::fromLatin1(name));
+}
