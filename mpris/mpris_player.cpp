@@ -100,8 +100,7 @@ bool MprisPlayer::Publish() {
 
 bool MprisPlayer::DiscIn() const {
     // The disc refresh enables the track selector only for a disc with audio tracks.
-    return state.driveCount > 0 && window.trackCombo->isEnabled() &&
-           window.trackCombo->count() > 0;
+    return state.driveCount > 0 && window.trackCombo->isEnabled() && window.trackCombo->count() > 0;
 }
 
 int32_t MprisPlayer::Track() const {
@@ -152,7 +151,8 @@ MprisView MprisPlayer::View() const {
                          static_cast<qlonglong>(FramesToMicroseconds(TrackLength(state, track))));
     view.metadata.insert(QStringLiteral("xesam:trackNumber"), static_cast<int>(track));
     // The texts as the window shows them: the fields draw a doubled ampersand once.
-    const QString title = EntryTitle(window.trackCombo->itemText(track - state.listBaseTrack), track);
+    const QString title =
+        EntryTitle(window.trackCombo->itemText(track - state.listBaseTrack), track);
     if (!title.isEmpty()) {
         view.metadata.insert(QStringLiteral("xesam:title"), title);
     }
@@ -213,8 +213,8 @@ void MprisPlayer::Follow() {
     told = now;
     if (!changed.isEmpty() && !serviceName.isEmpty()) {
         QDBusMessage signal = QDBusMessage::createSignal(
-            QString::fromLatin1(kMprisObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
-            QStringLiteral("PropertiesChanged"));
+            QString::fromLatin1(kMprisObjectPath),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
         signal << QString::fromLatin1(kMprisPlayerInterface) << changed << QStringList();
         connection.send(signal);
     }

@@ -1,25 +1,26 @@
-// The accessible side of a named text field: a static text whose name is fixed and whose value
-// and text are what it shows, read afresh at every question.
+// The accessible side of the player's text fields: a static text whose value and text are what
+// it draws, read afresh at every question, and whose name is its own when it has one.
 #include "player/named_text_accessible.h"
 
+#include "app/text_label.h"
 #include "player/static_text.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QLabel>
-#include <QVariant>
 
 namespace {
 
-constexpr const char* kNamedField = "discoloNamedTextField";
-
-class NamedTextAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+class TextFieldAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
-    explicit NamedTextAccessible(QLabel* label)
+    explicit TextFieldAccessible(QLabel* label)
         : QAccessibleWidget(label, QAccessible::StaticText) {}
 
     QString text(QAccessible::Text kind) const override {
         if (kind == QAccessible::Value) {
+            return Shown();
+        }
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty()) {
             return Shown();
         }
         return QAccessibleWidget::text(kind);
@@ -43,11 +44,10 @@ public:
     int cursorPosition() const override { return 0; }
     void setCursorPosition(int) override {}
     QString text(int startOffset, int endOffset) const override {
-        const QString shown = Shown();
         if (startOffset < 0 || endOffset < startOffset) {
             return QString();
         }
-        return shown.mid(startOffset, endOffset - startOffset);
+        return Shown().mid(startOffset, endOffset - startOffset);
     }
     int characterCount() const override { return static_cast<int>(Shown().size()); }
     QRect characterRect(int) const override { return QRect(); }
@@ -70,22 +70,21 @@ private:
     }
 };
 
-QAccessibleInterface* NamedFieldFactory(const QString& /*className*/, QObject* object) {
+QAccessibleInterface* TextFieldFactory(const QString& /*className*/, QObject* object) {
     auto* label = qobject_cast<QLabel*>(object);
-    if (label != nullptr && label->property(kNamedField).toBool()) {
-        return new NamedTextAccessible(label);
+    if (label != nullptr && (dynamic_cast<StaticText*>(label) != nullptr ||
+                             dynamic_cast<CTextLabel*>(label) != nullptr)) {
+        return new TextFieldAccessible(label);
     }
     return nullptr;
 }
 
 } // namespace
 
-void NameTextField(QWidget* label, const char* name) {
+void InstallTextFieldAccessibility() {
     static const bool installed = [] {
-        QAccessible::installFactory(NamedFieldFactory);
+        QAccessible::installFactory(TextFieldFactory);
         return true;
     }();
     (void)installed;
-    label->setProperty(kNamedField, true);
-    label->setAccessibleName(QString::fromLatin1(name));
 }

@@ -1,10 +1,8 @@
-// What a screen reader reads for a text field that carries a name of its own: the name ("Track
-// position") and, as the field's value and text, what it shows ("03:25"). Fields without a name
-// keep Qt's own reading, in which the text is the name.
+// What a screen reader reads for the window's text fields and labels: a field with a name of its
+// own ("Track position") reads that name and then, as its value and text, what it shows
+// ("03:25"); a field without one reads what it shows as its name, as any label does.
 #pragma once
 
-class QWidget;
-
-// Marks a label so that screen readers read `name` and then its text. Call it before anything
-// has asked for the label's accessible interface.
-void NameTextField(QWidget* label, const char* name);
+// Makes the player's fields and labels (StaticText, CTextLabel) read so. Call it before the
+// first of them is made: accessibility looks at a label as soon as it has a text.
+void InstallTextFieldAccessibility();

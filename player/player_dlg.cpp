@@ -156,6 +156,7 @@ CPlayerDlg::CPlayerDlg(PlayerState& playerState, QWidget* parent)
     setWindowIcon(icon); // the window manager draws it for the minimized window and the taskbar
     setWindowTitle(QString::fromLatin1(kPlayerDialog.caption));
     setFont(DialogFont());
+    InstallTextFieldAccessibility();
     CreateControls();
     BindControls();
     NameControlsForScreenReaders();
@@ -218,14 +219,22 @@ void CPlayerDlg::CreateControls() {
 void CPlayerDlg::NameControlsForScreenReaders() {
     for (const ControlName& control : kControlNames) {
         QWidget* widget = controls.at(control.id);
-        if (qobject_cast<QLabel*>(widget) != nullptr) {
-            NameTextField(widget, control.name);
-        } else {
-            widget->setAccessibleName(QString::fromLatin1(control.name));
-        }
+        widget->setAccessibleName(QString::fromLatin1(control.name));
         if (control.toolTip) {
             widget->setToolTip(QString::fromLatin1(control.name));
         }
+    }
+    // A caption labels the control beside it; screen readers on Linux name a selector by the
+    // label that labels it, and read its current entry as its value.
+    const std::array<std::pair<int, int>, 5> captions{{
+        {kIdTitleCaption, kIdTitleField},
+        {kIdTrackCaption, kIdTrackCombo},
+        {kIdArtistCaption, kIdArtistField},
+        {kIdTrackPositionCaption, kIdTrackTimeLabel},
+        {kIdDiscPositionCaption, kIdDiscTimeLabel},
+    }};
+    for (const auto& [caption, control] : captions) {
+        static_cast<QLabel*>(controls.at(caption))->setBuddy(controls.at(control));
     }
 }
 

@@ -251,8 +251,9 @@ TEST_F(MprisOnBus, ASecondPlayerTakesAnInstanceNameAndQuitClosesTheWindow) {
         CPlayerDlg otherWindow(otherState);
         MprisPlayer other(otherWindow, otherState, *second);
         ASSERT_TRUE(other.Publish());
-        const QString instance = QString::fromLatin1(kMprisServiceName) +
-                                 QStringLiteral(".instance%1").arg(QCoreApplication::applicationPid());
+        const QString instance =
+            QString::fromLatin1(kMprisServiceName) +
+            QStringLiteral(".instance%1").arg(QCoreApplication::applicationPid());
         EXPECT_EQ(other.ServiceName(), instance);
         QProcess list;
         StartChild(list, QStringLiteral("playerctl"), {QStringLiteral("-l")}, address);
