@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <string>
+
 #include <sys/prctl.h>
 
 namespace player_test {
@@ -27,44 +28,25 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
-// A program the test starts; it dies with the test, even one that crashes.
-void StartChild(QProcess& process, const QString& program, const QStringList& arguments,
-                const QString& busAddress = QString()) {
-    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    if (!busAddress.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
-        process.setProcessEnvironment(environment);
-    }
-    process.start(program, arguments);
-}
-
-void StopChild(QProcess& process) {
-    if (process.state() != QProcess::NotRunning) {
-        process.terminate();
-        if (!process.waitForFinished(3000)) {
-            process.kill();
-            process.waitForFinished(3000);
-        }
-    }
-}
-
 // Runs the event loop (the player answers the bus from it) until `done` or the time is up.
 bool SpinUntil(const std::function<bool()>& done) {
     const QDeadlineTimer deadline(kWaitMs);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
+    while (!done() && !deadline.hasExpired()) {
         QTest::qWait(5);
     }
-    return true;
+    return done();
 }
 
-struct Printed {
-    int exitCode = -1;
-    QString out;
-};
+// A program the test starts on the bus at `address`; it dies with the test, even one that
+// crashes, and the process object stops it at the end of its scope.
+void StartChild(QProcess& process, const QString& program, const QStringList& arguments,
+                const QString& address = QString()) {
+    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+}
 
 class MprisOnBus : public PlayerOnBus {
 protected:
@@ -95,36 +77,40 @@ protected:
 
     void TearDown() override {
         mpris.reset();
-        StopChild(monitor);
         connection.reset();
         QDBusConnection::disconnectFromBus(QStringLiteral("player"));
-        StopChild(daemon);
+        for (QProcess* process : {&monitor, &daemon}) {
+            process->kill();
+            process->waitForFinished();
+        }
         PlayerOnBus::TearDown();
     }
 
-    Printed Ctl(const QStringList& arguments) {
+    // What a client printed, or "exit N" when it failed.
+    std::string Run(const QString& program, const QStringList& arguments) {
         QProcess process;
-        StartChild(process, QStringLiteral("playerctl"),
-                   QStringList{QStringLiteral("-p"), QStringLiteral("discolo")} + arguments,
-                   address);
-        Printed printed;
-        if (!process.waitForStarted() ||
-            !SpinUntil([&] { return process.state() == QProcess::NotRunning; })) {
-            StopChild(process);
-            ADD_FAILURE() << "playerctl " << arguments.join(u' ').toStdString() << " did not end";
-            return printed;
+        StartChild(process, program, arguments, address);
+        if (!SpinUntil([&] { return process.state() == QProcess::NotRunning; })) {
+            process.kill();
+            process.waitForFinished();
+            return "did not end";
         }
-        printed.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        printed.out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-        return printed;
+        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+            return "exit " + std::to_string(process.exitCode());
+        }
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed().toStdString();
     }
-    std::string Say(const QString& command) { return Ctl({command}).out.toStdString(); }
+    // playerctl with the words of `command`, for this player.
+    std::string Ctl(const char* command) {
+        return Run(QStringLiteral("playerctl"),
+                   QStringLiteral("-p discolo %1").arg(QLatin1String(command)).split(u' '));
+    }
 
     // playerctl's metadata table, key by key.
     std::map<std::string, std::string> Metadata() {
         std::map<std::string, std::string> values;
         static const QRegularExpression line(QStringLiteral("^\\S+\\s+(\\S+)\\s+(.*)$"));
-        for (const QString& row : Ctl({QStringLiteral("metadata")}).out.split(u'\n')) {
+        for (const QString& row : QString::fromStdString(Ctl("metadata")).split(u'\n')) {
             const QRegularExpressionMatch match = line.match(row);
             if (match.hasMatch()) {
                 values[match.captured(1).toStdString()] = match.captured(2).trimmed().toStdString();
@@ -150,9 +136,6 @@ protected:
             << marker.toStdString();
         return watched;
     }
-    static int Count(const QString& text, const QString& what) {
-        return static_cast<int>(text.count(what));
-    }
 
     QProcess daemon;
     QProcess monitor;
@@ -169,12 +152,12 @@ TEST_F(MprisOnBus, PlayerctlPressesTheWindowsButtonsAndReadsWhatTheWindowShows) 
     const int32_t track2 = state.trackStart[2];
     Poll();
     bus.ClearLog();
-    EXPECT_EQ(Say(QStringLiteral("status")), "Stopped");
+    EXPECT_EQ(Ctl("status"), "Stopped");
 
     // Play: the window's Play, from where the drive stands.
-    EXPECT_EQ(Ctl({QStringLiteral("play")}).exitCode, 0);
+    EXPECT_EQ(Ctl("play"), "");
     EXPECT_EQ(Sent(), (Opcodes{kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}));
-    EXPECT_EQ(Say(QStringLiteral("status")), "Playing");
+    EXPECT_EQ(Ctl("status"), "Playing");
     std::map<std::string, std::string> metadata = Metadata();
     EXPECT_EQ(metadata["mpris:trackid"], "'/org/discolo/track/1'");
     EXPECT_EQ(metadata["xesam:title"], "Harbour Lights at Four");
@@ -186,7 +169,7 @@ TEST_F(MprisOnBus, PlayerctlPressesTheWindowsButtonsAndReadsWhatTheWindowShows) 
 
     // Next: the drive goes to track 2, and the window follows at the next poll.
     bus.ClearLog();
-    Ctl({QStringLiteral("next")});
+    Ctl("next");
     EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), track2);
     PollAfter(350);
     EXPECT_EQ(dialog->trackCombo->currentIndex(), 1);
@@ -196,37 +179,37 @@ TEST_F(MprisOnBus, PlayerctlPressesTheWindowsButtonsAndReadsWhatTheWindowShows) 
     EXPECT_EQ(metadata["xesam:title"], "Salt & Cedar");
 
     // An absolute position is 30 s into the current track.
-    Ctl({QStringLiteral("position"), QStringLiteral("30")});
+    Ctl("position 30");
     EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), track2 + 30 * kFramesPerSecond);
     Poll();
     EXPECT_EQ(Shown("trackTimeLabel"), QStringLiteral("00:30"));
-    EXPECT_EQ(Say(QStringLiteral("position")).substr(0, 5), "30.00");
+    EXPECT_EQ(Ctl("position").substr(0, 5), "30.00");
 
     // Previous more than 3 s into a track restarts it.
-    Ctl({QStringLiteral("previous")});
+    Ctl("previous");
     EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), track2);
 
     // The window's own Pause button, and playerctl resumes: the bus follows both ways.
     QTest::mouseClick(dialog->pauseButton, Qt::LeftButton);
     EXPECT_EQ(LastOf(kOpPauseResume).cdb.at(8) & 0x01, 0) << "a pause";
-    EXPECT_EQ(Say(QStringLiteral("status")), "Paused");
-    Ctl({QStringLiteral("play-pause")});
+    EXPECT_EQ(Ctl("status"), "Paused");
+    Ctl("play-pause");
     EXPECT_EQ(LastOf(kOpPauseResume).cdb.at(8) & 0x01, 1) << "a resume";
-    EXPECT_EQ(Say(QStringLiteral("status")), "Playing");
+    EXPECT_EQ(Ctl("status"), "Playing");
 
     bus.ClearLog();
-    Ctl({QStringLiteral("stop")});
+    Ctl("stop");
     EXPECT_EQ(Sent(), Opcodes{kOpSeek10});
     EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 0);
-    EXPECT_EQ(Say(QStringLiteral("status")), "Stopped");
+    EXPECT_EQ(Ctl("status"), "Stopped");
     Poll(); // the selector follows the drive back to track 1
 
     // What the monitor saw: each change once, in order, and a jump's new position.
     const QString seen = Mark();
-    EXPECT_EQ(Count(seen, QStringLiteral("string \"Playing\"")), 2);
-    EXPECT_EQ(Count(seen, QStringLiteral("string \"Paused\"")), 1);
-    EXPECT_EQ(Count(seen, QStringLiteral("string \"Stopped\"")), 1);
-    EXPECT_EQ(Count(seen, QStringLiteral("object path \"/org/discolo/track/2\"")), 1);
+    EXPECT_EQ(seen.count(QStringLiteral("string \"Playing\"")), 2);
+    EXPECT_EQ(seen.count(QStringLiteral("string \"Paused\"")), 1);
+    EXPECT_EQ(seen.count(QStringLiteral("string \"Stopped\"")), 1);
+    EXPECT_EQ(seen.count(QStringLiteral("object path \"/org/discolo/track/2\"")), 1);
     EXPECT_GT(seen.indexOf(QStringLiteral("/org/discolo/track/2")),
               seen.indexOf(QStringLiteral("string \"Playing\"")));
     EXPECT_TRUE(seen.contains(QStringLiteral("member=Seeked\n   int64 30000000")));
@@ -236,11 +219,11 @@ TEST_F(MprisOnBus, PlayerctlPressesTheWindowsButtonsAndReadsWhatTheWindowShows) 
         Poll();
         RefreshTick();
     }
-    EXPECT_EQ(Count(Mark(), kPropertiesChanged), Count(seen, kPropertiesChanged));
+    EXPECT_EQ(Mark().count(kPropertiesChanged), seen.count(kPropertiesChanged));
 
     // Opening a file is refused with an error; the player stays.
-    EXPECT_NE(Ctl({QStringLiteral("open"), QStringLiteral("file:///tmp/x.wav")}).exitCode, 0);
-    EXPECT_EQ(Say(QStringLiteral("status")), "Stopped");
+    EXPECT_EQ(Ctl("open file:///tmp/x.wav"), "exit 1");
+    EXPECT_EQ(Ctl("status"), "Stopped");
 }
 
 TEST_F(MprisOnBus, ASecondPlayerTakesAnInstanceNameAndQuitClosesTheWindow) {
@@ -255,11 +238,8 @@ TEST_F(MprisOnBus, ASecondPlayerTakesAnInstanceNameAndQuitClosesTheWindow) {
             QString::fromLatin1(kMprisServiceName) +
             QStringLiteral(".instance%1").arg(QCoreApplication::applicationPid());
         EXPECT_EQ(other.ServiceName(), instance);
-        QProcess list;
-        StartChild(list, QStringLiteral("playerctl"), {QStringLiteral("-l")}, address);
-        ASSERT_TRUE(SpinUntil([&] { return list.state() == QProcess::NotRunning; }));
-        EXPECT_EQ(QString::fromUtf8(list.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
-                  (QStringList{QStringLiteral("discolo"), instance.mid(23)}));
+        EXPECT_EQ(Run(QStringLiteral("playerctl"), {QStringLiteral("-l")}),
+                  "discolo\n" + instance.mid(23).toStdString());
     }
     second.reset();
     QDBusConnection::disconnectFromBus(QStringLiteral("second"));
@@ -267,14 +247,12 @@ TEST_F(MprisOnBus, ASecondPlayerTakesAnInstanceNameAndQuitClosesTheWindow) {
     // Quit takes the close box's way: the drive stops, the timers end, the window goes.
     state.pollTimer = static_cast<uint32_t>(dialog->startTimer(350));
     bus.ClearLog();
-    QProcess quit;
-    StartChild(quit, QStringLiteral("gdbus"),
-               {QStringLiteral("call"), QStringLiteral("--address"), address,
-                QStringLiteral("--dest"), mpris->ServiceName(), QStringLiteral("--object-path"),
-                QString::fromLatin1(kMprisObjectPath), QStringLiteral("--method"),
-                QStringLiteral("org.mpris.MediaPlayer2.Quit")});
-    ASSERT_TRUE(SpinUntil([&] { return quit.state() == QProcess::NotRunning; }));
-    EXPECT_EQ(quit.exitCode(), 0) << quit.readAllStandardError().toStdString();
+    EXPECT_EQ(Run(QStringLiteral("gdbus"),
+                  {QStringLiteral("call"), QStringLiteral("--address"), address,
+                   QStringLiteral("--dest"), mpris->ServiceName(), QStringLiteral("--object-path"),
+                   QString::fromLatin1(kMprisObjectPath), QStringLiteral("--method"),
+                   QStringLiteral("org.mpris.MediaPlayer2.Quit")}),
+              "()");
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(Sent(), Opcodes{kOpSeek10});
     EXPECT_EQ(state.pollTimer, 0u);

@@ -1,9 +1,7 @@
 #!/usr/bin/python3
-"""The player window as a screen reader sees it.
-
-Starts `discolo --demo` on a private X server (Xvfb) and a private session bus, with Qt's
-accessibility on, and reads the window's tree through AT-SPI (pyatspi), as Orca would. Every
-program it starts is stopped at the end, also when a check fails.
+"""The player window as a screen reader reads it: `discolo --demo` on a private X server and
+session bus with Qt's accessibility on, its tree read through AT-SPI (pyatspi). Every program
+started here is stopped at the end, also when a check fails.
 
 Usage: accessibility_test.py PATH-TO-DISCOLO
 """
@@ -18,86 +16,36 @@ import tempfile
 import time
 
 WAIT_SECONDS = 30
-PICTURE_BUTTONS = {
-    "Play", "Pause or resume", "Stop", "Previous track", "Back 6 seconds",
-    "Forward 6 seconds", "Next track", "Eject or load",
-}
+PICTURE_BUTTONS = {"Play", "Pause or resume", "Stop", "Previous track", "Back 6 seconds",
+                   "Forward 6 seconds", "Next track", "Eject or load"}
 TIME = re.compile(r"^\d\d:\d\d$")
-
-libc = ctypes.CDLL(None, use_errno=True)
-PR_SET_PDEATHSIG = 1
+started = []
 
 
-def die_with_parent():
-    libc.prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+def start(command, env, **options):
+    """A program in a process group of its own, which also dies if this script is killed."""
+    die_with_parent = lambda: ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+    started.append(subprocess.Popen(command, env=env, start_new_session=True,
+                                    preexec_fn=die_with_parent, **options))
+    return started[-1]
 
 
-class Programs:
-    """Programs started for the test, each in a process group of its own, all stopped at the end."""
-
-    def __init__(self):
-        self.started = []
-
-    def start(self, command, env, **options):
-        process = subprocess.Popen(command, env=env, start_new_session=True,
-                                   preexec_fn=die_with_parent, **options)
-        self.started.append(process)
-        return process
-
-    def stop_all(self):
-        for process in reversed(self.started):
-            for sig in (signal.SIGTERM, signal.SIGKILL):
-                try:
-                    os.killpg(process.pid, sig)
-                except ProcessLookupError:
-                    break
-                try:
-                    process.wait(timeout=3)
-                    break
-                except subprocess.TimeoutExpired:
-                    continue
-
-
-def wait_for(what, probe):
-    deadline = time.monotonic() + WAIT_SECONDS
-    while time.monotonic() < deadline:
-        found = probe()
-        if found:
-            return found
-        time.sleep(0.2)
-    raise AssertionError("timed out waiting for " + what)
-
-
-def start_desktop(programs, runtime):
-    """An X server and a session bus; returns the environment that reaches both."""
-    env = dict(os.environ, XDG_RUNTIME_DIR=runtime)
-    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    display_read, display_write = os.pipe()
-    programs.start(["Xvfb", "-displayfd", str(display_write), "-screen", "0", "800x600x24",
-                    "-nolisten", "tcp"], env, pass_fds=[display_write],
-                   stderr=subprocess.DEVNULL)
-    os.close(display_write)
-    with os.fdopen(display_read) as display:
-        env["DISPLAY"] = ":" + display.readline().strip()
-    bus = programs.start(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env,
-                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
-    return env
-
-
-def find_player(pyatspi):
-    desktop = pyatspi.Registry.getDesktop(0)
-    for index in range(desktop.childCount):
-        application = desktop.getChildAtIndex(index)
-        if application is not None and application.name.lower().startswith("discolo"):
-            return application
-    return None
+def stop_all():
+    for process in reversed(started):
+        for sig in (signal.SIGTERM, signal.SIGKILL):
+            try:
+                os.killpg(process.pid, sig)
+                process.wait(timeout=3)
+                break
+            except ProcessLookupError:
+                break
+            except subprocess.TimeoutExpired:
+                continue
 
 
 def walk(node):
     yield node
-    for index in range(node.childCount):
-        child = node.getChildAtIndex(index)
+    for child in (node.getChildAtIndex(i) for i in range(node.childCount)):
         if child is not None:
             yield from walk(child)
 
@@ -108,86 +56,86 @@ def text_of(node):
 
 
 def labelled_by(pyatspi, node):
-    for relation in node.getRelationSet():
-        if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
-            return [relation.getTarget(i).name for i in range(relation.getNTargets())]
-    return []
+    return [r.getTarget(i).name for r in node.getRelationSet()
+            if r.getRelationType() == pyatspi.RELATION_LABELLED_BY
+            for i in range(r.getNTargets())]
 
 
-def check_window(pyatspi, application):
-    """What a screen reader would stumble on, as a list of problems."""
+def problems_in(pyatspi, application):
+    """What a screen reader would stumble on."""
     problems = []
     nodes = list(walk(application))
     buttons = [n for n in nodes if n.getRole() in (pyatspi.ROLE_PUSH_BUTTON,
                                                    pyatspi.ROLE_TOGGLE_BUTTON,
                                                    pyatspi.ROLE_CHECK_BOX)]
-    if len(buttons) != 10:
-        problems.append("%d buttons in the tree, not 10" % len(buttons))
-    unnamed = [n.getRoleName() for n in buttons if not n.name.strip()]
-    if unnamed:
-        problems.append("buttons without a name: " + ", ".join(unnamed))
-    missing = PICTURE_BUTTONS - {n.name for n in buttons}
-    if missing:
-        problems.append("buttons not named: " + ", ".join(sorted(missing)))
+    if len(buttons) != 10 or not all(n.name.strip() for n in buttons):
+        problems.append("buttons and their names: %r" % [n.name for n in buttons])
+    if PICTURE_BUTTONS - {n.name for n in buttons}:
+        problems.append("unnamed: %s" % sorted(PICTURE_BUTTONS - {n.name for n in buttons}))
 
     def named(name, role):
         return [n for n in nodes if n.name == name and n.getRole() == role]
 
-    for readout in ("Track position", "Disc position"):
+    for readout, caption in (("Track position", "Track Position"),
+                             ("Disc position", "Disc Position")):
         found = named(readout, pyatspi.ROLE_LABEL)
         values = [text_of(n) for n in found]
-        if len(found) != 1 or not TIME.match(values[0]):
-            problems.append("%s reads %r, not one time" % (readout, values))
-        elif labelled_by(pyatspi, found[0]) != [readout.replace("p", "P")]:
-            problems.append("%s is not labelled by its caption" % readout)
+        if (len(found) != 1 or not TIME.match(values[0])
+                or labelled_by(pyatspi, found[0]) != [caption]):
+            problems.append("%s reads %r" % (readout, values))
     for field, shows in (("Title", "Tides & Tin Roofs"), ("Artist", "The Marlow Vane Quartet")):
         if shows not in [text_of(n) for n in named(field, pyatspi.ROLE_LABEL)]:
             problems.append("no field named %s reads %r" % (field, shows))
     if not named("Position on the disc", pyatspi.ROLE_SLIDER):
         problems.append("no slider named Position on the disc")
     # A selector reads its entry as its name; the caption beside it labels it.
-    combos = [n for n in nodes if n.getRole() == pyatspi.ROLE_COMBO_BOX]
-    if not any(c.name.startswith("[") and labelled_by(pyatspi, c) == ["Track"]
-               for c in combos):
+    if not any(n.getRole() == pyatspi.ROLE_COMBO_BOX and n.name.startswith("[")
+               and labelled_by(pyatspi, n) == ["Track"] for n in nodes):
         problems.append("the track selector is not labelled Track")
     return problems
 
 
 def main():
-    if len(sys.argv) != 2:
-        print(__doc__.strip().splitlines()[-1], file=sys.stderr)
-        return 2
-    discolo = sys.argv[1]
-    programs = Programs()
-    try:
-        with tempfile.TemporaryDirectory() as runtime:
-            os.chmod(runtime, 0o700)
-            env = start_desktop(programs, runtime)
-            os.environ.update(DISPLAY=env["DISPLAY"],
-                              DBUS_SESSION_BUS_ADDRESS=env["DBUS_SESSION_BUS_ADDRESS"],
-                              XDG_RUNTIME_DIR=runtime)
-            programs.start([discolo, "--demo"],
-                           dict(env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                                QT_ACCESSIBILITY="1"),
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            import pyatspi  # reaches the accessibility bus through the session bus set above
+    with tempfile.TemporaryDirectory() as runtime:
+        os.chmod(runtime, 0o700)
+        env = {k: v for k, v in os.environ.items() if k != "DBUS_SESSION_BUS_ADDRESS"}
+        env["XDG_RUNTIME_DIR"] = runtime
+        display_read, display_write = os.pipe()
+        start(["Xvfb", "-displayfd", str(display_write), "-screen", "0", "800x600x24",
+               "-nolisten", "tcp"], env, pass_fds=[display_write], stderr=subprocess.DEVNULL)
+        os.close(display_write)
+        with os.fdopen(display_read) as display:
+            env["DISPLAY"] = ":" + display.readline().strip()
+        bus = start(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env,
+                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
+        start([sys.argv[1], "--demo"], dict(env, QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1",
+                                            QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1"),
+              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-            application = wait_for("the player on the accessibility bus",
-                                   lambda: find_player(pyatspi))
-            # The tree fills in while the window starts: look until it reads right, or time out
-            # with what was still wrong.
-            deadline = time.monotonic() + WAIT_SECONDS
-            problems = check_window(pyatspi, application)
-            while problems and time.monotonic() < deadline:
+        os.environ.update(env)
+        import pyatspi  # reaches the accessibility bus through the session bus set above
+
+        # The tree fills in while the window starts: look until it reads right, or time out
+        # with what was still wrong.
+        deadline = time.monotonic() + WAIT_SECONDS
+        problems = ["the player never appeared on the accessibility bus"]
+        while problems and time.monotonic() < deadline:
+            desktop = pyatspi.Registry.getDesktop(0)
+            for application in (desktop.getChildAtIndex(i) for i in range(desktop.childCount)):
+                if application is not None and application.name.lower() == "discolo":
+                    problems = problems_in(pyatspi, application)
+            if problems:
                 time.sleep(0.5)
-                problems = check_window(pyatspi, application)
-            for problem in problems:
-                print("FAIL: " + problem)
-            print("accessible tree checked: %d problems" % len(problems))
-            return 1 if problems else 0
-    finally:
-        programs.stop_all()
+        for problem in problems:
+            print("FAIL: " + problem)
+        return 1 if problems else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    try:
+        sys.exit(main())
+    finally:
+        stop_all()
