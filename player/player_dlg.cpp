@@ -4,10 +4,10 @@
 
 #include "app/text_label.h"
 #include "player/drop_down_combo.h"
-#include "player/named_text_accessible.h"
 #include "player/player_template.h"
 #include "player/position_slider.h"
 #include "player/static_text.h"
+#include "player/text_field_accessible.h"
 #include "resources/resources.h"
 
 #include <QAction>

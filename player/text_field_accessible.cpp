@@ -1,6 +1,6 @@
 // The accessible side of the player's text fields: a static text whose value and text are what
 // it draws, read afresh at every question, and whose name is its own when it has one.
-#include "player/named_text_accessible.h"
+#include "player/text_field_accessible.h"
 
 #include "app/text_label.h"
 #include "player/static_text.h"
