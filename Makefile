@@ -1,5 +1,6 @@
 # The two commands a newcomer needs: `make demo` and `make test`.
-.PHONY: deps configure build test check demo asan fuzz-brief bench fuzz clean format format-check
+.PHONY: deps configure build test check demo asan fuzz-brief bench fuzz clean format format-check \
+	kernel-check
 
 JOBS ?= $(shell nproc)
 
@@ -12,9 +13,9 @@ configure: deps
 build: configure
 	cmake --build --preset default -j $(JOBS)
 
-# Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, and each
-# fuzz target briefly.
-test: format-check check asan fuzz-brief
+# Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, each fuzz
+# target briefly, and the check against a real Linux kernel.
+test: format-check check asan fuzz-brief kernel-check
 
 # A file that differs from .clang-format fails the run, with the list of such files.
 format-check: deps
@@ -48,3 +49,9 @@ fuzz-brief: deps
 # Micro benchmarks and the whole program against a bare dialog, printed as one table (release build).
 bench: deps
 	./scripts/bench
+
+# The SG layer and the virtual drive against a real Linux kernel booted in qemu: every permission
+# case, an unplug with name reuse, cd-info on the virtual drive (scripts/kernel-check). Skipped
+# with one line where qemu or Debian's kernel package cannot be had.
+kernel-check: deps
+	./scripts/kernel-check
