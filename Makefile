@@ -1,6 +1,6 @@
 # The two commands a newcomer needs: `make demo` and `make test`.
-.PHONY: deps configure build test check demo asan fuzz-brief bench fuzz clean format format-check \
-	kernel-check
+.PHONY: deps configure build test check demo asan tsan fuzz-brief bench fuzz clean format \
+	format-check kernel-check
 
 JOBS ?= $(shell nproc)
 
@@ -13,9 +13,10 @@ configure: deps
 build: configure
 	cmake --build --preset default -j $(JOBS)
 
-# Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, each fuzz
-# target briefly, and the check against a real Linux kernel.
-test: format-check check asan fuzz-brief kernel-check
+# Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, the suites
+# that run two threads at once under TSan, each fuzz target briefly, and the check against a real
+# Linux kernel.
+test: format-check check asan tsan fuzz-brief kernel-check
 
 # A file that differs from .clang-format fails the run, with the list of such files.
 format-check: deps
@@ -36,8 +37,14 @@ asan: deps
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
+# Only the suites labelled "threads" (the target thread_tests): quick, and what TSan is for.
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
+
 clean:
-	rm -rf build build-asan build-release build-fuzz
+	rm -rf build build-asan build-tsan build-release build-fuzz
 
 # Every fuzz target for FUZZ_SECONDS (default 60); prints executions and findings per target.
 fuzz: deps
