@@ -1,6 +1,6 @@
 # The two commands a newcomer needs: `make demo` and `make test`.
-.PHONY: deps configure build test check demo asan fuzz-brief bench fuzz clean format format-check \
-        package package-test package-check
+.PHONY: deps configure build test check demo asan tsan fuzz-brief bench fuzz clean format \
+	format-check kernel-check package package-test package-check
 
 JOBS ?= $(shell nproc)
 
@@ -13,9 +13,10 @@ configure: deps
 build: configure
 	cmake --build --preset default -j $(JOBS)
 
-# Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, each fuzz
-# target briefly, and the installation and the package checked without touching /usr.
-test: format-check check asan fuzz-brief package-test
+# Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, the suites
+# that run two threads at once under TSan, each fuzz target briefly, the check against a real
+# Linux kernel, and the installation and the package checked without touching /usr.
+test: format-check check asan tsan fuzz-brief kernel-check package-test
 
 # A file that differs from .clang-format fails the run, with the list of such files.
 format-check: deps
@@ -36,8 +37,14 @@ asan: deps
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
+# Only the suites labelled "threads" (the target thread_tests): quick, and what TSan is for.
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
+
 clean:
-	rm -rf build build-asan build-release build-fuzz build-package
+	rm -rf build build-asan build-tsan build-release build-fuzz build-package
 
 # The Debian package build-package/discolo_<version>_<arch>.deb.
 package: deps
@@ -61,3 +68,9 @@ fuzz-brief: deps
 # Micro benchmarks and the whole program against a bare dialog, printed as one table (release build).
 bench: deps
 	./scripts/bench
+
+# The SG layer and the virtual drive against a real Linux kernel booted in qemu: every permission
+# case, an unplug with name reuse, cd-info on the virtual drive (scripts/kernel-check). Skipped
+# with one line where qemu or Debian's kernel package cannot be had.
+kernel-check: deps
+	./scripts/kernel-check
