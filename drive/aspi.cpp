@@ -25,7 +25,7 @@ SendCommandEntry sendCommand = nullptr;
 
 uint32_t LoadAspi() {
     UnloadAspi(); // a second load replaces the first instead of leaking its module
-    aspiModule = LoadModule("WNASPI32.DLL");
+    aspiModule = OpenModule("WNASPI32.DLL");
     if (!aspiModule) {
         return 0;
     }
@@ -34,7 +34,7 @@ uint32_t LoadAspi() {
     sendCommand =
         reinterpret_cast<SendCommandEntry>(FindModuleEntry(aspiModule, "SendASPI32Command"));
     if (!getSupportInfo || !sendCommand) {
-        FreeModule(aspiModule);
+        CloseModule(aspiModule);
         aspiModule = nullptr;
         getSupportInfo = nullptr;
         sendCommand = nullptr;
@@ -47,7 +47,7 @@ void UnloadAspi() {
     // A command after the unload finds no layer and is refused rather than calling into a
     // released module.
     if (aspiModule) {
-        FreeModule(aspiModule);
+        CloseModule(aspiModule);
     }
     aspiModule = nullptr;
     getSupportInfo = nullptr;
