@@ -1,5 +1,6 @@
 // The ASPI transport. Each command is a fresh request on the caller's stack, submitted and then
-// polled until the layer has completed it; the transport sets no time limit of its own.
+// polled until the layer has completed it (or has refused it); the transport sets no time limit
+// of its own.
 #include "drive/aspi.h"
 
 #include "drive/srb.h"
@@ -96,15 +97,25 @@ int32_t ExecScsiCommand(int hostAdapter, int target, std::span<const uint8_t> cd
     }
 #endif
 
-    sendCommand(&srb);
+    const uint32_t accepted = sendCommand(&srb);
 
     // The layer completes the request outside this thread: read the status afresh every pass.
+    // A layer that refuses a request outright may return its failure without ever writing the
+    // status (wine's own layer does so for an absent adapter): waiting for the status then never
+    // ends, so a refusal returned while the status is still pending is the result.
     const volatile uint8_t* status = &srb.SRB_Status;
-    while (*status == SS_PENDING) {
+    int32_t result = SS_PENDING;
+    if (*status == SS_PENDING && accepted != SS_PENDING) {
+        // A value past the status byte names no status: it still counts as a failure.
+        result = accepted <= 0xFF ? static_cast<int32_t>(accepted) : SS_ERR;
+    } else {
+        while (*status == SS_PENDING) {
+        }
+        result = *status;
     }
 
 #ifdef _WIN32
     CloseHandle(event);
 #endif
-    return *status;
+    return result;
 }
