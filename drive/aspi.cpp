@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -17,6 +18,15 @@ namespace {
 
 using GetSupportInfoEntry = uint32_t (*)();
 using SendCommandEntry = uint32_t (*)(void*);
+
+#if defined(_WIN32) && defined(__i386__)
+// WNASPI32.DLL exports both entries with the C calling convention. The convention is part of the
+// pointer type here, so a __stdcall declaration fails to build instead of unbalancing the stack
+// on every command.
+static_assert(std::is_same_v<GetSupportInfoEntry, uint32_t(__cdecl*)()>);
+static_assert(std::is_same_v<SendCommandEntry, uint32_t(__cdecl*)(void*)>);
+static_assert(!std::is_same_v<SendCommandEntry, uint32_t(__stdcall*)(void*)>);
+#endif
 
 ModuleHandle aspiModule = nullptr;
 GetSupportInfoEntry getSupportInfo = nullptr;
