@@ -112,7 +112,7 @@ std::vector<uint8_t> BenchDiscTextResponse() {
 }
 
 vdrive::DiscImage BenchDisc() {
-    constexpr int32_t kTrackFrames = 45 * vdrive::kFramesPerSecond;
+    constexpr int32_t kTrackFrames = 45 * kFramesPerSecond;
     std::vector<int32_t> starts;
     for (int t = 0; t < kBenchTracks; ++t) {
         starts.push_back(t * kTrackFrames);

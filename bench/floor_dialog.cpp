@@ -1,5 +1,5 @@
 // The floor the whole program is measured against: a bare Qt dialog with the player's two
-// window timers (350 and 500 ms) that do nothing. What discolo costs beyond this is its own.
+// window timers, at the same periods, that do nothing. What discolo costs beyond this is its own.
 //
 //   floor_dialog [--seconds N] [--exit-after-show] [--screenshot FILE]
 //
@@ -7,6 +7,8 @@
 // window has been painted once. --screenshot FILE: after that first paint save a picture of the
 // window and quit, as discolo does with the same option. With DISCOLO_SHOWN_STAMP set in the
 // environment, the first paint prints "shown <ns>" (CLOCK_REALTIME nanoseconds) on stderr.
+#include "player/player_timers.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QPixmap>
@@ -51,8 +53,8 @@ public:
     explicit FloorDialog(const Options& options) : options_(options) {
         setWindowTitle(QStringLiteral("Floor"));
         resize(400, 180);
-        startTimer(350);
-        startTimer(500);
+        startTimer(kPollIntervalMs);
+        startTimer(kDiscIntervalMs);
     }
 
 protected:

@@ -17,7 +17,6 @@ namespace {
 
 constexpr int kAdapter = 0;
 constexpr int kTarget = 3;
-constexpr int64_t kPollIntervalMs = 350;
 constexpr unsigned kLogClearMask = 0xFF;
 
 // The player as the program starts it: the bus installed with the drive, the dialog shown
@@ -65,7 +64,7 @@ template <typename Call> bool Sends(PlayerOnBus& player, uint8_t opcode, Call ca
     return player.bus.CountCommands(opcode) > 0;
 }
 
-// The refresh of every 500 ms tick while the disc stays: one READ TOC and the comparison.
+// The refresh of every disc tick while the disc stays: one READ TOC and the comparison.
 void BM_RefreshDisc_Unchanged(benchmark::State& state) {
     PlayerOnBus player;
     if (!Sends(player, kOpReadToc, [&] { player.dialog.RefreshDisc(); })) {
@@ -83,7 +82,7 @@ void BM_RefreshDisc_Unchanged(benchmark::State& state) {
 }
 BENCHMARK(BM_RefreshDisc_Unchanged);
 
-// One 350 ms tick while the disc plays: READ SUB-CHANNEL and the readouts, slider and selector.
+// One poll tick while the disc plays: READ SUB-CHANNEL and the readouts, slider and selector.
 void BM_PollPosition_Tick(benchmark::State& state) {
     PlayerOnBus player;
     if (!Sends(player, kOpReadSubChannel, [&] { player.dialog.PollPosition(); })) {

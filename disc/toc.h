@@ -2,6 +2,7 @@
 // table-of-contents change check, and the decode of the track table and the disc end.
 #pragma once
 
+#include "drive/msf.h"
 #include "player/player_state.h"
 
 #include <cstdint>
@@ -10,8 +11,6 @@
 #include <string>
 #include <vector>
 
-inline constexpr int32_t kFramesPerSecond = 75;
-inline constexpr int32_t kFramesPerMinute = 4500;
 inline constexpr int32_t kLongestShownFrames = 360000; // 80 minutes; longer counts show "00:00"
 inline constexpr int32_t kFramesPerSliderStep = 450;   // one slider step is 6 seconds
 inline constexpr uint32_t kTocAllocationLength = 804;  // header + 99 tracks + the lead-out

@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             default:
                 break;
             }
-            clock.Advance(350);
+            clock.Advance(kPollIntervalMs);
             dialog.PollPosition();
             if (dialog.trackPositionText.size() != 5 || dialog.discPositionText.size() != 5) {
                 __builtin_trap(); // a readout is always "mm:ss"

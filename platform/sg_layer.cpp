@@ -3,6 +3,8 @@
 #include "platform/sg_layer.h"
 
 #include "drive/big_endian.h"
+#include "drive/fixed_sense.h"
+#include "drive/msf.h"
 #include "drive/scsi_opcodes.h"
 #include "drive/srb.h"
 
@@ -17,9 +19,6 @@
 #include <scsi/sg.h>
 
 namespace {
-
-constexpr uint8_t kStatusGood = 0x00;
-constexpr uint8_t kStatusCheckCondition = 0x02;
 
 // The kernel's host (transport) codes in sg_io_hdr::host_status.
 constexpr uint16_t kDidOk = 0x00;
@@ -42,11 +41,7 @@ constexpr uint8_t kHaStatParityError = 0x0F;
 constexpr size_t kSenseBufferLength = 64;
 constexpr int kInterruptRetries = 3; // a signal during SG_IO: the command is sent again
 
-// MSF addresses hold minutes in one byte; the last one is 255:59:74.
-constexpr int64_t kFramesPerSecond = 75;
-constexpr int64_t kFramesPerMinute = 60 * kFramesPerSecond;
-constexpr int64_t kLastMsfFrame = 255 * kFramesPerMinute + 59 * kFramesPerSecond + 74;
-constexpr int64_t kMsfLbaOffset = 150;            // LBA 0 is MSF 00:02:00
+constexpr uint8_t kAscMediumNotPresent = 0x3A;    // with NOT READY: the drive is empty
 constexpr uint32_t kCurrentPosition = 0xFFFFFFFF; // a PLAY start meaning "from where it is"
 
 enum class Access { Untried, Opened, Denied, Failed };
@@ -129,14 +124,10 @@ bool DeviceGone(int error) {
 
 // What an empty drive answers: CHECK CONDITION, NOT READY, MEDIUM NOT PRESENT (02/3A/00).
 uint8_t NoMedium(SRB_ExecSCSICmd& srb) {
-    std::array<uint8_t, 18> sense{};
-    sense[0] = 0x70;  // current error, fixed format
-    sense[2] = 0x02;  // NOT READY
-    sense[7] = 0x0A;  // additional length: 18 bytes in all
-    sense[12] = 0x3A; // MEDIUM NOT PRESENT
+    const auto sense = FixedSenseData(kSenseKeyNotReady, kAscMediumNotPresent, 0x00);
     const size_t count = std::min({size_t{srb.SRB_SenseLen}, sizeof srb.SenseArea, sense.size()});
     std::memcpy(srb.SenseArea, sense.data(), count);
-    srb.SRB_TargStat = kStatusCheckCondition;
+    srb.SRB_TargStat = STATUS_CHKCOND;
     return SS_ERR;
 }
 
@@ -220,14 +211,8 @@ Transfer RunCommand(int fd, std::span<const uint8_t> cdb, SRB_ExecSCSICmd& srb) 
         {size_t{srb.SRB_SenseLen}, sizeof srb.SenseArea, size_t{header.sb_len_wr}, sense.size()});
     std::memcpy(srb.SenseArea, sense.data(), senseCount);
 
-    const bool complete = srb.SRB_HaStat == HASTAT_OK && header.status == kStatusGood;
+    const bool complete = srb.SRB_HaStat == HASTAT_OK && header.status == STATUS_GOOD;
     return {0, complete ? SS_COMP : SS_ERR};
-}
-
-void WriteMsf(std::span<uint8_t> cdb, size_t at, int64_t frame) {
-    cdb[at] = static_cast<uint8_t>(frame / kFramesPerMinute);
-    cdb[at + 1] = static_cast<uint8_t>(frame / kFramesPerSecond % 60);
-    cdb[at + 2] = static_cast<uint8_t>(frame % kFramesPerSecond);
 }
 
 // PLAY AUDIO MSF for the range of a PLAY AUDIO(12), or nothing when MSF cannot carry it: a play
@@ -308,7 +293,7 @@ uint32_t SendCommand(void* request) {
     EnsureLoaded();
     auto& srb = *static_cast<SRB_ExecSCSICmd*>(request);
     srb.SRB_HaStat = HASTAT_OK;
-    srb.SRB_TargStat = kStatusGood;
+    srb.SRB_TargStat = STATUS_GOOD;
     const uint8_t status = Execute(srb);
     srb.SRB_Status = status; // last: the request is complete from here on
     return status;

@@ -28,8 +28,6 @@
 
 namespace {
 
-constexpr int kPollIntervalMs = 350;
-constexpr int kDiscIntervalMs = 500;
 constexpr uint32_t kReadoutForeground = 0x00FFFF00; // COLORREF cyan: red 0, green 255, blue 255
 constexpr uint32_t kReadoutBackground = 0x00000000; // black
 constexpr int kReadoutFontHeight = 24;

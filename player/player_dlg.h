@@ -5,6 +5,7 @@
 
 #include "player/dialog_template.h"
 #include "player/player_state.h"
+#include "player/player_timers.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -20,8 +21,6 @@ class PositionSlider;
 class QAction;
 class QPushButton;
 
-inline constexpr int kPollTimerId = 1; // the position poll, every 350 ms
-inline constexpr int kDiscTimerId = 2; // the disc refresh, every 500 ms
 inline constexpr unsigned kAboutCommandId = 0x0010;
 inline constexpr const char* kAboutMenuText = "&About Discolo..."; // string 101
 inline constexpr int kIconId = 128;

@@ -2,7 +2,9 @@
 // readouts made from it.
 #pragma once
 
+#include "drive/msf.h"
 #include "player/player_state.h"
+#include "player/player_timers.h"
 
 #include <cstdint>
 #include <span>
@@ -11,8 +13,14 @@
 inline constexpr uint32_t kSubChannelAnswerLength = 16;
 inline constexpr uint8_t kAudioStatusPlaying = 0x11; // a play operation in progress
 inline constexpr int32_t kAdvanceAbove = 20;         // frames: a move of 21 to 29 between two polls
-inline constexpr int32_t kAdvanceBelow = 30;         //   (one 350 ms tick is 26.25 frames of play)
+inline constexpr int32_t kAdvanceBelow = 30;         //   (one poll tick of play, 26.25 frames)
 inline constexpr int32_t kHighestShownPosition = 360000;
+
+// A drive that plays moves one poll interval's worth of frames between two polls: that move must
+// lie inside the window, or a change of the interval would stop play from being seen.
+static_assert(kAdvanceAbove * 1000 < kPollIntervalMs * kFramesPerSecond &&
+                  kPollIntervalMs * kFramesPerSecond < kAdvanceBelow * 1000,
+              "one poll interval of play must move the head by 21 to 29 frames");
 
 // READ SUB-CHANNEL, current position, LBA form.
 struct SubChannelPosition {

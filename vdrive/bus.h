@@ -25,7 +25,7 @@
 //     bus.ClearLog();
 //
 //     bus.InjectFault(0, 3, vdrive::Fault::CheckCondition(vdrive::kSenseUnrecoveredReadError));
-//     bus.InjectFault(0, 3, 0x43, vdrive::Fault::Status(SS_ABORTED, 1)); // one READ TOC, once
+//     bus.InjectFault(0, 3, kOpReadToc, vdrive::Fault::Status(SS_ABORTED, 1)); // once
 //     bus.Vanish(0, 3);                                // the target answers SS_NO_DEVICE
 //     bus.ClearFaults();
 //

@@ -284,7 +284,7 @@ Reply CdromDrive::RequestSense(Cdb, std::span<uint8_t> answer) {
     // After a success: NO SENSE, with the audio status in the ASCQ. Reading it here does not
     // use up a "play completed": READ SUB-CHANNEL reports that.
     const uint8_t audio = (disc_ && !trayOpen_) ? AudioStatusOf(play_) : kAudioNoStatus;
-    const Sense sense = pendingSense_.value_or(Sense{kKeyNoSense, 0x00, audio});
+    const Sense sense = pendingSense_.value_or(Sense{kSenseKeyNoSense, 0x00, audio});
     pendingSense_.reset();
     const auto data = FixedSense(sense);
     std::copy(data.begin(), data.end(), answer.begin());

@@ -2,6 +2,8 @@
 // names its line, and writes each line again in the form libcue reads.
 #include "vdrive/cue_outline.h"
 
+#include "drive/msf.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -11,7 +13,6 @@ namespace {
 
 constexpr char kLibcueBackslash = '\x01';
 
-constexpr int32_t kFramesPerSecond = 75;
 constexpr int kMaxIndex = 99;
 constexpr int kMaxMinutes = 99;
 constexpr size_t kMaxLibcueValue = 1023;
@@ -127,7 +128,7 @@ TimeParse ParseTime(std::string_view s, int32_t& frames) {
     if (parts[0] > kMaxMinutes || parts[1] > 59 || parts[2] >= kFramesPerSecond) {
         return TimeParse::kOutOfRange;
     }
-    frames = (parts[0] * 60 + parts[1]) * kFramesPerSecond + parts[2];
+    frames = MsfToFrames(parts[0], parts[1], parts[2]);
     return TimeParse::kOk;
 }
 
@@ -499,8 +500,8 @@ const CueIndex* CueTrack::Index(int indexNumber) const {
 }
 
 std::string FormatCueTime(int32_t frames) {
-    return TwoDigits(frames / (60 * kFramesPerSecond)) + ":" +
-           TwoDigits(frames / kFramesPerSecond % 60) + ":" + TwoDigits(frames % kFramesPerSecond);
+    return TwoDigits(frames / kFramesPerMinute) + ":" + TwoDigits(frames / kFramesPerSecond % 60) +
+           ":" + TwoDigits(frames % kFramesPerSecond);
 }
 
 std::string UnescapeCueText(std::string_view text) {

@@ -2,6 +2,7 @@
 // texts and flags, and laid out on the disc with the lengths of the files it names.
 #include "vdrive/cue_sheet.h"
 
+#include "drive/msf.h"
 #include "vdrive/cdtext_encoder.h"
 #include "vdrive/cue_outline.h"
 #include "vdrive/media_file.h"
@@ -25,7 +26,7 @@ constexpr uintmax_t kMaxCdTextFileBytes = 64u << 10;
 constexpr size_t kMaxCdTextPacks = 8 * 256; // eight blocks of 256 packs
 constexpr uint32_t kAudioFrameBytes = 2352;
 // The last frame an MSF answer can name, 99:59:74, is LBA 449849: the lead-out may not lie past it.
-constexpr int32_t kMaxLeadOut = (99 * 60 + 59) * 75 + 74 - 150;
+constexpr int32_t kMaxLeadOut = MsfToLba(99, 59, 74);
 
 std::string Where(const std::string& path, int line) {
     return line > 0 ? path + ":" + std::to_string(line) + ": " : path + ": ";

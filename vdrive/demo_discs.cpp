@@ -1,6 +1,7 @@
 // Built-in demo discs. The albums, titles and names are made up for this program.
 #include "vdrive/demo_discs.h"
 
+#include "drive/msf.h"
 #include "vdrive/cdtext_encoder.h"
 
 #include <span>
@@ -10,7 +11,6 @@
 namespace vdrive {
 namespace {
 
-constexpr int32_t kFramesPerSecond = 75;
 constexpr int32_t kGapFrames =
     2 * kFramesPerSecond; // the usual two seconds of index 0 between tracks
 

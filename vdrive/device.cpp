@@ -2,6 +2,7 @@
 #include "vdrive/device.h"
 
 #include "drive/big_endian.h"
+#include "drive/scsi_opcodes.h"
 
 #include <algorithm>
 
@@ -27,18 +28,17 @@ void WriteIdentity(const Identity& identity, std::span<uint8_t> answer) {
 
 std::optional<uint32_t> AllocationLength(Cdb cdb) {
     switch (cdb[0]) {
-    case 0x03: // REQUEST SENSE: byte 4
+    case kOpRequestSense: // byte 4
+    case kOpModeSense6:
         return cdb[4];
-    case 0x12: // INQUIRY: bytes 3-4 (byte 3 is 0 from hosts that know only the one-byte field)
+    case kOpInquiry: // bytes 3-4 (byte 3 is 0 from hosts that know only the one-byte field)
         return ReadBe16(cdb, 3);
-    case 0x1A: // MODE SENSE(6): byte 4
-        return cdb[4];
-    case 0x42: // READ SUB-CHANNEL
-    case 0x43: // READ TOC/PMA/ATIP
-    case 0x46: // GET CONFIGURATION
-    case 0x4A: // GET EVENT STATUS NOTIFICATION
-    case 0x51: // READ DISC INFORMATION
-    case 0x5A: // MODE SENSE(10)
+    case kOpReadSubChannel: // bytes 7-8
+    case kOpReadToc:
+    case kOpGetConfiguration:
+    case kOpGetEventStatusNotification:
+    case kOpReadDiscInformation:
+    case kOpModeSense10:
         return ReadBe16(cdb, 7);
     default:
         return std::nullopt;

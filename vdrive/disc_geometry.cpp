@@ -39,19 +39,13 @@ int32_t DataBoundaryAfter(const DiscImage& disc, int32_t lba) {
 }
 
 void WriteMsfTime(std::span<uint8_t> bytes, size_t at, int32_t frames) {
-    const int64_t magnitude = std::llabs(int64_t{frames});
-    bytes[at] = 0x00;                                                          // reserved
-    bytes[at + 1] = static_cast<uint8_t>(magnitude / (60 * kFramesPerSecond)); // M
-    bytes[at + 2] = static_cast<uint8_t>(magnitude / kFramesPerSecond % 60);   // S
-    bytes[at + 3] = static_cast<uint8_t>(magnitude % kFramesPerSecond);        // F
+    bytes[at] = 0x00; // reserved
+    WriteMsf(bytes, at + 1, std::llabs(int64_t{frames}));
 }
 
 void WriteMsfAddress(std::span<uint8_t> bytes, size_t at, int32_t lba) {
-    WriteMsfTime(bytes, at, static_cast<int32_t>(std::max<int64_t>(0, int64_t{lba} + kMsfOffset)));
-}
-
-int32_t MsfToLba(uint8_t minutes, uint8_t seconds, uint8_t frames) {
-    return (minutes * 60 + seconds) * kFramesPerSecond + frames - kMsfOffset;
+    WriteMsfTime(bytes, at,
+                 static_cast<int32_t>(std::max<int64_t>(0, int64_t{lba} + kMsfLbaOffset)));
 }
 
 DiscImage MakeAudioDisc(const std::vector<int32_t>& starts, int32_t leadOut, int firstTrack) {

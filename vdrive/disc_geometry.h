@@ -2,6 +2,7 @@
 // addresses, and a quick way to lay out a disc of audio tracks for tests and demos.
 #pragma once
 
+#include "drive/msf.h"
 #include "vdrive/disc_image.h"
 
 #include <cstddef>
@@ -11,9 +12,7 @@
 
 namespace vdrive {
 
-inline constexpr int32_t kFramesPerSecond = 75;
-inline constexpr int32_t kMsfOffset = 150;              // LBA 0 is MSF 00:02:00
-inline constexpr int32_t kFirstPregapLba = -kMsfOffset; // the first track's pregap starts here
+inline constexpr int32_t kFirstPregapLba = -kMsfLbaOffset; // the first track's pregap starts here
 
 // Where the track's index 0 begins: its pregap start, or its start when the image says less.
 int32_t PregapStart(const DiscTrack& track);
@@ -36,8 +35,6 @@ int32_t DataBoundaryAfter(const DiscImage& disc, int32_t lba);
 void WriteMsfAddress(std::span<uint8_t> bytes, size_t at, int32_t lba);
 // ... and of a length of time (no offset; negative lengths count as their magnitude).
 void WriteMsfTime(std::span<uint8_t> bytes, size_t at, int32_t frames);
-// The LBA of an M/S/F address as a command block carries it.
-int32_t MsfToLba(uint8_t minutes, uint8_t seconds, uint8_t frames);
 
 // An audio disc whose tracks start at `starts` (INDEX 01, no pregaps beyond the first),
 // numbered from `firstTrack`, ending at `leadOut`. Set `control` of a track for data.

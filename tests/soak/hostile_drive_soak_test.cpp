@@ -132,7 +132,7 @@ public:
 
     // One poll tick, and a disc tick every other one, as the two timers would run them.
     void Tick(uint64_t tick) {
-        clock.Advance(350);
+        clock.Advance(kPollIntervalMs);
         if (tick % 2 == 1) {
             dialog.OnTimer(kDiscTimerId);
         }

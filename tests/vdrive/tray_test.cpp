@@ -34,7 +34,7 @@ TEST_F(Tray, TheFirstCommandAfterADiscArrivesAnswersUnitAttentionOnce) {
         SCOPED_TRACE(testing::PrintToString(cdb));
         drive.InsertDisc(TwoTrackDisc());
         EXPECT_EQ(Send(0, 3, InquiryCdb(), 56).status, SS_COMP) << "INQUIRY is exempt";
-        EXPECT_EQ(RequestedSense(0, 3), (Sense{kKeyNoSense, 0, kAudioNoStatus}))
+        EXPECT_EQ(RequestedSense(0, 3), (Sense{kSenseKeyNoSense, 0, kAudioNoStatus}))
             << "so is REQUEST SENSE";
         const Sent first = Send(0, 3, cdb, 804);
         EXPECT_EQ(first.status, SS_ERR);
