@@ -9,8 +9,8 @@
 
 inline constexpr uint8_t kPackTypeTitle = 0x80;
 inline constexpr uint8_t kPackTypePerformer = 0x81;
-inline constexpr int kPackLength = 18;
-inline constexpr int kPackTextLength = 12;
+inline constexpr size_t kPackLength = 18;
+inline constexpr size_t kPackTextLength = 12;
 inline constexpr int32_t kDiscTextLengthCap = 10000;         // data length the player reads at most
 inline constexpr size_t kDiscTextBufferLength = 10000 + 2;   // what a response buffer must hold
 inline constexpr int32_t kSmallestUsableDiscTextLength = 22; // one pack (20) is not enough
@@ -26,7 +26,8 @@ bool FetchDiscText(int hostAdapter, int target, std::span<uint8_t> response,
 // Item itemIndex of packType (0x80 title, 0x81 performer), walking the packs of the response
 // (4-byte header included) that length covers. Item 0 is the disc's text, item n track n's.
 // Empty when the item is not there. Reads nothing outside the response, whatever length claims.
-// The walk, kept exactly as players in the field behave:
+// The walk, kept exactly as players in the field behave (disc/cdtext_walk.h, which DiscTextItems
+// shares):
 // - packs of every other type are skipped; block (language), sequence, track byte and CRC are
 //   not read, so the items of all blocks count on as one list;
 // - a null ends an item only when the byte before it is not null: the previous text byte, or

@@ -27,14 +27,19 @@ public:
     std::string Item(uint8_t packType, int32_t itemIndex) const;
 
 private:
-    // The items of one pack type: for each, the bytes its text is made of (the item's bytes up
-    // to its first null, at most the 499 an item keeps), back to back.
+    // The items of one pack type: for each, the bytes its text is made of, back to back.
     struct TypeItems {
         std::string bytes;
         std::vector<uint32_t> ends; // where item i's bytes end in `bytes`
-    };
 
-    const TypeItems* ItemsOf(uint8_t packType) const;
+        // What the walk of the packs hands over.
+        void Add(uint8_t c) { bytes.push_back(static_cast<char>(c)); }
+        bool End() {
+            ends.push_back(static_cast<uint32_t>(bytes.size()));
+            return true;
+        }
+    };
+    struct Walk; // the walk's sink: every pack type's items
 
     std::array<uint16_t, 256> slotOfType_{}; // 0: no pack of that type; else 1 + index in types_
     std::vector<TypeItems> types_;

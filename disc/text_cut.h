@@ -2,15 +2,9 @@
 // multi-byte sequence.
 #pragma once
 
-#include "player/player_state.h"
-
 #include <cstddef>
 #include <string>
 #include <string_view>
-
-inline constexpr size_t kItemTextLimit = 199;  // one CD-Text item or formatted text in the refresh
-inline constexpr size_t kLabelTitleLimit = 93; // a title after the "[nn]  " of a selector label
-inline constexpr size_t kPerformerTextLimit = kPerformerMaxLength; // one trackPerformer row
 
 // The longest prefix of text of at most limit bytes. When the cut would fall inside a complete
 // UTF-8 sequence, the whole sequence goes; bytes that form no such sequence (single-byte

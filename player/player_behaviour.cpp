@@ -6,7 +6,6 @@
 #include "app/text_label.h"
 #include "disc/cdtext.h"
 #include "disc/disc_text_items.h"
-#include "disc/text_cut.h"
 #include "disc/toc.h"
 #include "drive/aspi.h"
 #include "drive/commands.h"
@@ -17,6 +16,7 @@
 #include "player/position_slider.h"
 #include "player/readouts.h"
 #include "player/track_lookup.h"
+#include "player/track_texts.h"
 
 #include <QMetaObject>
 #include <QPushButton>
@@ -39,7 +39,6 @@ constexpr unsigned kCloseCommand = 0xF060; // the window menu's Close
 
 const char* const kUnknownArtist = "unknown artist";
 const char* const kNoAudioCd = "No Audio CD inserted";
-const char* const kSameAsPrevious = "\t";
 
 // The selected drive's address: the low bytes of its entries in the drive list.
 struct DriveAddress {
@@ -68,16 +67,26 @@ std::optional<SubChannelPosition> ReadPosition(const DriveAddress& drive) {
     return DecodeSubChannelPosition(answer);
 }
 
-// CD-Text bytes are single-byte Latin-1 on the disc; texts are cut to their field as bytes and
-// only then made into window text, so no cut can fall inside a character.
-QString FromDiscText(const std::string& bytes, size_t limit) {
-    const std::string cut = CutText(bytes, limit);
-    return QString::fromLatin1(cut.data(), static_cast<qsizetype>(cut.size()));
+// CD-Text bytes are single-byte Latin-1 on the disc; they were cut to their field as bytes, so
+// no cut falls inside a character.
+QString FromDiscText(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QString TimeText(int32_t frames) {
+    return QString::fromStdString(FormatFrames(frames));
+}
+
+QString DiscTotalText(int32_t discEnd) {
+    return QStringLiteral("Total disc time: ") + TimeText(discEnd);
+}
+
+QString TrackTotalText(int32_t frames) {
+    return QStringLiteral("Total track time: ") + TimeText(frames);
 }
 
 QString TrackTotalText(const PlayerState& state, int32_t track) {
-    return QStringLiteral("Total track time: ") +
-           QString::fromStdString(FormatFrames(TrackLength(state, track)));
+    return TrackTotalText(TrackLength(state, track));
 }
 
 QString TrackNumberText(int32_t track) {
@@ -98,8 +107,7 @@ bool CPlayerDlg::OnInitDialog() {
         readout->SetBackColor(FromColorRef(kReadoutBackground));
         readout->SetFontHeight(kReadoutFontHeight);
         readout->SetStaticEdge(1);
-        (readout == trackTimeLabel ? trackPositionText : discPositionText) =
-            QStringLiteral("00:00");
+        (readout == trackTimeLabel ? trackPositionText : discPositionText) = TimeText(0);
     }
     for (CTextLabel* caption :
          {titleCaption, trackCaption, artistCaption, trackPositionCaption, discPositionCaption}) {
@@ -195,11 +203,11 @@ void CPlayerDlg::RefreshDisc() {
         state.trackPerformer[static_cast<size_t>(row)] = kUnknownArtist;
     }
     RequestSense(drive->adapter, drive->target, toc); // clears what the drive kept; not examined
-    discTotalText = QStringLiteral("Total disc time: 00:00");
-    trackTotalText = QStringLiteral("Total track time: 00:00");
-    trackNumberText = QStringLiteral("Track 1");
-    trackPositionText = QStringLiteral("00:00");
-    discPositionText = QStringLiteral("00:00");
+    discTotalText = DiscTotalText(0);
+    trackTotalText = TrackTotalText(0);
+    trackNumberText = TrackNumberText(1);
+    trackPositionText = TimeText(0);
+    discPositionText = TimeText(0);
     state.firstTrack = 1;
     state.lastTrack = 1;
     UpdateData(false); // the title and performer still show the previous disc's
@@ -207,8 +215,7 @@ void CPlayerDlg::RefreshDisc() {
     std::optional<int32_t> capacityDiscEnd;
     if (ReadCapacity(drive->adapter, drive->target, toc) == SS_COMP) {
         capacityDiscEnd = DiscEndFromCapacity(toc);
-        discTotalText = QStringLiteral("Total disc time: ") +
-                        QString::fromStdString(FormatFrames(*capacityDiscEnd));
+        discTotalText = DiscTotalText(*capacityDiscEnd);
     }
     titleText = QString::fromLatin1(kNoAudioCd);
     trackCombo->clear();
@@ -219,15 +226,11 @@ void CPlayerDlg::RefreshDisc() {
     if (ReadToc(drive->adapter, drive->target, 0, kTocAllocationLength, toc) == SS_COMP) {
         table = DecodeTrackTable(toc);
     }
-    // Every item comes from one walk of the packs, with the same texts the item-by-item walk gives.
-    DiscTextItems discText;
+    DiscTexts texts;
     if (table) {
         std::vector<uint8_t> response(kDiscTextBufferLength);
         int32_t discTextLength = 0;
         hasDiscText = FetchDiscText(drive->adapter, drive->target, response, discTextLength);
-        if (hasDiscText) {
-            discText = DiscTextItems(response, discTextLength);
-        }
         // A disc end from READ CAPACITY when that completed, else where the lead-out starts.
         const int32_t discEnd = ResolveDiscEnd(capacityDiscEnd, *table);
         StoreTrackTable(state, *table, discEnd);
@@ -237,40 +240,19 @@ void CPlayerDlg::RefreshDisc() {
         positionSlider->SetLineSize(1);
         positionSlider->SetPageSize(50);
         positionSlider->SetPos(0);
-
-        // Item 0 is the disc's text and the items after it belong to the disc's tracks in order,
-        // so track t's item is t - firstTrack + 1: on a disc numbered from 3, track 3 has item 1.
-        // A TAB item means "the same as the previous track", as disc writers store repeats.
-        auto item = [&](uint8_t packType, int32_t index) {
-            return CutText(discText.Item(packType, index), kItemTextLimit);
-        };
-        auto trackItem = [&](uint8_t packType, int32_t track) {
-            return item(packType, track - table->firstTrack + 1);
-        };
-        std::string previousTitle;
-        std::string previousPerformer = hasDiscText ? item(kPackTypePerformer, 0) : std::string();
+        hasAudio = table->hasAudio;
         for (const TrackEntry& track : table->tracks) {
-            hasAudio = hasAudio || track.isAudio;
             positionSlider->SetTic(track.sliderTick);
-            if (hasDiscText) {
-                std::string title = trackItem(kPackTypeTitle, track.number);
-                if (title == kSameAsPrevious) {
-                    title = previousTitle;
-                }
-                previousTitle = title;
-                trackCombo->addItem(QString::asprintf("[%02d]  ", track.number) +
-                                    FromDiscText(title, kLabelTitleLimit));
-                std::string performer = trackItem(kPackTypePerformer, track.number);
-                if (performer == kSameAsPrevious) {
-                    performer = previousPerformer;
-                } else if (performer.empty()) {
-                    performer = item(kPackTypePerformer, 0); // the disc's performer
-                }
-                previousPerformer = performer;
-                state.trackPerformer[static_cast<size_t>(track.number)] =
-                    CutText(performer, kPerformerTextLimit);
-            } else {
-                trackCombo->addItem(QString::asprintf("Track %02d", track.number));
+        }
+
+        // Every item comes from one walk of the packs.
+        const DiscTextItems discText =
+            hasDiscText ? DiscTextItems(response, discTextLength) : DiscTextItems();
+        texts = MakeDiscTexts(*table, hasDiscText ? &discText : nullptr);
+        for (const TrackText& text : texts.tracks) {
+            trackCombo->addItem(FromDiscText(text.entry));
+            if (text.performer) {
+                state.trackPerformer[static_cast<size_t>(text.track)] = *text.performer;
             }
         }
         trackCombo->setCurrentIndex(0);
@@ -281,7 +263,7 @@ void CPlayerDlg::RefreshDisc() {
     if (hasAudio && !hasDiscText) {
         titleText = QStringLiteral("Audio CD");
     } else if (hasDiscText) {
-        titleText = FromDiscText(discText.Item(kPackTypeTitle, 0), kItemTextLimit);
+        titleText = FromDiscText(texts.albumTitle);
     } else {
         positionSlider->ClearTics(false);
         positionSlider->SetRange(0, 0, true);

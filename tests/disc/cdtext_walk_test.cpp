@@ -1,6 +1,8 @@
 // The pack walk on answers built like real discs'. Every pack here carries a CRC of 0, which
-// the walk never checks.
+// the walk never checks. Each item is read both ways the player reads items, one at a time and
+// all from one walk, and both must give the text the row expects.
 #include "disc/cdtext.h"
+#include "disc/disc_text_items.h"
 #include "tests/disc/cdtext_packs.h"
 
 #include <gtest/gtest.h>
@@ -12,12 +14,21 @@ namespace {
 
 using Items = std::vector<std::string>;
 
-// Items 0 .. n-1 of one pack type, as the walk gives them.
+// One item as ExtractDiscTextItem gives it, after checking that DiscTextItems gives the same.
+std::string Item(uint8_t packType, int32_t index, const std::vector<uint8_t>& response,
+                 int32_t length) {
+    const std::string one = ExtractDiscTextItem(packType, index, response, length);
+    EXPECT_EQ(DiscTextItems(response, length).Item(packType, index), one)
+        << "item " << index << " from one walk of every item";
+    return one;
+}
+
+// Items 0 .. n-1 of one pack type.
 Items ItemsOf(uint8_t packType, const std::vector<uint8_t>& response, size_t count) {
     Items items;
     for (size_t i = 0; i < count; ++i) {
-        items.push_back(ExtractDiscTextItem(packType, static_cast<int32_t>(i), response,
-                                            AnnouncedLength(response)));
+        items.push_back(
+            Item(packType, static_cast<int32_t>(i), response, AnnouncedLength(response)));
     }
     return items;
 }
@@ -104,11 +115,11 @@ TEST(DiscTextWalk, AmpersandsAreDoubledExceptInTrackTitles) {
         DiscTextResponse({EncodePacks(0x80, {"Rock & Roll", "Rock & Roll", "&&"}),
                           EncodePacks(0x81, {"Me & You", "Me & You"})});
     const int32_t length = AnnouncedLength(response);
-    EXPECT_EQ(ExtractDiscTextItem(0x80, 0, response, length), "Rock && Roll") << "album title";
-    EXPECT_EQ(ExtractDiscTextItem(0x80, 1, response, length), "Rock & Roll") << "track title";
-    EXPECT_EQ(ExtractDiscTextItem(0x80, 2, response, length), "&&") << "track title";
-    EXPECT_EQ(ExtractDiscTextItem(0x81, 0, response, length), "Me && You") << "disc performer";
-    EXPECT_EQ(ExtractDiscTextItem(0x81, 1, response, length), "Me && You") << "track performer";
+    EXPECT_EQ(Item(0x80, 0, response, length), "Rock && Roll") << "album title";
+    EXPECT_EQ(Item(0x80, 1, response, length), "Rock & Roll") << "track title";
+    EXPECT_EQ(Item(0x80, 2, response, length), "&&") << "track title";
+    EXPECT_EQ(Item(0x81, 0, response, length), "Me && You") << "disc performer";
+    EXPECT_EQ(Item(0x81, 1, response, length), "Me && You") << "track performer";
 }
 
 TEST(DiscTextWalk, AnItemKeepsItsFirstFourHundredNinetyNineBytes) {
@@ -140,12 +151,16 @@ TEST(DiscTextWalk, AnItemKeepsItsFirstFourHundredNinetyNineBytes) {
          a498},
         {"a track title's single ampersand fits", 0x80, {"Album", a498 + "&bc"}, 1, a498 + "&"},
         {"a short item after a cut one reads whole", 0x80, {a498 + "&bc", "Short"}, 1, "Short"},
+        {"an album title of ampersands keeps the pairs that fit",
+         0x80,
+         {std::string(300, '&'), "One"},
+         0,
+         std::string(498, '&')},
     };
     for (const auto& row : rows) {
         const std::vector<uint8_t> response =
             DiscTextResponse({EncodePacks(row.packType, row.texts)});
-        EXPECT_EQ(ExtractDiscTextItem(row.packType, row.index, response, AnnouncedLength(response)),
-                  row.item)
+        EXPECT_EQ(Item(row.packType, row.index, response, AnnouncedLength(response)), row.item)
             << row.name;
     }
 }
@@ -176,8 +191,7 @@ TEST(DiscTextWalk, ReadsNothingOutsideTheResponseWhateverTheLengthClaims) {
         {"negative item", response, 38, -1, ""},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(ExtractDiscTextItem(0x80, row.index, row.response, row.length), row.item)
-            << row.name;
+        EXPECT_EQ(Item(0x80, row.index, row.response, row.length), row.item) << row.name;
     }
 }
 

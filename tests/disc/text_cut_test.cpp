@@ -31,10 +31,4 @@ TEST(CutText, KeepsWholeCharactersWithinTheByteLimit) {
     }
 }
 
-TEST(CutText, FieldLimitsAreThoseOfThePlayersBuffers) {
-    EXPECT_EQ(CutText(std::string(300, 'a'), kItemTextLimit).size(), 199u);
-    EXPECT_EQ(CutText(std::string(300, 'a'), kLabelTitleLimit).size(), 93u);
-    EXPECT_EQ(CutText(std::string(300, 'a'), kPerformerTextLimit).size(), 119u);
-}
-
 } // namespace

@@ -1,8 +1,9 @@
 // The one-walk decoder against the one-item walk it stands in for: on every real CD-Text dump
 // and on random pack streams, every item it gives must be the text ExtractDiscTextItem gives.
+// Both share the walk and the item rules; what this checks is how the one-walk decoder keeps
+// every type's items and finds one again (the texts themselves are checked in tests/disc).
 #include "disc/cdtext.h"
 #include "disc/disc_text_items.h"
-#include "tests/disc/cdtext_packs.h"
 
 #include <gtest/gtest.h>
 
@@ -121,45 +122,6 @@ TEST(DiscTextItems, GivesEveryItemOfEveryRealDiscAsTheOneItemWalkDoes) {
     }
     // The comparison means something only if the dumps hold texts.
     EXPECT_GT(nonEmptyItems, 50U);
-}
-
-// --- Texts at the edge of what an item keeps ----------------------------------------------------
-
-struct CutCase {
-    const char* name;
-    uint8_t packType;
-    std::vector<std::string> texts; // the items of packType, in order
-    int32_t index;
-    size_t keptLength; // what the item's text keeps
-};
-
-TEST(DiscTextItems, CutsLongItemsWhereTheOneItemWalkCutsThem) {
-    const std::string a497(497, 'a');
-    const std::string a498(498, 'a');
-    // clang-format off
-    const CutCase cases[] = {
-        {"a doubled ampersand that just fits is kept", kPackTypePerformer,
-         {a497 + "&b", "next"}, 0, 499},
-        {"a doubled ampersand one byte short is dropped with all after it", kPackTypePerformer,
-         {a498 + "&b", "next"}, 0, 498},
-        {"a track title keeps its ampersand single, and 499 bytes", kPackTypeTitle,
-         {"Album", a498 + "&bcd", "next"}, 1, 499},
-        {"the album title doubles its ampersands up to 499 bytes", kPackTypeTitle,
-         {std::string(300, '&'), "one"}, 0, 498},
-        {"a performer of 600 bytes keeps 499", kPackTypePerformer,
-         {"Band", std::string(600, 'p')}, 1, 499},
-        {"the item after a cut one starts afresh", kPackTypePerformer,
-         {std::string(600, 'p'), "after & more"}, 1, 13},
-    };
-    // clang-format on
-    for (const CutCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Bytes response = WithHeader(EncodePacks(c.packType, c.texts));
-        const int32_t length = CappedLength(response);
-        EXPECT_TRUE(
-            SameItems(response, length, c.packType, -1, static_cast<int32_t>(c.texts.size())));
-        EXPECT_EQ(DiscTextItems(response, length).Item(c.packType, c.index).size(), c.keptLength);
-    }
 }
 
 // --- Random pack streams -----------------------------------------------------------------------
