@@ -1,6 +1,6 @@
 # The two commands a newcomer needs: `make demo` and `make test`.
 .PHONY: deps configure build test check demo asan windows-check fuzz-brief bench fuzz clean format \
-	format-check
+	format-check kernel-check
 
 JOBS ?= $(shell nproc)
 
@@ -14,8 +14,9 @@ build: configure
 	cmake --build --preset default -j $(JOBS)
 
 # Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, the core's
-# suites built for 32-bit Windows and run under wine, and each fuzz target briefly.
-test: format-check check asan windows-check fuzz-brief
+# suites built for 32-bit Windows and run under wine, each fuzz target briefly, and the check
+# against a real Linux kernel.
+test: format-check check asan windows-check fuzz-brief kernel-check
 
 # A file that differs from .clang-format fails the run, with the list of such files.
 format-check: deps
@@ -56,3 +57,9 @@ fuzz-brief: deps
 # Micro benchmarks and the whole program against a bare dialog, printed as one table (release build).
 bench: deps
 	./scripts/bench
+
+# The SG layer and the virtual drive against a real Linux kernel booted in qemu: every permission
+# case, an unplug with name reuse, cd-info on the virtual drive (scripts/kernel-check). Skipped
+# with one line where qemu or Debian's kernel package cannot be had.
+kernel-check: deps
+	./scripts/kernel-check

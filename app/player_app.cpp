@@ -2,10 +2,13 @@
 #include "app/player_app.h"
 
 #include "app/about_dlg.h"
+#include "mpris/mpris_player.h"
 #include "player/player_dlg.h"
 #include "player/player_state.h"
 
 #include <QCoreApplication>
+
+#include <memory>
 
 CPlayerApp& ThePlayerApp() {
     static CPlayerApp application;
@@ -21,6 +24,10 @@ bool CPlayerApp::InitInstance() {
         CAboutDlg about(&dialog);
         about.DoModal(); // which button ended it changes nothing
     };
+    // The desktop's media keys and controls reach the window through the session bus, when there
+    // is one; without it the player runs as ever.
+    const std::unique_ptr<MprisPlayer> mediaControls =
+        PublishOnSessionBus(dialog, ThePlayerState());
     mainWindow = &dialog;
     if (beforeRun) {
         beforeRun(dialog);

@@ -84,7 +84,11 @@ QFont BuildLabelFont(const LabelFontDescription& description, const QFont& stock
 
 CTextLabel::CTextLabel(QWidget* parent) : CTextLabel(QString(), parent) {}
 
-CTextLabel::CTextLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+CTextLabel::CTextLabel(const QString& text, QWidget* parent) : QLabel(parent) {
+    // A static text is drawn as it stands: a text that looks like markup is not interpreted, so
+    // a title such as "<img src=...>" neither formats anything nor reads a file.
+    setTextFormat(Qt::PlainText);
+    setText(text);
     // The desktop's colours are read once: a later change does not reach an existing label.
     const QPalette desktop = QApplication::palette();
     textColor = desktop.color(QPalette::Active, QPalette::WindowText);
@@ -260,10 +264,18 @@ void CTextLabel::timerEvent(QTimerEvent* event) {
 }
 
 void CTextLabel::mousePressEvent(QMouseEvent* event) {
-    if (notify && event->button() == Qt::LeftButton) {
+    // The second press of a double click belongs to the double click, which opens nothing: a
+    // double click opens the text once, with its first press.
+    const bool secondOfDoubleClick = event->flags().testFlag(Qt::MouseEventCreatedDoubleClick);
+    if (notify && event->button() == Qt::LeftButton && !secondOfDoubleClick) {
         const QString target = text();
         OpenWithDesktop(target);
     }
+    QLabel::mousePressEvent(event);
+}
+
+void CTextLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The default handling of a press, without the open (Qt would hand it to mousePressEvent).
     QLabel::mousePressEvent(event);
 }
 

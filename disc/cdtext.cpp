@@ -12,6 +12,7 @@
 namespace {
 
 constexpr uint32_t kHeaderAllocationLength = 4;
+constexpr uint8_t kPackTypeLast = 0x8F; // block size information
 
 // The one item wanted: the walk reads only the packs of its type, collects the bytes of the
 // item in progress and stops at the wanted item's end.
@@ -44,6 +45,20 @@ private:
     bool found_ = false;
 };
 
+// Whether every pack the walk would read is of a CD-Text type (0x80-0x8F). A drive that takes
+// the format from the control byte answers a CD-Text request with its table of contents, GOOD
+// status and all; walked as packs, its addresses would come out as titles.
+bool CarriesOnlyCdTextPacks(std::span<const uint8_t> response, int32_t length) {
+    const size_t packCount = WalkedPackCount(response, length);
+    for (size_t k = 0; k < packCount; ++k) {
+        const uint8_t packType = response[kDiscTextHeaderLength + k * kPackLength];
+        if (packType < kPackTypeTitle || packType > kPackTypeLast) {
+            return false;
+        }
+    }
+    return packCount > 0;
+}
+
 } // namespace
 
 bool FetchDiscText(int hostAdapter, int target, std::span<uint8_t> response,
@@ -58,7 +73,8 @@ bool FetchDiscText(int hostAdapter, int target, std::span<uint8_t> response,
     if (ReadDiscText(hostAdapter, target, allocationLength, response) != SS_COMP) {
         return false;
     }
-    return discTextLength >= kSmallestUsableDiscTextLength;
+    return discTextLength >= kSmallestUsableDiscTextLength &&
+           CarriesOnlyCdTextPacks(response, discTextLength);
 }
 
 std::string ExtractDiscTextItem(uint8_t packType, int32_t itemIndex,

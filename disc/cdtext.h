@@ -17,8 +17,9 @@ inline constexpr int32_t kSmallestUsableDiscTextLength = 22; // one pack (20) is
 inline constexpr size_t kItemAccumulatorLength = 500; // text bytes of an item, its null included
 
 // Reads the drive's CD-Text into response: first its 4-byte header, then the announced data
-// length capped at 10000, plus 2. True when the second read completed and the length is at
-// least 22. discTextLength is the capped header value (0 when even the header could not be
+// length capped at 10000, plus 2. True when the second read completed, the length is at least
+// 22 and every pack within it is of a CD-Text type (0x80-0x8F): an answer of anything else is
+// no CD-Text. discTextLength is the capped header value (0 when even the header could not be
 // read). A response too short for a read counts as no CD-Text.
 bool FetchDiscText(int hostAdapter, int target, std::span<uint8_t> response,
                    int32_t& discTextLength);

@@ -115,6 +115,18 @@ bool IsCdDevice(const SgDevice& device) {
     return device.type == kScsiTypeCdRom || device.type == kScsiTypeWorm;
 }
 
+bool SgNodeBelongsTo(const std::string& sysfsRoot, const std::string& className,
+                     const std::string& name, int host, int target) {
+    std::error_code error;
+    const fs::path deviceDir =
+        fs::canonical(fs::path(sysfsRoot) / "class" / className / name / "device", error);
+    if (error) {
+        return false; // the name is no one's now
+    }
+    const std::optional<Address> address = ParseAddress(deviceDir.filename().string());
+    return address && *address == Address{host, 0, target, 0};
+}
+
 std::vector<SgDevice> EnumerateSgDevices(const std::string& sysfsRoot) {
     const fs::path root(sysfsRoot);
     std::map<Address, SgDevice> byAddress;

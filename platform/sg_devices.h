@@ -26,3 +26,10 @@ bool IsCdDevice(const SgDevice& device);
 // so gaps in the numbering close up; at most 255 adapters fit in the support info, further hosts
 // are left out, as are target ids above 255. A missing or unreadable tree gives no devices.
 std::vector<SgDevice> EnumerateSgDevices(const std::string& sysfsRoot);
+
+// Whether the node `name` of sysfs class `className` ("scsi_generic" or "block") belongs, right
+// now, to the device at host:0:target:0. The kernel hands a freed name to the next device that
+// comes, so a name read at load time may meanwhile stand for another drive. Asked while the node
+// is open, the answer holds for the open node: a name stays taken as long as it is open.
+bool SgNodeBelongsTo(const std::string& sysfsRoot, const std::string& className,
+                     const std::string& name, int host, int target);

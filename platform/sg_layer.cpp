@@ -3,7 +3,6 @@
 #include "platform/sg_layer.h"
 
 #include "drive/big_endian.h"
-#include "drive/fixed_sense.h"
 #include "drive/msf.h"
 #include "drive/scsi_opcodes.h"
 #include "drive/srb.h"
@@ -12,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <span>
 
@@ -41,7 +41,6 @@ constexpr uint8_t kHaStatParityError = 0x0F;
 constexpr size_t kSenseBufferLength = 64;
 constexpr int kInterruptRetries = 3; // a signal during SG_IO: the command is sent again
 
-constexpr uint8_t kAscMediumNotPresent = 0x3A;    // with NOT READY: the drive is empty
 constexpr uint32_t kCurrentPosition = 0xFFFFFFFF; // a PLAY start meaning "from where it is"
 
 enum class Access { Untried, Opened, Denied, Failed };
@@ -59,11 +58,22 @@ LayerState& State() {
     return state;
 }
 
+// The window's thread and the digital play layer's reader send at the same time. This lock
+// guards the mapping (node names change when a drive comes back under new ones) and the
+// permission memory; it is never held across an open or an SG_IO call, so a slow command on one
+// drive holds up no command on another. The configuration is set before commands are sent and
+// only read afterwards.
+std::mutex& StateLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 const SgSystem& System() {
     const SgConfig& config = State().config;
     return config.system ? *config.system : RealSgSystem();
 }
 
+// Called with the lock held.
 void EnsureLoaded() {
     LayerState& state = State();
     if (state.loaded) {
@@ -79,65 +89,107 @@ std::string NodePath(const std::string& node) {
     return State().config.devRoot + "/" + node;
 }
 
+bool DeviceGone(int error) {
+    return error == ENODEV || error == ENXIO || error == ENOENT;
+}
+
 struct Opened {
     int fd = -1;
-    int error = 0; // errno of the failure that counts, when fd is -1
+    int error = 0;        // errno of the failure that counts, when fd is -1
+    bool foreign = false; // a node opened, but it had passed to another device
 };
 
 // The generic node read-write (every command allowed), then read-only (the kernel filters the
 // commands), then the sr node read-only. O_NONBLOCK always: no tray lock and no wait for a disc.
-Opened OpenDevice(size_t index) {
-    LayerState& state = State();
-    const SgDevice& device = state.devices[index];
+// A node that opens is kept only while sysfs says it is still this device's.
+Opened OpenNodes(const SgDevice& device) {
     struct Attempt {
-        std::string path;
+        const char* className;
+        const std::string& node;
         int flags;
     };
     std::vector<Attempt> attempts;
     if (!device.genericNode.empty()) {
-        attempts.push_back({NodePath(device.genericNode), O_RDWR});
-        attempts.push_back({NodePath(device.genericNode), O_RDONLY});
+        attempts.push_back({"scsi_generic", device.genericNode, O_RDWR});
+        attempts.push_back({"scsi_generic", device.genericNode, O_RDONLY});
     }
     if (!device.blockNode.empty()) {
-        attempts.push_back({NodePath(device.blockNode), O_RDONLY});
+        attempts.push_back({"block", device.blockNode, O_RDONLY});
     }
 
     bool denied = false;
     int lastError = ENODEV;
     for (const Attempt& attempt : attempts) {
-        const int fd = System().open(attempt.path.c_str(), attempt.flags | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0) {
-            state.access[index] = Access::Opened;
-            return {fd, 0};
+        const std::string path = NodePath(attempt.node);
+        const int fd = System().open(path.c_str(), attempt.flags | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            lastError = errno;
+            denied = denied || lastError == EACCES;
+            continue;
         }
-        lastError = errno;
-        denied = denied || lastError == EACCES;
+        if (SgNodeBelongsTo(State().config.sysfsRoot, attempt.className, attempt.node, device.host,
+                            device.target)) {
+            return {fd, 0, false};
+        }
+        // Another drive has this name now: nothing may reach it, and the other names read at
+        // the same time are as old.
+        System().close(fd);
+        return {-1, ENODEV, true};
     }
     // A refusal on any node is what the user can fix; otherwise the last failure tells.
-    state.access[index] = denied ? Access::Denied : Access::Failed;
-    return {-1, denied ? EACCES : lastError};
+    return {-1, denied ? EACCES : lastError, false};
 }
 
-bool DeviceGone(int error) {
-    return error == ENODEV || error == ENXIO || error == ENOENT;
+// Looks up in sysfs which nodes the device at the address of mapping entry `index` has now,
+// stores them in the mapping (none when it is not there) and in `device`. False when they are
+// the ones `device` already had: trying them again would change nothing.
+bool Remap(size_t index, SgDevice& device) {
+    std::lock_guard guard(StateLock());
+    LayerState& state = State();
+    SgDevice& mapped = state.devices[index];
+    if (mapped.genericNode == device.genericNode && mapped.blockNode == device.blockNode) {
+        mapped.genericNode.clear();
+        mapped.blockNode.clear();
+        for (const SgDevice& now : EnumerateSgDevices(state.config.sysfsRoot)) {
+            if (now.host == mapped.host && now.target == mapped.target) {
+                mapped.genericNode = now.genericNode;
+                mapped.blockNode = now.blockNode;
+                mapped.type = now.type;
+            }
+        }
+    } // else another thread has already found the new names
+    const bool changed =
+        mapped.genericNode != device.genericNode || mapped.blockNode != device.blockNode;
+    device = mapped;
+    return changed;
 }
 
-// What an empty drive answers: CHECK CONDITION, NOT READY, MEDIUM NOT PRESENT (02/3A/00).
-uint8_t NoMedium(SRB_ExecSCSICmd& srb) {
-    const auto sense = FixedSenseData(kSenseKeyNotReady, kAscMediumNotPresent, 0x00);
-    const size_t count = std::min({size_t{srb.SRB_SenseLen}, sizeof srb.SenseArea, sense.size()});
-    std::memcpy(srb.SenseArea, sense.data(), count);
-    srb.SRB_TargStat = STATUS_CHKCOND;
-    return SS_ERR;
+// Opens a node of mapping entry `index` that is still that device's. When its nodes are gone or
+// have passed to other drives, the device may have come back under new names: sysfs is asked
+// once, and those are tried. The outcome is remembered for SgDeniedDevices.
+Opened OpenDevice(size_t index) {
+    SgDevice device;
+    {
+        std::lock_guard guard(StateLock());
+        device = State().devices[index];
+    }
+    Opened opened = OpenNodes(device);
+    if (opened.fd < 0 && (opened.foreign || DeviceGone(opened.error)) && Remap(index, device)) {
+        opened = OpenNodes(device);
+    }
+    std::lock_guard guard(StateLock());
+    State().access[index] = opened.fd >= 0           ? Access::Opened
+                            : opened.error == EACCES ? Access::Denied
+                                                     : Access::Failed;
+    return opened;
 }
 
-// A failure of the open or of the ioctl itself, before the device answered anything.
-uint8_t SystemFailure(int error, SRB_ExecSCSICmd& srb) {
+// A failure of the open or of the ioctl itself, before the device answered anything. An empty
+// drive is not among them: every open is non-blocking, so the kernel checks no medium, and
+// SG_IO brings the drive's own 02/3A/00 sense. ENOMEDIUM is therefore only a failure like any.
+uint8_t SystemFailure(int error) {
     if (DeviceGone(error)) {
         return SS_NO_DEVICE; // unplugged, or the node removed: no device at that address any more
-    }
-    if (error == ENOMEDIUM) {
-        return NoMedium(srb);
     }
     return SS_ERR; // refused (EACCES, EPERM), busy, out of memory, a bad request...
 }
@@ -235,6 +287,7 @@ std::optional<std::array<uint8_t, 10>> PlayMsfFor(std::span<const uint8_t, 12> p
     return cdb;
 }
 
+// Called with the lock held.
 std::optional<size_t> FindDevice(int adapter, int target) {
     const std::vector<SgDevice>& devices = State().devices;
     for (size_t i = 0; i < devices.size(); ++i) {
@@ -253,17 +306,22 @@ uint8_t Execute(SRB_ExecSCSICmd& srb) {
         (srb.SRB_BufLen > 0 && srb.SRB_BufPointer == nullptr)) {
         return SS_INVALID_SRB;
     }
-    if (srb.SRB_HaId >= State().adapterCount) {
-        return SS_INVALID_HA;
+    std::optional<size_t> index;
+    {
+        std::lock_guard guard(StateLock());
+        EnsureLoaded();
+        if (srb.SRB_HaId >= State().adapterCount) {
+            return SS_INVALID_HA;
+        }
+        index = FindDevice(srb.SRB_HaId, srb.SRB_Target);
     }
-    const std::optional<size_t> index = FindDevice(srb.SRB_HaId, srb.SRB_Target);
     if (!index || srb.SRB_Lun != 0) {
         return SS_NO_DEVICE;
     }
 
     const Opened opened = OpenDevice(*index);
     if (opened.fd < 0) {
-        return SystemFailure(opened.error, srb);
+        return SystemFailure(opened.error);
     }
     const std::span<const uint8_t> cdb(srb.CDBByte, srb.SRB_CDBLen);
     Transfer transfer = RunCommand(opened.fd, cdb, srb);
@@ -274,10 +332,11 @@ uint8_t Execute(SRB_ExecSCSICmd& srb) {
         }
     }
     System().close(opened.fd);
-    return transfer.error != 0 ? SystemFailure(transfer.error, srb) : transfer.status;
+    return transfer.error != 0 ? SystemFailure(transfer.error) : transfer.status;
 }
 
 uint32_t GetSupportInfo() {
+    std::lock_guard guard(StateLock());
     EnsureLoaded();
     const int count = State().adapterCount;
     if (count == 0) {
@@ -290,7 +349,6 @@ uint32_t SendCommand(void* request) {
     if (request == nullptr) {
         return SS_INVALID_SRB;
     }
-    EnsureLoaded();
     auto& srb = *static_cast<SRB_ExecSCSICmd*>(request);
     srb.SRB_HaStat = HASTAT_OK;
     srb.SRB_TargStat = STATUS_GOOD;
@@ -302,6 +360,7 @@ uint32_t SendCommand(void* request) {
 } // namespace
 
 void ConfigureSgLayer(const SgConfig& config) {
+    std::lock_guard guard(StateLock());
     LayerState& state = State();
     state = LayerState{};
     state.config = config;
@@ -317,28 +376,36 @@ void InstallSgLayer(const SgConfig& config) {
     InstallAspiLayer(&SgAspiLayer());
 }
 
-const std::vector<SgDevice>& SgDeviceMap() {
+std::vector<SgDevice> SgDeviceMap() {
+    std::lock_guard guard(StateLock());
     EnsureLoaded();
     return State().devices;
 }
 
 std::vector<std::string> SgDeniedDevices() {
-    EnsureLoaded();
-    LayerState& state = State();
+    std::vector<SgDevice> devices = SgDeviceMap();
     std::vector<std::string> denied;
-    for (size_t i = 0; i < state.devices.size(); ++i) {
-        const SgDevice& device = state.devices[i];
-        if (!IsCdDevice(device)) {
+    for (size_t i = 0; i < devices.size(); ++i) {
+        if (!IsCdDevice(devices[i])) {
             continue;
         }
-        if (state.access[i] == Access::Untried) {
+        Access access;
+        {
+            std::lock_guard guard(StateLock());
+            access = State().access[i];
+        }
+        if (access == Access::Untried) {
             const Opened opened = OpenDevice(i);
             if (opened.fd >= 0) {
                 System().close(opened.fd);
             }
+            std::lock_guard guard(StateLock());
+            access = State().access[i];
+            devices[i] = State().devices[i];
         }
-        if (state.access[i] == Access::Denied) {
+        if (access == Access::Denied) {
             // The sr name is the one users know their drive by (/dev/cdrom points to it).
+            const SgDevice& device = devices[i];
             denied.push_back(
                 NodePath(device.blockNode.empty() ? device.genericNode : device.blockNode));
         }

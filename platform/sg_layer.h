@@ -10,6 +10,14 @@
 // Every command opens the device afresh and closes it when the command has completed: nothing
 // stays open to keep a file manager's eject from working or to survive an unplugged drive, and
 // every open uses O_NONBLOCK (no tray lock, no autoclose, works with no disc), never O_EXCL.
+// A node that opens is used only when sysfs says it still belongs to the address asked for: the
+// kernel gives a freed sgN/srN name to the next device that comes, so after an unplug the old
+// name may stand for another drive. When the address's nodes are gone or taken, sysfs is asked
+// for its current ones: a drive that came back under new names is reached there again.
+//
+// Both entries may be called from several threads at once (the window's and a reader's); the
+// mapping and the permission memory are shared under one lock that no open or SG_IO call holds.
+// ConfigureSgLayer is for set-up, before commands are sent.
 //
 // A request is complete when SendASPI32Command returns; SRB_Status is written last. Data moves
 // only from the device, SRB_BufLen bytes into SRB_BufPointer (the direction flags are not read),
@@ -21,8 +29,10 @@
 //                                             0x09 bus busy, 0x0E bus reset, 0x0F parity, else
 //                                             0x13 (the transport lost the command)
 //   no device node opens: permission denied   SS_ERR (remembered for SgDeniedDevices)
-//   device gone (ENODEV, ENXIO, ENOENT)       SS_NO_DEVICE, also when unplugged mid-play
-//   no medium (ENOMEDIUM)                     SS_ERR with CHECK CONDITION and sense 02/3A/00
+//   device gone (ENODEV, ENXIO, ENOENT), or   SS_NO_DEVICE, also when unplugged mid-play
+//   its nodes now belong to another device
+//   an empty drive                            SS_ERR, CHECK CONDITION with the drive's own sense
+//                                             (02/3A/xx): non-blocking opens check no medium
 //   the kernel refuses PLAY AUDIO(12) (EPERM) the range is sent as PLAY AUDIO MSF, whose result
 //                                             counts; any other refusal or failure is SS_ERR
 //   adapter id past the last                  SS_INVALID_HA
@@ -63,8 +73,9 @@ const AspiLayer& SgAspiLayer();
 // ConfigureSgLayer, then InstallAspiLayer(&SgAspiLayer()): what `discolo` does to play real discs.
 void InstallSgLayer(const SgConfig& config = SgConfig{});
 
-// The loaded mapping (loading it when it is not yet loaded).
-const std::vector<SgDevice>& SgDeviceMap();
+// A copy of the loaded mapping (loading it when it is not yet loaded), with each device's
+// current node names.
+std::vector<SgDevice> SgDeviceMap();
 
 // The CD-ROM devices of the mapping that exist but cannot be opened because permission is
 // denied, as the device node paths to name to the user. A device whose opens have been tried

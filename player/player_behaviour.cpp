@@ -292,6 +292,7 @@ void CPlayerDlg::SeekAndPlay(int32_t address) {
         PlayAudioLba(drive->adapter, drive->target, from, 0); // no audio: the drive stays put
     }
     positionSlider->SetPos(SliderPositionOf(from));
+    emit Jumped(from);
 }
 
 void CPlayerDlg::OnPlay() {
@@ -341,6 +342,7 @@ void CPlayerDlg::OnStop() {
     state.isPlaying = 0;
     positionSlider->SetPos(0);
     state.currentTrack = 1;
+    emit Jumped(0);
 }
 
 void CPlayerDlg::OnFastBackward() {
@@ -420,6 +422,7 @@ void CPlayerDlg::OnTimer(int id) {
     if (id == kPollTimerId) {
         PollPosition();
     }
+    emit Updated();
 }
 
 void CPlayerDlg::PollPosition() {

@@ -7,6 +7,7 @@
 #include "player/player_template.h"
 #include "player/position_slider.h"
 #include "player/static_text.h"
+#include "player/text_field_accessible.h"
 #include "resources/resources.h"
 
 #include <QAction>
@@ -110,6 +111,35 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget* parent) {
 
 const QColor kFaceBackground(192, 192, 192);
 
+// What a screen reader calls each control. The picture buttons show the same words as their
+// tooltip; the text fields with a caption are named by it and read their text as the value.
+struct ControlName {
+    int id;
+    const char* name;
+    bool toolTip;
+};
+// clang-format off
+constexpr std::array<ControlName, 17> kControlNames{{
+    {kIdPlay,             "Play",                 true},
+    {kIdPause,            "Pause or resume",      true},
+    {kIdStop,             "Stop",                 true},
+    {kIdPrevious,         "Previous track",       true},
+    {kIdFastBackward,     "Back 6 seconds",       true},
+    {kIdFastForward,      "Forward 6 seconds",    true},
+    {kIdNext,             "Next track",           true},
+    {kIdEject,            "Eject or load",        true},
+    {kIdDriveCombo,       "Drive",                false},
+    {kIdTrackCombo,       "Track",                false},
+    {kIdTitleField,       "Title",                false},
+    {kIdArtistField,      "Artist",               false},
+    {kIdTrackTimeLabel,   "Track position",       false},
+    {kIdDiscTimeLabel,    "Disc position",        false},
+    {kIdTrackTimeMode,    "Track time remaining", false}, // checked: the readout counts down
+    {kIdDiscTimeMode,     "Disc time remaining",  false},
+    {kIdPositionSlider,   "Position on the disc", false},
+}};
+// clang-format on
+
 template <typename Widget> Widget* Bound(const std::map<int, QWidget*>& controls, int id) {
     return static_cast<Widget*>(controls.at(id));
 }
@@ -126,13 +156,17 @@ CPlayerDlg::CPlayerDlg(PlayerState& playerState, QWidget* parent)
     setWindowIcon(icon); // the window manager draws it for the minimized window and the taskbar
     setWindowTitle(QString::fromLatin1(kPlayerDialog.caption));
     setFont(DialogFont());
+    InstallTextFieldAccessibility();
     CreateControls();
     BindControls();
+    NameControlsForScreenReaders();
     aboutAction = new QAction(QString::fromLatin1(kAboutMenuText), this);
     aboutAction->setShortcut(QKeySequence(Qt::Key_F1));
     ConnectMessageMap();
     showError = [this](const QString& caption, const QString& text) {
-        QMessageBox::critical(this, caption, text); // the stop icon and an OK button
+        QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText); // the stop icon, an OK button and the text as it stands
+        box.exec();
     };
 }
 
@@ -182,6 +216,28 @@ void CPlayerDlg::CreateControls() {
     }
 }
 
+void CPlayerDlg::NameControlsForScreenReaders() {
+    for (const ControlName& control : kControlNames) {
+        QWidget* widget = controls.at(control.id);
+        widget->setAccessibleName(QString::fromLatin1(control.name));
+        if (control.toolTip) {
+            widget->setToolTip(QString::fromLatin1(control.name));
+        }
+    }
+    // A caption labels the control beside it; screen readers on Linux name a selector by the
+    // label that labels it, and read its current entry as its value.
+    const std::array<std::pair<int, int>, 5> captions{{
+        {kIdTitleCaption, kIdTitleField},
+        {kIdTrackCaption, kIdTrackCombo},
+        {kIdArtistCaption, kIdArtistField},
+        {kIdTrackPositionCaption, kIdTrackTimeLabel},
+        {kIdDiscPositionCaption, kIdDiscTimeLabel},
+    }};
+    for (const auto& [caption, control] : captions) {
+        static_cast<QLabel*>(controls.at(caption))->setBuddy(controls.at(control));
+    }
+}
+
 void CPlayerDlg::BindControls() {
     positionSlider = Bound<PositionSlider>(controls, kIdPositionSlider);
     trackCaption = Bound<CTextLabel>(controls, kIdTrackCaption);
@@ -228,6 +284,18 @@ void CPlayerDlg::ConnectMessageMap() {
     connect(discTimeModeButton, &QPushButton::clicked, this, [this] { OnDiscTimeMode(); });
     connect(positionSlider, &PositionSlider::scrolled, this, [this](int code) { OnHScroll(code); });
     // 19: a left-button release on the window itself arrives through mouseReleaseEvent.
+
+    // Once a handler the user ran has returned (its connection above comes first), observers of
+    // the window look again.
+    for (QPushButton* button :
+         {playButton, stopButton, pauseButton, ejectButton, previousButton, nextButton,
+          forwardButton, backButton, trackTimeModeButton, discTimeModeButton}) {
+        connect(button, &QPushButton::clicked, this, &CPlayerDlg::Updated);
+    }
+    for (QComboBox* combo : {driveCombo, trackCombo}) {
+        connect(combo, &QComboBox::activated, this, &CPlayerDlg::Updated);
+    }
+    connect(positionSlider, &PositionSlider::scrolled, this, &CPlayerDlg::Updated);
 }
 
 void CPlayerDlg::SetButtonFaces() {

@@ -117,6 +117,13 @@ public:
 
     void reject() override; // the cancel path: close box, Escape, the window menu's Close
 
+signals:
+    // After each timer tick and after each handler the user ran: what the window shows may have
+    // changed. Observers compare for themselves; the signal promises no change.
+    void Updated();
+    // The window sent the drive to a new address: a jump (SeekAndPlay) or Stop's seek to 0.
+    void Jumped(int32_t address);
+
 protected:
     // The base part of the dialog's initialisation: the first transfer of the bound values.
     void InitDialogBase();
@@ -132,6 +139,7 @@ protected:
 private:
     void CreateControls();
     void BindControls();
+    void NameControlsForScreenReaders();
     void ConnectMessageMap();
     void ExchangeText(bool saveAndValidate, int id, QString& value);
     void ExchangeCheck(bool saveAndValidate, int id, int& value);

@@ -19,6 +19,13 @@ QString PrefixedDisplayText(const QString& windowText) {
     return shown;
 }
 
+StaticText::StaticText(const QString& text, QWidget* parent) : QLabel(parent) {
+    // A field shows texts from the disc: one that looks like markup (a "<b>" in a title, an
+    // "<img src=...>") is drawn as it stands and never laid out as a document.
+    setTextFormat(Qt::PlainText);
+    setText(text);
+}
+
 void StaticText::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     drawFrame(&painter);

@@ -11,7 +11,8 @@ QString PrefixedDisplayText(const QString& windowText);
 
 class StaticText : public QLabel {
 public:
-    using QLabel::QLabel;
+    // The text is plain: whatever it holds is never read as markup.
+    explicit StaticText(const QString& text = QString(), QWidget* parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -9,10 +9,12 @@
 #include <QFontMetrics>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 #include <vector>
 
 namespace {
@@ -248,6 +250,31 @@ TEST_F(ClickableLabel, OpensItsExactTextOnlyWithTheNotifyStyleAndOnlyForAFileOrU
         QTest::mouseClick(label, c.button, {}, QPoint(20, 15));
         EXPECT_EQ(opened, c.opens ? std::vector<QString>{c.text} : std::vector<QString>{});
     }
+}
+
+// Clicks reach the window as the window system delivers them: a double click is a press, a
+// release, a second press that Qt turns into a double click as well, and a release.
+TEST_F(ClickableLabel, ADoubleClickOpensOnceAndTwoSingleClicksTwice) {
+    const std::string url = "https://example.org/notes";
+    label->SetLabelText(QString::fromStdString(url)).SetOpenOnClick(1);
+    auto openedTexts = [this] {
+        std::vector<std::string> texts;
+        for (const QString& text : opened) {
+            texts.push_back(text.toStdString());
+        }
+        return texts;
+    };
+    QWindow* handle = window.windowHandle();
+    ASSERT_NE(handle, nullptr);
+    const QPoint at = label->geometry().topLeft() + QPoint(20, 15);
+
+    QTest::mouseDClick(handle, Qt::LeftButton, {}, at);
+    EXPECT_EQ(openedTexts(), std::vector<std::string>{url}) << "a double click";
+
+    opened.clear();
+    QTest::mouseClick(handle, Qt::LeftButton, {}, at);
+    QTest::mouseClick(handle, Qt::LeftButton, {}, at);
+    EXPECT_EQ(openedTexts(), (std::vector<std::string>{url, url})) << "two single clicks";
 }
 
 TEST_F(ClickableLabel, HoverCursorShowsOnlyWithTheNotifyStyle) {

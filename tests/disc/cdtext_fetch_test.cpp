@@ -95,4 +95,28 @@ TEST_F(FetchDiscTextFromDrive, AResponseBufferTooShortIsNoCdTextAndIsNotOverrun)
     EXPECT_TRUE(FetchDiscText(0, 0, exact, length));
 }
 
+TEST_F(FetchDiscTextFromDrive, AnAnswerWhosePacksAreNotAllCdTextIsNoCdText) {
+    std::vector<uint8_t> strayPack =
+        DiscTextResponse({EncodePacks(0x80, {"Album", "One", "Two"}), RawPack(0x00, 0, ""),
+                          EncodePacks(0x81, {"Band", "Band"})});
+    struct Row {
+        const char* name;
+        std::vector<uint8_t> answer;
+        bool hasText;
+    };
+    const std::vector<Row> rows = {
+        {"a table of contents, GOOD status", MakeAudioToc(1, 12), false},
+        {"a pack of type 0x00 among CD-Text packs", strayPack, false},
+        {"every type from 0x80 to 0x8F",
+         DiscTextResponse({EncodePacks(0x80, {"Album", "One"}), RawPack(0x8F, 0, ""),
+                           EncodePacks(0x8E, {"", "GBAAA0000001"})}),
+         true},
+    };
+    for (const Row& row : rows) {
+        drives.discs[0].discText = row.answer;
+        ASSERT_GE(AnnouncedLength(row.answer), 22) << row.name;
+        EXPECT_EQ(Fetch(), row.hasText) << row.name;
+    }
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 // The system calls of the SG layer, faked: records every open, ioctl and close, refuses opens
-// with the errno a test sets per path, and answers SG_IO as a test says.
+// with the errno a test sets per path, and answers SG_IO as a test says. Calls from several
+// threads take turns.
 #pragma once
 
 #include "platform/sg_system.h"
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -62,8 +64,10 @@ public:
 private:
     static inline FakeSgSystem* current = nullptr;
     int nextFd = 10;
+    std::recursive_mutex lock;
 
     static int Open(const char* path, int flags) {
+        std::lock_guard guard(current->lock);
         current->opens.push_back({path, flags});
         auto refused = current->openErrors.find(path);
         if (refused != current->openErrors.end()) {
@@ -81,6 +85,7 @@ private:
     }
 
     static int Ioctl(int fd, unsigned long request, void* argument) {
+        std::lock_guard guard(current->lock);
         auto open = current->openFds.find(fd);
         if (open == current->openFds.end()) {
             errno = EBADF;
@@ -105,6 +110,7 @@ private:
     }
 
     static int Close(int fd) {
+        std::lock_guard guard(current->lock);
         if (current->openFds.erase(fd) == 0) {
             ++current->badCloses;
             errno = EBADF;

@@ -54,6 +54,18 @@ public:
         AddNode("block", name, address, type);
     }
 
+    // The node is gone: its class entry and its folder under the device (an unplug).
+    void RemoveNode(const std::string& className, const std::string& name) {
+        const std::filesystem::path entry =
+            std::filesystem::path(root) / "class" / className / name;
+        std::error_code ignored;
+        const std::filesystem::path nodeDir = std::filesystem::canonical(entry, ignored);
+        std::filesystem::remove(entry, ignored);
+        if (!nodeDir.empty()) {
+            std::filesystem::remove_all(nodeDir, ignored);
+        }
+    }
+
     // A class entry that leads nowhere useful (no device link, or a link to a foreign name).
     void AddStray(const std::string& className, const std::string& name, bool withDeviceLink) {
         const std::filesystem::path dir = std::filesystem::path(root) / "class" / className / name;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -196,7 +197,8 @@ TEST_F(SgRequests, TheKernelsOutcomeBecomesTheRequestStatus) {
         {"data above the queue limit", EIO, 0, 0, 0, SS_ERR, HASTAT_OK, 0x00},
         {"device gone", ENODEV, 0, 0, 0, SS_NO_DEVICE, HASTAT_OK, 0x00},
         {"device gone (ENXIO)", ENXIO, 0, 0, 0, SS_NO_DEVICE, HASTAT_OK, 0x00},
-        {"no medium", ENOMEDIUM, 0, 0, 0, SS_ERR, HASTAT_OK, 0x02},
+        {"no medium: a failure like any, no sense made up", ENOMEDIUM, 0, 0, 0, SS_ERR, HASTAT_OK,
+         0x00},
     };
     for (const StatusRow& row : rows) {
         system.answer = [&row](const std::string&, sg_io_hdr_t& header) {
@@ -216,14 +218,17 @@ TEST_F(SgRequests, TheKernelsOutcomeBecomesTheRequestStatus) {
     EXPECT_TRUE(system.openFds.empty()) << "every command closes its device";
 }
 
-TEST_F(SgRequests, NoMediumReadsAsTheSenseOfAnEmptyDrive) {
-    system.answer = [](const std::string&, sg_io_hdr_t&) { return ENOMEDIUM; };
+TEST_F(SgRequests, AnEmptyDriveFailsWithItsOwnSense) {
+    system.answer = [](const std::string&, sg_io_hdr_t& header) {
+        AnswerCheckCondition(header, Sense(0x02, 0x3A, 0x01)); // what the kernel passes on
+        return 0;
+    };
     std::array<uint8_t, 6> cdb{};
     SRB_ExecSCSICmd srb = Request(1, 0, cdb);
     EXPECT_EQ(Send(srb), SS_ERR);
-    EXPECT_EQ(srb.SenseArea[0], 0x70);
-    EXPECT_EQ(srb.SenseArea[2] & 0x0F, 0x02) << "NOT READY";
-    EXPECT_EQ(srb.SenseArea[12], 0x3A) << "MEDIUM NOT PRESENT";
+    EXPECT_EQ(srb.SRB_TargStat, 0x02);
+    EXPECT_EQ(srb.SenseArea[12], 0x3A);
+    EXPECT_EQ(srb.SenseArea[13], 0x01) << "the drive's own qualifier";
 }
 
 TEST_F(SgRequests, AnInterruptedCallIsSentAgain) {
@@ -336,6 +341,74 @@ TEST_F(SgRequests, ADriveUnpluggedWhilePlayingAnswersNoDevice) {
     EXPECT_EQ(TestUnitReady(0, 0), 1);
     EXPECT_TRUE(system.openFds.empty());
     EXPECT_EQ(system.badCloses, 0);
+}
+
+// The kernel gives a freed name to the next device: drive A (host 2) is unplugged, drive B
+// (host 5) is probed again and takes A's names, then A comes back under new ones.
+TEST_F(SgRequests, ANameThatPassedToAnotherDriveIsNeverUsedAndTheNewNamesAreFound) {
+    std::array<uint8_t, 6> cdb{};
+    auto send = [&](int adapter) {
+        SRB_ExecSCSICmd srb = Request(adapter, 0, cdb);
+        system.ioctls.clear();
+        return Send(srb);
+    };
+    ASSERT_EQ(send(0), SS_COMP);
+    sysfs.RemoveNode("scsi_generic", "sg0");
+    sysfs.RemoveNode("block", "sr0");
+    sysfs.RemoveNode("scsi_generic", "sg1");
+    sysfs.RemoveNode("block", "sr1");
+    sysfs.AddGeneric("sg0", "5:0:0:0");
+    sysfs.AddBlock("sr0", "5:0:0:0");
+
+    system.openErrors = {{"/dev/sg0", EACCES}}; // only the sr node opens: it is checked too
+    EXPECT_EQ(send(0), SS_NO_DEVICE) << "A is away; B's answer must not pass for A's";
+    EXPECT_EQ(system.opens.back().path, "/dev/sr0");
+    system.openErrors.clear();
+    EXPECT_EQ(send(0), SS_NO_DEVICE);
+    EXPECT_TRUE(system.ioctls.empty());
+
+    EXPECT_EQ(send(1), SS_COMP) << "B is found under its new names";
+    ASSERT_EQ(system.ioctls.size(), 1u);
+    EXPECT_EQ(system.ioctls[0].path, "/dev/sg0");
+
+    sysfs.AddGeneric("sg2", "2:0:0:0");
+    sysfs.AddBlock("sr2", "2:0:0:0");
+    EXPECT_EQ(send(0), SS_COMP) << "A is back";
+    ASSERT_EQ(system.ioctls.size(), 1u);
+    EXPECT_EQ(system.ioctls[0].path, "/dev/sg2");
+    EXPECT_EQ(SgDeviceMap()[0].blockNode, "sr2");
+    EXPECT_TRUE(system.openFds.empty()) << "a node that was not A's was closed again";
+}
+
+// The window's thread and a reader thread send at once right after the names changed: both
+// find their drive's new names, and every command reaches its own drive.
+TEST_F(SgRequests, TwoThreadsSendAtOnceAndEachReachesItsOwnDrive) {
+    sysfs.RemoveNode("scsi_generic", "sg0");
+    sysfs.RemoveNode("scsi_generic", "sg1");
+    sysfs.AddGeneric("sg0", "5:0:0:0");
+    sysfs.AddGeneric("sg2", "2:0:0:0");
+    constexpr int kCommands = 200;
+    auto sendMany = [](int adapter, uint8_t opcode, int& completed) {
+        std::array<uint8_t, 12> cdb{opcode};
+        for (int i = 0; i < kCommands; ++i) {
+            SRB_ExecSCSICmd srb = Request(adapter, 0, cdb);
+            completed += SgAspiLayer().sendCommand(&srb) == SS_COMP ? 1 : 0;
+        }
+    };
+    int completedA = 0;
+    int completedB = 0;
+    std::thread window(sendMany, 0, uint8_t{0x00}, std::ref(completedA));
+    std::thread reader(sendMany, 1, uint8_t{0xBE}, std::ref(completedB));
+    window.join();
+    reader.join();
+
+    EXPECT_EQ(completedA, kCommands);
+    EXPECT_EQ(completedB, kCommands);
+    for (const IoCall& call : system.ioctls) {
+        EXPECT_EQ(call.path, call.cdb[0] == 0x00 ? "/dev/sg2" : "/dev/sg0");
+    }
+    EXPECT_EQ(system.ioctls.size(), size_t{2 * kCommands});
+    EXPECT_TRUE(system.openFds.empty());
 }
 
 struct PlayRow {

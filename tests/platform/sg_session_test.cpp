@@ -83,7 +83,8 @@ protected:
         sysfs.AddBlock("sr1", "5:0:0:0");
         sysfs.AddGeneric("sg3", "6:0:1:0"); // a drive of another maker
         system.openErrors = {{"/dev/sg0", EACCES}};
-        // Read-only everywhere, as for a user in the cdrom group: the kernel filters commands.
+        // Read-only everywhere, as for a user whose sg nodes are not writable (udev gives the
+        // cdrom group read-write): the kernel filters commands.
         system.readWriteErrors = {{"/dev/sg1", EACCES}, {"/dev/sg2", EACCES}, {"/dev/sg3", EACCES}};
         vendors = {{"/dev/sg1", "VORTANE "}, {"/dev/sg2", "VORTANE "}, {"/dev/sg3", "OTHERCO "}};
         system.answer = [this](const std::string& path, sg_io_hdr_t& header) {

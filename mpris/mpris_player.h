@@ -1,0 +1,111 @@
+// The player on the desktop's media bus (MPRIS 2): media keys, the panel's media controls and
+// tools such as playerctl see what the window shows and press the window's own buttons. The
+// object only observes the window and the player record; every command runs the handler of
+// the matching button, so the window and the bus cannot disagree.
+#pragma once
+
+#include "player/player_state.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <cstdint>
+#include <memory>
+
+class CPlayerDlg;
+
+inline constexpr const char* kMprisServiceName = "org.mpris.MediaPlayer2.discolo";
+inline constexpr const char* kMprisObjectPath = "/org/mpris/MediaPlayer2";
+inline constexpr const char* kMprisRootInterface = "org.mpris.MediaPlayer2";
+inline constexpr const char* kMprisPlayerInterface = "org.mpris.MediaPlayer2.Player";
+inline constexpr const char* kDesktopId = "org.discolo.Discolo";
+inline constexpr const char* kTrackPathPrefix = "/org/discolo/track/";
+
+// What the bus shows of the player at one moment; two views differ exactly where the bus has to
+// be told.
+struct MprisView {
+    QString playbackStatus; // "Playing", "Paused" or "Stopped"
+    QVariantMap metadata;   // empty without a disc
+    bool canPlay = false;
+    bool canPause = false;
+    bool canGoNext = false;
+    bool canGoPrevious = false;
+    bool canSeek = false;
+    bool canControl = false;
+};
+
+// Frames (75 a second) as the bus's microseconds, and back (truncated toward zero).
+int64_t FramesToMicroseconds(int64_t frames);
+int64_t MicrosecondsToFrames(int64_t microseconds);
+
+// The calls of the bus reach it through its adaptors, which hand it their calling context, so
+// that it can answer one with an error.
+class MprisPlayer : public QObject, protected QDBusContext {
+    Q_OBJECT
+
+public:
+    // Follows the window from now on; nothing is on the bus until Publish.
+    MprisPlayer(CPlayerDlg& window, PlayerState& state, QDBusConnection connection,
+                QObject* parent = nullptr);
+    ~MprisPlayer() override;
+
+    // Puts the object on the bus and takes the name org.mpris.MediaPlayer2.discolo, or, when
+    // another player has it, ...discolo.instance<pid>. False when the bus refuses both.
+    bool Publish();
+    // The bus name taken by Publish; empty before.
+    QString ServiceName() const { return serviceName; }
+
+    // What the bus shows now, read from the window and the record.
+    MprisView View() const;
+    // Microseconds into the current track: the latest poll, or the latest jump after it.
+    int64_t Position() const;
+
+    // org.mpris.MediaPlayer2
+    void Raise();
+    void Quit();
+    // org.mpris.MediaPlayer2.Player: each runs the matching button's handler.
+    void Play();
+    void Pause();
+    void PlayPause();
+    void Stop();
+    void Next();
+    void Previous();
+    void Seek(int64_t offset);
+    void SetPosition(const QString& trackId, int64_t position);
+    // Not supported: the caller gets a D-Bus error.
+    void OpenUri(const QString& uri);
+
+signals:
+    // For the player interface's Seeked signal.
+    void Seeked(qlonglong position);
+
+private:
+    // After the window or a command changed something: the properties that differ from what the
+    // bus was last told, in one PropertiesChanged, then Seeked after a jump. Nothing otherwise.
+    void Follow();
+    void NoteJump(int32_t address);
+    // The track the window treats as current, or 0 when it names no track of the disc.
+    int32_t Track() const;
+    // The frame address the drive was last seen or sent at; false before either.
+    bool KnownAddress(int32_t& address) const;
+    int64_t FramesIntoTrack() const;
+    bool DiscIn() const;
+
+    CPlayerDlg& window;
+    PlayerState& state;
+    QDBusConnection connection;
+    QString serviceName;
+    MprisView told; // what the bus was last told
+    bool jumped = false;
+    int32_t jumpAddress = 0;
+    int32_t polledAtJump = 0; // lastPolledPosition when the jump was made
+    bool seekToTell = false;
+};
+
+// The player on the session bus, or nullptr, silently, when there is no session bus (or it
+// refuses the player): the player then runs exactly as without it.
+std::unique_ptr<MprisPlayer> PublishOnSessionBus(CPlayerDlg& window, PlayerState& state);
