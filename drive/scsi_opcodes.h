@@ -23,3 +23,4 @@ inline constexpr uint8_t kOpStopPlayScan = 0x4E;
 inline constexpr uint8_t kOpReadDiscInformation = 0x51;
 inline constexpr uint8_t kOpModeSense10 = 0x5A;
 inline constexpr uint8_t kOpPlayAudio12 = 0xA5;
+inline constexpr uint8_t kOpReadCd = 0xBE;

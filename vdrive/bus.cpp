@@ -6,21 +6,23 @@
 #include "platform/aspi_layer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace vdrive {
 
 namespace {
 
-Bus* currentBus = nullptr;
+std::atomic<Bus*> currentBus = nullptr;
 
 uint32_t CurrentSupportInfo() {
-    return currentBus ? currentBus->GetSupportInfo() : uint32_t{SS_NO_ADAPTERS} << 8;
+    Bus* bus = currentBus.load();
+    return bus ? bus->GetSupportInfo() : uint32_t{SS_NO_ADAPTERS} << 8;
 }
 
 uint32_t CurrentSendCommand(void* request) {
-    if (currentBus) {
-        return currentBus->SendCommand(request);
+    if (Bus* bus = currentBus.load()) {
+        return bus->SendCommand(request);
     }
     // A module loaded from a bus that is gone: every request completes, none reaches a device.
     if (request) {
@@ -29,6 +31,26 @@ uint32_t CurrentSendCommand(void* request) {
     return SS_INVALID_HA;
 }
 
+// Where a device writes its answer before the cuts: one area for each thread that sends, so that
+// two commands can run at once. Devices write only within the length they report, so only what
+// the last answer used needs zeroing again (all of its room after a failure, which reports none):
+// the poll's 16-byte answer must not cost a 64 KiB clear three times a second.
+struct AnswerArea {
+    std::vector<uint8_t> bytes;
+    size_t used = 0;
+
+    std::span<uint8_t> Prepare(size_t room) {
+        std::fill_n(bytes.begin(), used, uint8_t{0});
+        if (bytes.size() < room) {
+            bytes.resize(room); // what is added comes zeroed
+        }
+        used = 0;
+        return std::span<uint8_t>(bytes).first(room);
+    }
+};
+
+thread_local AnswerArea answerArea;
+
 bool ValidAddress(int adapter, int target) {
     return adapter >= 0 && adapter < Bus::kMaxAdapters && target >= 0 &&
            target < Bus::kTargetsPerAdapter;
@@ -36,17 +58,24 @@ bool ValidAddress(int adapter, int target) {
 
 } // namespace
 
-Bus::Bus(Clock& clock) : clock_(clock), answer_(kMaxAnswerLength) {}
+Bus::Bus(Clock& clock) : clock_(clock) {}
 
 Bus::~Bus() {
     Uninstall();
 }
 
 void Bus::SetAdapterCount(int count) {
+    const std::lock_guard lock(mutex_);
     adapterCount_ = std::clamp(count, 0, kMaxAdapters);
 }
 
+int Bus::AdapterCount() const {
+    const std::lock_guard lock(mutex_);
+    return adapterCount_;
+}
+
 template <typename T> T& Bus::Attach(int adapter, int target, std::unique_ptr<T> device) {
+    const std::lock_guard lock(mutex_);
     T& attached = *device;
     devices_.push_back(std::move(device));
     if (ValidAddress(adapter, target)) {
@@ -75,12 +104,14 @@ OtherDevice& Bus::AddDisk(int adapter, int target) {
 }
 
 void Bus::RemoveDevice(int adapter, int target) {
+    const std::lock_guard lock(mutex_);
     if (ValidAddress(adapter, target)) {
         slots_[static_cast<size_t>(adapter)][static_cast<size_t>(target)] = nullptr;
     }
 }
 
 Device* Bus::DeviceAt(int adapter, int target) const {
+    const std::lock_guard lock(mutex_);
     if (!ValidAddress(adapter, target)) {
         return nullptr;
     }
@@ -92,6 +123,7 @@ CdromDrive* Bus::DriveAt(int adapter, int target) const {
 }
 
 uint32_t Bus::GetSupportInfo() const {
+    const std::lock_guard lock(mutex_);
     if (adapterCount_ == 0) {
         return uint32_t{SS_NO_ADAPTERS} << 8; // and a count of 0
     }
@@ -105,8 +137,8 @@ void Bus::Install() {
 }
 
 void Bus::Uninstall() {
-    if (currentBus == this) {
-        currentBus = nullptr;
+    Bus* self = this;
+    if (currentBus.compare_exchange_strong(self, nullptr)) {
         InstallAspiLayer(nullptr);
     }
 }
@@ -115,7 +147,13 @@ bool Bus::Installed() const {
     return currentBus == this;
 }
 
+void Bus::ClearLog() {
+    const std::lock_guard lock(mutex_);
+    log_.clear();
+}
+
 std::vector<uint8_t> Bus::LoggedOpcodes() const {
+    const std::lock_guard lock(mutex_);
     std::vector<uint8_t> opcodes;
     for (const LoggedCommand& entry : log_) {
         opcodes.push_back(entry.Opcode());
@@ -124,16 +162,19 @@ std::vector<uint8_t> Bus::LoggedOpcodes() const {
 }
 
 size_t Bus::CountCommands(uint8_t opcode) const {
+    const std::lock_guard lock(mutex_);
     return static_cast<size_t>(
         std::count_if(log_.begin(), log_.end(),
                       [opcode](const LoggedCommand& entry) { return entry.Opcode() == opcode; }));
 }
 
 void Bus::InjectFault(int adapter, int target, Fault fault) {
+    const std::lock_guard lock(mutex_);
     faults_[FaultKey{adapter, target, kAnyOpcode}] = fault;
 }
 
 void Bus::InjectFault(int adapter, int target, uint8_t opcode, Fault fault) {
+    const std::lock_guard lock(mutex_);
     faults_[FaultKey{adapter, target, opcode}] = fault;
 }
 
@@ -141,6 +182,12 @@ void Bus::Vanish(int adapter, int target) {
     InjectFault(adapter, target, Fault::Status(SS_NO_DEVICE));
 }
 
+void Bus::ClearFaults() {
+    const std::lock_guard lock(mutex_);
+    faults_.clear();
+}
+
+// With the lock held.
 std::optional<Fault> Bus::TakeFault(int adapter, int target, uint8_t opcode) {
     auto found = faults_.find(FaultKey{adapter, target, opcode});
     if (found == faults_.end()) {
@@ -187,10 +234,13 @@ uint32_t Bus::SendCommand(void* request) {
     const uint8_t status = Execute(srb, entry);
     entry.status = status;
     entry.targetStatus = srb.SRB_TargStat;
-    if (log_.size() >= kLogLimit) {
-        log_.pop_front();
+    {
+        const std::lock_guard lock(mutex_);
+        if (log_.size() >= kLogLimit) {
+            log_.pop_front();
+        }
+        log_.push_back(std::move(entry));
     }
-    log_.push_back(std::move(entry));
     srb.SRB_Status = status; // last: the request counts as complete from here on
     return status;
 }
@@ -198,24 +248,34 @@ uint32_t Bus::SendCommand(void* request) {
 uint8_t Bus::Execute(SRB_ExecSCSICmd& srb, LoggedCommand& entry) {
     const int adapter = srb.SRB_HaId;
     const int target = srb.SRB_Target;
-    if (adapter >= adapterCount_) {
-        return SS_INVALID_HA;
-    }
     const uint8_t opcode = srb.CDBByte[0];
     const int groupLength = CommandGroupLength(opcode);
-    if (srb.SRB_CDBLen == 0 || srb.SRB_CDBLen > sizeof srb.CDBByte ||
-        (groupLength != 0 && srb.SRB_CDBLen < groupLength)) {
-        return SS_INVALID_SRB; // the command block would be cut short
-    }
+    const bool malformed = srb.SRB_CDBLen == 0 || srb.SRB_CDBLen > sizeof srb.CDBByte ||
+                           (groupLength != 0 && srb.SRB_CDBLen < groupLength);
     // Fields of the packed request are read by value, never bound to references.
     uint8_t* const buffer = srb.SRB_BufPointer;
     const uint32_t bufferLength = srb.SRB_BufLen;
-    if (!buffer && bufferLength != 0) {
-        return SS_INVALID_SRB; // nowhere to put the data
-    }
 
-    Device* device = srb.SRB_Lun == 0 ? DeviceAt(adapter, target) : nullptr;
-    if (std::optional<Fault> fault = TakeFault(adapter, target, opcode)) {
+    Device* device = nullptr;
+    std::optional<Fault> fault;
+    {
+        const std::lock_guard lock(mutex_);
+        if (adapter >= adapterCount_) {
+            return SS_INVALID_HA;
+        }
+        if (malformed) {
+            return SS_INVALID_SRB; // the command block would be cut short
+        }
+        if (!buffer && bufferLength != 0) {
+            return SS_INVALID_SRB; // nowhere to put the data
+        }
+        if (srb.SRB_Lun == 0 && ValidAddress(adapter, target)) {
+            device = slots_[static_cast<size_t>(adapter)][static_cast<size_t>(target)];
+        }
+        fault = TakeFault(adapter, target, opcode);
+    }
+    // Devices live as long as the bus: the one found stays valid outside the lock.
+    if (fault) {
         if (fault->sense) {
             srb.SRB_TargStat = STATUS_CHKCOND;
             WriteSense(srb, *fault->sense);
@@ -237,12 +297,10 @@ uint8_t Bus::Execute(SRB_ExecSCSICmd& srb, LoggedCommand& entry) {
     // The device sees all 16 bytes, zero past the request's own command length.
     std::array<uint8_t, 16> cdb{};
     std::copy_n(srb.CDBByte, srb.SRB_CDBLen, cdb.begin());
-    // Devices write only within the length they report, so only what the last answer used needs
-    // zeroing again (all of it after a failure, which reports none): the poll's 16-byte answer
-    // must not cost a 64 KiB clear three times a second.
-    std::fill_n(answer_.begin(), answerUsed_, uint8_t{0});
-    const Reply reply = device->Execute(cdb, answer_);
-    answerUsed_ = reply.failed() ? answer_.size() : std::min<size_t>(reply.length, answer_.size());
+    const std::span<uint8_t> answer = answerArea.Prepare(AnswerRoom(cdb));
+    const Reply reply = device->Execute(cdb, answer);
+    answerArea.used =
+        reply.failed() ? answer.size() : std::min<size_t>(reply.length, answer.size());
     if (reply.failed()) {
         srb.SRB_TargStat = STATUS_CHKCOND;
         WriteSense(srb, *reply.sense);
@@ -251,13 +309,13 @@ uint8_t Bus::Execute(SRB_ExecSCSICmd& srb, LoggedCommand& entry) {
     }
 
     // The one place where an answer is cut: to what the command allows, then to the buffer.
-    uint32_t length = std::min(reply.length, kMaxAnswerLength);
+    uint32_t length = std::min<uint32_t>(reply.length, static_cast<uint32_t>(answer.size()));
     if (const std::optional<uint32_t> allocation = AllocationLength(cdb)) {
         length = std::min(length, *allocation);
     }
     length = std::min(length, bufferLength);
     if (length > 0) {
-        std::memcpy(buffer, answer_.data(), length);
+        std::memcpy(buffer, answer.data(), length);
     }
     entry.transferred = length;
     return SS_COMP;

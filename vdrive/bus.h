@@ -16,6 +16,9 @@
 //     clock.Advance(8000);                             // past the end: AudioStatus() 0x13
 //                                                      //   (READ SUB-CHANNEL reports it
 //                                                      //   once), Position() 749
+//     ExecScsiCommand(0, 3, readCd, frames);           // READ CD (0xBE): the disc's audio,
+//                                                      //   2352 bytes a frame, here the test
+//                                                      //   pattern of MakeAudioDisc
 //
 //     drive.InsertDisc(otherDisc);                     // next command: UNIT ATTENTION 06/28/00
 //     drive.OpenTray(); drive.CloseTray(); drive.RemoveDisc();
@@ -32,8 +35,11 @@
 // The bus uninstalls itself when destroyed. A disc given to AddDrive is in the drive from the
 // start (no unit attention); StartPlayingTrack(n) puts the drive into play at once.
 //
-// Requests are served synchronously on the caller's thread; the bus is not meant to be used from
-// two threads at once.
+// Requests are served synchronously on the caller's thread, from any number of threads at once
+// (the window's and a reader's): the bus keeps its devices, faults and log under a lock, each
+// device serves one command at a time, and each thread has its own answer area. Log() hands out
+// the log itself: read it while no other thread sends (CountCommands and LoggedOpcodes may be
+// called at any time).
 #pragma once
 
 #include "drive/srb.h"
@@ -50,6 +56,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -100,7 +107,7 @@ public:
     // Adapters 0 .. count-1 exist (count is kept within 0..8). Adding a device makes its adapter
     // exist; a bus with no adapter answers GetASPI32SupportInfo with SS_NO_ADAPTERS.
     void SetAdapterCount(int count);
-    int AdapterCount() const { return adapterCount_; }
+    int AdapterCount() const;
 
     // Devices live as long as the bus: a reference stays valid after RemoveDevice or after
     // another device took the target. An address outside 8 adapters x 16 targets gives a
@@ -125,7 +132,7 @@ public:
     bool Installed() const;
 
     const std::deque<LoggedCommand>& Log() const { return log_; }
-    void ClearLog() { log_.clear(); }
+    void ClearLog();
     std::vector<uint8_t> LoggedOpcodes() const;
     size_t CountCommands(uint8_t opcode) const;
 
@@ -134,7 +141,7 @@ public:
     void InjectFault(int adapter, int target, Fault fault);
     void InjectFault(int adapter, int target, uint8_t opcode, Fault fault);
     void Vanish(int adapter, int target); // SS_NO_DEVICE for everything from now on
-    void ClearFaults() { faults_.clear(); }
+    void ClearFaults();
 
 private:
     static constexpr int kAnyOpcode = -1;
@@ -151,13 +158,12 @@ private:
     static void WriteSense(SRB_ExecSCSICmd& srb, Sense sense);
 
     Clock& clock_;
+    mutable std::mutex mutex_; // guards everything below
     int adapterCount_ = 0;
     std::vector<std::unique_ptr<Device>> devices_;
     std::array<std::array<Device*, kTargetsPerAdapter>, kMaxAdapters> slots_{};
     std::map<FaultKey, Fault> faults_;
     std::deque<LoggedCommand> log_;
-    std::vector<uint8_t> answer_;          // the device's answer before the cuts
-    size_t answerUsed_ = kMaxAnswerLength; // how much of answer_ the last device may have written
 };
 
 } // namespace vdrive

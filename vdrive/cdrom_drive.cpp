@@ -24,7 +24,6 @@ constexpr size_t kPackLength = 18;
 constexpr size_t kMaxPacks = (0xFFFF - 2) / kPackLength;
 // Likewise for the table of contents: descriptors, lead-out included.
 constexpr size_t kMaxTocDescriptors = (0xFFFF - 2) / 8;
-constexpr int64_t kCurrentPosition = 0xFFFFFFFF; // a PLAY start of all ones: from where the head is
 
 int32_t ReadSigned32(Cdb cdb, size_t at) {
     return static_cast<int32_t>(ReadBe32(cdb, at));
@@ -43,148 +42,167 @@ void WriteAddress(std::span<uint8_t> answer, size_t at, int32_t lba, bool msf) {
     }
 }
 
-} // namespace
+// READ CD: expected sector types (CDB byte 1, bits 2-4; 0 is any type, 3 to 5 the Mode 2 kinds,
+// which no image here holds) and main-channel selections (byte 9).
+constexpr uint8_t kSectorCdda = 1;
+constexpr uint8_t kSectorMode1 = 2;
+constexpr uint8_t kSectorMode2Form2 = 5;
+constexpr uint8_t kSelectUserData = 0x10;
+constexpr uint8_t kSelectEverything = 0xF8; // sync, all headers, user data, EDC/ECC
+constexpr uint8_t kSelectC2Errors = 0x06;
+constexpr uint32_t kMode1UserBytes = 2048;
 
-// ---- the play model -----------------------------------------------------------------------
-
-CdromDrive::PlayState CdromDrive::PlayState::At(int64_t nowMs) const {
-    PlayState next = *this;
-    if (audio == Audio::Playing && Head(nowMs) >= end) {
-        next.audio = endsAtData ? Audio::StoppedByError : Audio::Completed;
-        next.head = end - 1; // the last frame played
-    }
-    return next;
+uint8_t Bcd(int64_t value) {
+    return static_cast<uint8_t>((value / 10) << 4 | (value % 10));
 }
 
-int32_t CdromDrive::PlayState::Head(int64_t nowMs) const {
-    if (audio != Audio::Playing) {
-        return head;
+// A whole Mode 1 sector of a data track, as READ CD delivers it with everything selected. The
+// image holds no data, so the user data is zero, and so are the EDC and ECC that would guard it.
+void WriteMode1Sector(std::span<uint8_t> sector, int32_t lba) {
+    std::fill_n(sector.begin() + 1, 10, uint8_t{0xFF}); // sync: 00, ten FF, 00
+    const int64_t address = int64_t{lba} + kMsfLbaOffset;
+    sector[12] = Bcd(address / kFramesPerMinute);      // header: minute, in BCD
+    sector[13] = Bcd(address / kFramesPerSecond % 60); // second
+    sector[14] = Bcd(address % kFramesPerSecond);      // frame
+    sector[15] = 0x01;                                 // mode 1
+}
+
+// Whether `lba` lies in a data track, its pregap included.
+bool IsDataFrame(const DiscImage& disc, int32_t lba) {
+    return (PositionAt(disc, lba).track->control & kControlData) != 0;
+}
+
+// The end of the frames from `lba` on that lie in the same track, at most `stop`: the nearest
+// pregap start after `lba`, whatever order the image lists its tracks in.
+int32_t SegmentEnd(const DiscImage& disc, int32_t lba, int32_t stop) {
+    int32_t end = stop;
+    for (const DiscTrack& track : disc.tracks) {
+        if (PregapStart(track) > lba) {
+            end = std::min(end, PregapStart(track));
+        }
     }
-    const int64_t elapsedMs = std::max<int64_t>(0, nowMs - runStartMs);
-    const int64_t frames = elapsedMs * kFramesPerSecond / 1000; // from the run's start: no drift
-    return static_cast<int32_t>(std::min<int64_t>(int64_t{runStart} + frames, end));
+    return end;
+}
+
+Reply ReplyTo(audio::PlayRefusal refusal) {
+    if (refusal == audio::PlayRefusal::None) {
+        return Reply::Good();
+    }
+    const audio::SenseCode code = audio::SenseOf(refusal);
+    return Reply::Check(Sense{code.key, code.asc, code.ascq});
+}
+
+} // namespace
+
+// ---- the play, by the clock ---------------------------------------------------------------
+
+int64_t CdromDrive::FramesIntoRun(int64_t nowMs) const {
+    return std::max<int64_t>(0, nowMs - runStartMs_) * kFramesPerSecond / 1000;
+}
+
+void CdromDrive::FollowRun() {
+    if (play_.Run() != clockRun_) {
+        clockRun_ = play_.Run();
+        runStartMs_ = clock_.NowMs();
+    }
 }
 
 void CdromDrive::Advance() {
-    play_ = play_.At(clock_.NowMs());
-}
-
-uint8_t CdromDrive::AudioStatusOf(const PlayState& state) const {
-    switch (state.audio) {
-    case Audio::Playing:
-        return kAudioPlaying;
-    case Audio::Paused:
-        return kAudioPaused;
-    case Audio::Completed:
-        return kAudioCompleted;
-    case Audio::StoppedByError:
-        return kAudioStoppedByError;
-    case Audio::Idle:
-        break;
-    }
-    return kAudioNoStatus;
+    play_.AdvanceTo(play_.Run(), FramesIntoRun(clock_.NowMs()));
 }
 
 uint8_t CdromDrive::AudioStatus() const {
-    return AudioStatusOf(play_.At(clock_.NowMs()));
+    const std::lock_guard lock(mutex_);
+    return play_.Peek(FramesIntoRun(clock_.NowMs())).audioStatus;
 }
 
 int32_t CdromDrive::Position() const {
-    const int64_t now = clock_.NowMs();
-    return play_.At(now).Head(now);
-}
-
-void CdromDrive::StopPlay() {
-    play_.head = play_.Head(clock_.NowMs());
-    play_.audio = Audio::Idle;
-}
-
-void CdromDrive::ResetHead() {
-    play_ = PlayState{};
-    if (disc_ && !disc_->tracks.empty()) {
-        play_.head = disc_->tracks.front().start;
-    }
-}
-
-Reply CdromDrive::Play(int64_t start, int64_t end, bool fromCurrent) {
-    if (fromCurrent) {
-        end += play_.Head(clock_.NowMs()) - start;
-        start = play_.Head(clock_.NowMs());
-    }
-    if (end == start) {
-        return Reply::Good(); // no audio operation: the head stays and a play goes on
-    }
-    if (end < start) {
-        return Reply::Check(kSenseInvalidFieldInCdb);
-    }
-    const DiscImage& disc = *disc_;
-    if (start < kFirstPregapLba || start >= disc.leadOut) {
-        return Reply::Check(kSenseLbaOutOfRange);
-    }
-    const auto first = static_cast<int32_t>(start);
-    if ((PositionAt(disc, first).track->control & kControlData) != 0) {
-        return Reply::Check(kSenseIllegalModeForTrack);
-    }
-    if (end > disc.leadOut) {
-        return Reply::Check(kSenseLbaOutOfRange);
-    }
-    // A play that would run into a data track stops at its boundary, as drives do.
-    const int32_t boundary = DataBoundaryAfter(disc, first);
-    play_.audio = Audio::Playing;
-    play_.runStart = first;
-    play_.runStartMs = clock_.NowMs();
-    play_.end = static_cast<int32_t>(std::min<int64_t>(end, boundary));
-    play_.endsAtData = boundary < end;
-    return Reply::Good();
+    const std::lock_guard lock(mutex_);
+    return play_.Peek(FramesIntoRun(clock_.NowMs())).head;
 }
 
 // ---- the user's side ----------------------------------------------------------------------
 
 CdromDrive::CdromDrive(Clock& clock, std::optional<DiscImage> disc, DriveSetup setup)
     : clock_(clock), setup_(std::move(setup)), disc_(std::move(disc)) {
-    ResetHead();
+    play_.SetDisc(disc_ ? disc_->Layout() : audio::DiscLayout{});
+}
+
+void CdromDrive::SetPendingSense(Sense sense) {
+    const std::lock_guard lock(mutex_);
+    pendingSense_ = sense;
 }
 
 void CdromDrive::InsertDisc(DiscImage disc) {
+    const std::lock_guard lock(mutex_);
     disc_ = std::move(disc);
-    ResetHead();
+    play_.SetDisc(disc_->Layout());
     unitAttention_ = !trayOpen_;
 }
 
 void CdromDrive::RemoveDisc() {
+    const std::lock_guard lock(mutex_);
     disc_.reset();
-    ResetHead();
+    play_.SetDisc({});
     unitAttention_ = false;
 }
 
 void CdromDrive::OpenTray() {
+    const std::lock_guard lock(mutex_);
+    OpenTrayLocked();
+}
+
+void CdromDrive::OpenTrayLocked() {
     Advance();
-    StopPlay();
+    play_.Stop();
     trayOpen_ = true;
     unitAttention_ = false;
 }
 
 void CdromDrive::CloseTray() {
+    const std::lock_guard lock(mutex_);
+    CloseTrayLocked();
+}
+
+void CdromDrive::CloseTrayLocked() {
     if (!trayOpen_) {
         return;
     }
     trayOpen_ = false;
     if (disc_) {
-        ResetHead();
+        play_.Reset();
         unitAttention_ = true;
     }
 }
 
 bool CdromDrive::StartPlayingTrack(int trackNumber) {
+    const std::lock_guard lock(mutex_);
     if (trayOpen_ || !disc_) {
         return false;
     }
     for (const DiscTrack& track : disc_->tracks) {
         if (track.number == trackNumber) {
-            return !Play(track.start, disc_->leadOut, false).failed();
+            const bool played = play_.Play(track.start, disc_->leadOut) == audio::PlayRefusal::None;
+            FollowRun();
+            return played;
         }
     }
     return false;
+}
+
+bool CdromDrive::TrayOpen() const {
+    const std::lock_guard lock(mutex_);
+    return trayOpen_;
+}
+
+bool CdromDrive::HasDisc() const {
+    const std::lock_guard lock(mutex_);
+    return disc_.has_value();
+}
+
+bool CdromDrive::UnitAttentionPending() const {
+    const std::lock_guard lock(mutex_);
+    return unitAttention_;
 }
 
 // ---- dispatch -----------------------------------------------------------------------------
@@ -199,11 +217,12 @@ std::array<CdromDrive::Handler, 256> CdromDrive::BuildHandlers() {
     table[kOpSeek10] = {"SEEK(10)", true, true, &CdromDrive::Seek};
     table[kOpReadSubChannel] = {"READ SUB-CHANNEL", true, true, &CdromDrive::ReadSubChannel};
     table[kOpReadToc] = {"READ TOC/PMA/ATIP", true, true, &CdromDrive::ReadToc};
-    table[kOpPlayAudio10] = {"PLAY AUDIO(10)", true, true, &CdromDrive::PlayAudio10};
-    table[kOpPlayAudioMsf] = {"PLAY AUDIO MSF", true, true, &CdromDrive::PlayAudioMsf};
+    table[kOpPlayAudio10] = {"PLAY AUDIO(10)", true, true, &CdromDrive::PlayAudio};
+    table[kOpPlayAudioMsf] = {"PLAY AUDIO MSF", true, true, &CdromDrive::PlayAudio};
     table[kOpPauseResume] = {"PAUSE/RESUME", true, true, &CdromDrive::PauseResume};
     table[kOpStopPlayScan] = {"STOP PLAY/SCAN", true, true, &CdromDrive::StopPlayScan};
-    table[kOpPlayAudio12] = {"PLAY AUDIO(12)", true, true, &CdromDrive::PlayAudio12};
+    table[kOpPlayAudio12] = {"PLAY AUDIO(12)", true, true, &CdromDrive::PlayAudio};
+    table[kOpReadCd] = {"READ CD", true, true, &CdromDrive::ReadCd};
     return table;
 }
 
@@ -213,6 +232,7 @@ const std::array<CdromDrive::Handler, 256>& CdromDrive::Handlers() {
 }
 
 Reply CdromDrive::Execute(Cdb cdb, std::span<uint8_t> answer) {
+    const std::lock_guard lock(mutex_);
     Advance();
     const Handler& handler = Handlers()[cdb[0]];
     // The sense of a failed command waits for the next command; INQUIRY and REQUEST SENSE
@@ -221,6 +241,7 @@ Reply CdromDrive::Execute(Cdb cdb, std::span<uint8_t> answer) {
         pendingSense_.reset();
     }
     const Reply reply = Dispatch(handler, cdb, answer);
+    FollowRun();
     if (reply.failed()) {
         pendingSense_ = reply.sense;
     }
@@ -283,7 +304,7 @@ Reply CdromDrive::TestUnitReady(Cdb, std::span<uint8_t>) {
 Reply CdromDrive::RequestSense(Cdb, std::span<uint8_t> answer) {
     // After a success: NO SENSE, with the audio status in the ASCQ. Reading it here does not
     // use up a "play completed": READ SUB-CHANNEL reports that.
-    const uint8_t audio = (disc_ && !trayOpen_) ? AudioStatusOf(play_) : kAudioNoStatus;
+    const uint8_t audio = (disc_ && !trayOpen_) ? play_.AudioStatus() : kAudioNoStatus;
     const Sense sense = pendingSense_.value_or(Sense{kSenseKeyNoSense, 0x00, audio});
     pendingSense_.reset();
     const auto data = FixedSense(sense);
@@ -300,14 +321,14 @@ Reply CdromDrive::StartStopUnit(Cdb cdb, std::span<uint8_t>) {
     }
     if (!loadEject) {
         if (!start) {
-            StopPlay(); // stopping the spindle ends a play
+            play_.Stop(); // stopping the spindle ends a play
         }
         return Reply::Good();
     }
     if (!start) {
-        OpenTray();
+        OpenTrayLocked();
     } else {
-        CloseTray();
+        CloseTrayLocked();
     }
     return Reply::Good();
 }
@@ -320,13 +341,7 @@ Reply CdromDrive::ReadCapacity(Cdb, std::span<uint8_t> answer) {
 }
 
 Reply CdromDrive::Seek(Cdb cdb, std::span<uint8_t>) {
-    const int32_t lba = ReadSigned32(cdb, 2);
-    if (lba < kFirstPregapLba || lba >= disc_->leadOut) {
-        return Reply::Check(kSenseLbaOutOfRange);
-    }
-    play_.audio = Audio::Idle; // moving the head ends a play
-    play_.head = lba;
-    return Reply::Good();
+    return ReplyTo(play_.Seek(ReadSigned32(cdb, 2))); // moving the head ends a play
 }
 
 Reply CdromDrive::ReadSubChannel(Cdb cdb, std::span<uint8_t> answer) {
@@ -354,17 +369,14 @@ Reply CdromDrive::ReadSubChannel(Cdb cdb, std::span<uint8_t> answer) {
         }
     }
 
-    answer[1] = AudioStatusOf(play_); // audio status
-    if (allocation >= 2 &&
-        (play_.audio == Audio::Completed || play_.audio == Audio::StoppedByError)) {
-        play_.audio = Audio::Idle; // a finished play is reported once
-    }
+    // Audio status; a finished play is reported once, when the status byte reaches the host.
+    answer[1] = allocation >= 2 ? play_.TakeAudioStatus() : play_.AudioStatus();
     if (!subQ) {
         WriteBe16(answer, 2, 0); // sub-channel data length: header only
         return Reply::Data(4);
     }
     if (format == 0x01) {
-        const int32_t head = play_.Head(clock_.NowMs());
+        const int32_t head = play_.Head();
         const DiscPosition where = PositionAt(disc, head);
         WriteBe16(answer, 2, 12);                              // sub-channel data length
         answer[4] = 0x01;                                      // data format code: current position
@@ -460,54 +472,91 @@ Reply CdromDrive::CdText(std::span<uint8_t> answer) {
     return Reply::Data(static_cast<uint32_t>(4 + kPackLength * count));
 }
 
-Reply CdromDrive::PlayAudio10(Cdb cdb, std::span<uint8_t>) {
-    const bool fromCurrent = ReadBe32(cdb, 2) == kCurrentPosition;
-    const int64_t first = fromCurrent ? 0 : ReadSigned32(cdb, 2); // starting logical block address
-    const int64_t length = ReadBe16(cdb, 7);                      // transfer length in frames
-    return Play(first, first + length, fromCurrent);
-}
-
-Reply CdromDrive::PlayAudio12(Cdb cdb, std::span<uint8_t>) {
-    const bool fromCurrent = ReadBe32(cdb, 2) == kCurrentPosition;
-    const int64_t first = fromCurrent ? 0 : ReadSigned32(cdb, 2); // starting logical block address
-    const int64_t length = ReadBe32(cdb, 6);                      // transfer length in frames
-    return Play(first, first + length, fromCurrent);
-}
-
-Reply CdromDrive::PlayAudioMsf(Cdb cdb, std::span<uint8_t>) {
-    const bool fromCurrent = cdb[3] == 0xFF && cdb[4] == 0xFF && cdb[5] == 0xFF;
-    const int64_t end = MsfToLba(cdb[6], cdb[7], cdb[8]); // ending M, S, F: first frame not played
-    if (fromCurrent) {
-        return Play(play_.Head(clock_.NowMs()), end, false);
-    }
-    return Play(MsfToLba(cdb[3], cdb[4], cdb[5]), end, false); // starting M, S, F
+Reply CdromDrive::PlayAudio(Cdb cdb, std::span<uint8_t>) {
+    return ReplyTo(play_.PlayCommand(cdb));
 }
 
 Reply CdromDrive::PauseResume(Cdb cdb, std::span<uint8_t>) {
     const bool resume = (cdb[8] & 0x01) != 0;
-    const int64_t now = clock_.NowMs();
-    if (resume) {
-        if (play_.audio == Audio::Paused) {
-            play_.audio = Audio::Playing;
-            play_.runStart = play_.head; // continue from the held position
-            play_.runStartMs = now;
-        } else if (play_.audio != Audio::Playing) {
-            return Reply::Check(kSenseCommandSequenceError);
-        }
-        return Reply::Good();
-    }
-    if (play_.audio == Audio::Playing) {
-        play_.head = play_.Head(now);
-        play_.audio = Audio::Paused;
-    } else if (play_.audio != Audio::Paused) {
-        return Reply::Check(kSenseCommandSequenceError);
-    }
-    return Reply::Good();
+    return ReplyTo(resume ? play_.Resume() : play_.Pause());
 }
 
 Reply CdromDrive::StopPlayScan(Cdb, std::span<uint8_t>) {
-    StopPlay();
+    play_.Stop();
     return Reply::Good();
+}
+
+Reply CdromDrive::ReadCd(Cdb cdb, std::span<uint8_t> answer) {
+    const uint8_t expected = (cdb[1] >> 2) & 0x07; // expected sector type
+    const int64_t first = ReadSigned32(cdb, 2);    // starting logical block address
+    const uint32_t count = ReadBe24(cdb, 6);       // transfer length in frames
+    const uint8_t selection = cdb[9];              // main channel: sync, headers, user data, EDC
+    const uint8_t subChannel = cdb[10] & 0x07;     // sub-channel data selection
+    const bool userData = (selection & kSelectUserData) != 0;
+    // Served: no main-channel data, or the user data (which for CD-DA is the whole frame). Not
+    // served: headers or sync without the data, C2 error flags, any sub-channel.
+    if (expected > kSectorMode2Form2 || subChannel != 0 || (selection & kSelectC2Errors) != 0 ||
+        (selection != 0 && !userData)) {
+        return Reply::Check(kSenseInvalidFieldInCdb);
+    }
+    if (count == 0) {
+        return Reply::Good(); // a length of 0 moves nothing
+    }
+    const DiscImage& disc = *disc_;
+    if (first < kFirstPregapLba || first >= disc.leadOut ||
+        first + int64_t{count} > int64_t{disc.leadOut}) {
+        return Reply::Check(kSenseLbaOutOfRange);
+    }
+
+    // Every frame must be of the expected type; the answer holds each as its type gives it: a
+    // CD-DA frame whole, a data sector whole (everything selected) or its user data.
+    const auto start = static_cast<int32_t>(first);
+    const auto stop = static_cast<int32_t>(first + count);
+    uint64_t length = 0;
+    for (int32_t lba = start; lba < stop;) {
+        const int32_t segmentEnd = SegmentEnd(disc, lba, stop);
+        const bool data = IsDataFrame(disc, lba);
+        if (expected > kSectorMode1 || (expected == kSectorCdda && data) ||
+            (expected == kSectorMode1 && !data)) {
+            return Reply::Check(kSenseIllegalModeForTrack);
+        }
+        uint32_t frameLength = userData ? uint32_t{kFrameBytes} : 0;
+        if (data && userData) {
+            if (selection != kSelectUserData && selection != kSelectEverything) {
+                return Reply::Check(kSenseInvalidFieldInCdb); // parts of a data sector
+            }
+            frameLength = selection == kSelectUserData ? kMode1UserBytes : uint32_t{kFrameBytes};
+        }
+        length += uint64_t{frameLength} * static_cast<uint32_t>(segmentEnd - lba);
+        lba = segmentEnd;
+    }
+    if (length > answer.size()) {
+        return Reply::Check(kSenseInvalidFieldInCdb); // more than the drive moves at once
+    }
+
+    size_t at = 0;
+    for (int32_t lba = start; lba < stop && length > 0;) {
+        const int32_t segmentEnd = SegmentEnd(disc, lba, stop);
+        const auto frames = static_cast<size_t>(segmentEnd - lba);
+        if (!IsDataFrame(disc, lba)) {
+            const std::span<uint8_t> audio = answer.subspan(at, frames * kFrameBytes);
+            if (disc.audio && !disc.audio->ReadFrames(lba, audio)) {
+                // A failed command leaves the answer as it found it, for whoever hands the drive
+                // its answer area (the bus, the kernel check's handler).
+                std::fill_n(answer.begin(), at + audio.size(), uint8_t{0});
+                return Reply::Check(kSenseUnrecoveredReadError);
+            }
+            at += audio.size();
+        } else if (selection == kSelectEverything) {
+            for (size_t i = 0; i < frames; ++i, at += kFrameBytes) {
+                WriteMode1Sector(answer.subspan(at, kFrameBytes), lba + static_cast<int32_t>(i));
+            }
+        } else {
+            at += frames * kMode1UserBytes; // the user data of a data sector: zero
+        }
+        lba = segmentEnd;
+    }
+    return Reply::Data(static_cast<uint32_t>(length));
 }
 
 } // namespace vdrive

@@ -1,24 +1,29 @@
 // A CD-ROM drive on the virtual bus: it holds a disc image, answers the MMC commands a CD player
-// sends from one table of handlers by operation code, and "plays" by moving its head 75 frames
-// a second of the clock. Tests and the demo also handle it from the user's side: put a disc in,
-// take it out, open and close the tray.
+// sends from one table of handlers by operation code, "plays" by moving its head 75 frames a
+// second of the clock, and delivers the image's audio to READ CD. Tests and the demo also handle
+// it from the user's side: put a disc in, take it out, open and close the tray.
+//
+// Commands and the user's side may come from several threads at once: the drive serves one at a
+// time. Disc() and Setup() hand out what the drive holds; use them while no other thread sends.
 #pragma once
 
+#include "audio/play_model.h"
 #include "vdrive/clock.h"
 #include "vdrive/device.h"
 #include "vdrive/disc_image.h"
 
 #include <array>
+#include <mutex>
 #include <optional>
 
 namespace vdrive {
 
 // Audio status, as READ SUB-CHANNEL reports it in byte 1 and REQUEST SENSE in the ASCQ.
-inline constexpr uint8_t kAudioPlaying = 0x11;
-inline constexpr uint8_t kAudioPaused = 0x12;
-inline constexpr uint8_t kAudioCompleted = 0x13;      // once, after a play reached its end
-inline constexpr uint8_t kAudioStoppedByError = 0x14; // once, after a play ran into a data track
-inline constexpr uint8_t kAudioNoStatus = 0x15;
+using audio::kAudioCompleted;      // once, after a play reached its end
+using audio::kAudioNoStatus;       // nothing playing, nothing to report
+using audio::kAudioPaused;         // a play paused
+using audio::kAudioPlaying;        // a play in progress
+using audio::kAudioStoppedByError; // once, after a play ran into a data track
 
 struct DriveSetup {
     Identity identity; // vendor "VORTANE " unless set otherwise
@@ -34,7 +39,7 @@ public:
                         DriveSetup setup = {});
 
     Reply Execute(Cdb cdb, std::span<uint8_t> answer) override;
-    void SetPendingSense(Sense sense) override { pendingSense_ = sense; }
+    void SetPendingSense(Sense sense) override;
 
     // The user's side. A disc that arrives in a closed drive (InsertDisc with the tray closed,
     // CloseTray with a disc on the tray) makes the next command answer UNIT ATTENTION 06/28/00.
@@ -47,10 +52,10 @@ public:
     bool StartPlayingTrack(int trackNumber);
 
     // What the drive holds now, as a test sees it without sending a command.
-    bool TrayOpen() const { return trayOpen_; }
-    bool HasDisc() const { return disc_.has_value(); }
+    bool TrayOpen() const;
+    bool HasDisc() const;
     const DiscImage* Disc() const { return disc_ ? &*disc_ : nullptr; }
-    bool UnitAttentionPending() const { return unitAttention_; }
+    bool UnitAttentionPending() const;
     uint8_t AudioStatus() const; // what READ SUB-CHANNEL would report now, without using up 0x13
     int32_t Position() const;    // the head: the frame playing, or the last played or sought
     DriveSetup& Setup() { return setup_; }
@@ -59,22 +64,6 @@ public:
     static const char* CommandName(uint8_t operationCode) { return Handlers()[operationCode].name; }
 
 private:
-    enum class Audio { Idle, Playing, Paused, Completed, StoppedByError };
-
-    // The head and the play in progress. A running play is kept as where and when its current
-    // run began, so positions follow from the clock exactly, without accumulated steps.
-    struct PlayState {
-        Audio audio = Audio::Idle;
-        int32_t head = 0;        // position when not playing
-        int32_t runStart = 0;    // LBA at which the current run (play or resume) began
-        int64_t runStartMs = 0;  // clock time at which it began
-        int32_t end = 0;         // first frame not played
-        bool endsAtData = false; // the end is a data track's boundary, not the one asked for
-
-        PlayState At(int64_t nowMs) const; // the same play, moved on to `nowMs`
-        int32_t Head(int64_t nowMs) const;
-    };
-
     using Run = Reply (CdromDrive::*)(Cdb cdb, std::span<uint8_t> answer);
     struct Handler {
         const char* name = nullptr;
@@ -95,22 +84,24 @@ private:
     Reply Seek(Cdb cdb, std::span<uint8_t> answer);
     Reply ReadSubChannel(Cdb cdb, std::span<uint8_t> answer);
     Reply ReadToc(Cdb cdb, std::span<uint8_t> answer);
-    Reply PlayAudio10(Cdb cdb, std::span<uint8_t> answer);
-    Reply PlayAudioMsf(Cdb cdb, std::span<uint8_t> answer);
+    Reply PlayAudio(Cdb cdb, std::span<uint8_t> answer); // (10), (12) and MSF
     Reply PauseResume(Cdb cdb, std::span<uint8_t> answer);
     Reply StopPlayScan(Cdb cdb, std::span<uint8_t> answer);
-    Reply PlayAudio12(Cdb cdb, std::span<uint8_t> answer);
+    Reply ReadCd(Cdb cdb, std::span<uint8_t> answer);
 
     Reply TocFormat0(bool msf, uint8_t startingTrack, std::span<uint8_t> answer);
     Reply SessionInfo(bool msf, std::span<uint8_t> answer);
     Reply CdText(std::span<uint8_t> answer);
 
-    // Starts a play of [start, end); `fromCurrent` takes the start from the head instead.
-    Reply Play(int64_t start, int64_t end, bool fromCurrent);
-    void StopPlay();  // the head stays where the play had got to
-    void ResetHead(); // a disc arrived: idle at its first track
+    // The user's side, with the drive's lock held.
+    void OpenTrayLocked();
+    void CloseTrayLocked();
+
+    // The clock carries the play: a run that began at runStartMs_ has played 75 frames a second
+    // since, counted from its start, so odd steps never drift.
+    int64_t FramesIntoRun(int64_t nowMs) const;
+    void FollowRun(); // after a command that may start a run: it starts now
     void Advance();   // brings the play up to the clock
-    uint8_t AudioStatusOf(const PlayState& state) const;
 
     Clock& clock_;
     DriveSetup setup_;
@@ -118,7 +109,10 @@ private:
     bool trayOpen_ = false;
     bool unitAttention_ = false;
     std::optional<Sense> pendingSense_; // the sense of the last command, for REQUEST SENSE
-    PlayState play_;
+    audio::PlayModel play_;
+    uint32_t clockRun_ = 0;  // the run of play_ that runStartMs_ belongs to
+    int64_t runStartMs_ = 0; // clock time at which that run began
+    mutable std::mutex mutex_;
 };
 
 } // namespace vdrive

@@ -45,6 +45,15 @@ std::optional<uint32_t> AllocationLength(Cdb cdb) {
     }
 }
 
+uint32_t AnswerRoom(Cdb cdb) {
+    if (cdb[0] != kOpReadCd) {
+        return kMaxAnswerLength;
+    }
+    const uint64_t frames = ReadBe24(cdb, 6); // transfer length in frames
+    return static_cast<uint32_t>(
+        std::clamp<uint64_t>(frames * 2352, kMaxAnswerLength, kMaxTransferLength));
+}
+
 int CommandGroupLength(uint8_t operationCode) {
     switch (operationCode >> 5) {
     case 0:

@@ -28,13 +28,20 @@ using Cdb = std::span<const uint8_t, 16>;
 
 // Room for the largest answer a device builds: a 16-bit length field plus its own two bytes.
 inline constexpr uint32_t kMaxAnswerLength = 65536 + 4;
+// READ CD moves whole frames of up to 2352 bytes: a drive takes at most this many in one command
+// (just under 512 KiB, a usual limit of a host's transfers; about three seconds of audio).
+inline constexpr uint32_t kMaxReadCdFrames = 222;
+inline constexpr uint32_t kMaxTransferLength = kMaxReadCdFrames * 2352;
 
 class Device {
 public:
     virtual ~Device() = default;
-    // Runs one command. `answer` is zeroed and kMaxAnswerLength long; the device writes from its
-    // start and returns how much it wrote (the full answer: the bus cuts it). It writes nothing
-    // past that length: the bus clears only that much before the next command.
+    // Runs one command. `answer` is zeroed and at least kMaxAnswerLength long (AnswerRoom tells
+    // how long the bus makes it); the device writes from its start and returns how much it wrote
+    // (the full answer: the bus cuts it). It writes nothing past that length, and nothing at all
+    // when it fails: the bus clears only that much before the next command (and, to be safe, all
+    // of the room after a failure).
+    // Commands may come from several threads at once: a device serves them one at a time.
     virtual Reply Execute(Cdb cdb, std::span<uint8_t> answer) = 0;
     // A check condition that the bus raised for the device (fault injection): REQUEST SENSE then
     // reports it as the device would its own.
@@ -55,6 +62,10 @@ void WriteIdentity(const Identity& identity, std::span<uint8_t> answer);
 // The allocation length that a command block carries, or nothing for commands whose answer has
 // a fixed size (READ CAPACITY) or that move no data.
 std::optional<uint32_t> AllocationLength(Cdb cdb);
+
+// The room the bus gives a command's answer: kMaxAnswerLength, and for READ CD what its transfer
+// length needs, up to kMaxTransferLength (a drive refuses a longer transfer).
+uint32_t AnswerRoom(Cdb cdb);
 
 // 6, 10, 12 or 16 bytes for the standard command groups; 0 for the vendor-specific groups whose
 // length a device cannot know.

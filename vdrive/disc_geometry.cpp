@@ -7,35 +7,16 @@
 
 namespace vdrive {
 
-int32_t PregapStart(const DiscTrack& track) {
-    return std::min(track.pregapStart, track.start);
-}
-
 size_t TrackIndexAt(const DiscImage& disc, int32_t lba) {
-    size_t found = 0;
-    for (size_t i = 0; i < disc.tracks.size(); ++i) {
-        if (PregapStart(disc.tracks[i]) <= lba) {
-            found = i;
-        }
-    }
-    return found;
+    return audio::TrackIndexAt(disc.tracks, lba);
 }
 
 DiscPosition PositionAt(const DiscImage& disc, int32_t lba) {
-    const DiscTrack& track = disc.tracks[TrackIndexAt(disc, lba)];
-    const int64_t relative = int64_t{lba} - track.start;
-    return DiscPosition{&track, relative < 0 ? 0 : 1,
-                        static_cast<int32_t>(std::clamp<int64_t>(relative, INT32_MIN, INT32_MAX))};
+    return audio::PositionAt(disc.tracks, lba);
 }
 
 int32_t DataBoundaryAfter(const DiscImage& disc, int32_t lba) {
-    for (size_t i = TrackIndexAt(disc, lba); i < disc.tracks.size(); ++i) {
-        const DiscTrack& track = disc.tracks[i];
-        if ((track.control & kControlData) != 0 && PregapStart(track) > lba) {
-            return PregapStart(track);
-        }
-    }
-    return disc.leadOut;
+    return audio::DataBoundaryAfter(disc.tracks, disc.leadOut, lba);
 }
 
 void WriteMsfTime(std::span<uint8_t> bytes, size_t at, int32_t frames) {
@@ -51,6 +32,7 @@ void WriteMsfAddress(std::span<uint8_t> bytes, size_t at, int32_t lba) {
 DiscImage MakeAudioDisc(const std::vector<int32_t>& starts, int32_t leadOut, int firstTrack) {
     DiscImage disc;
     disc.leadOut = leadOut;
+    disc.audio = SharedPatternSource();
     for (size_t i = 0; i < starts.size(); ++i) {
         DiscTrack track;
         track.number = firstTrack + static_cast<int>(i);

@@ -2,6 +2,7 @@
 // addresses, and a quick way to lay out a disc of audio tracks for tests and demos.
 #pragma once
 
+#include "audio/disc_layout.h"
 #include "drive/msf.h"
 #include "vdrive/disc_image.h"
 
@@ -12,20 +13,14 @@
 
 namespace vdrive {
 
-inline constexpr int32_t kFirstPregapLba = -kMsfLbaOffset; // the first track's pregap starts here
+using audio::kFirstPregapLba; // the first track's pregap starts here
 
-// Where the track's index 0 begins: its pregap start, or its start when the image says less.
-int32_t PregapStart(const DiscTrack& track);
+using audio::DiscPosition; // track, index (0 inside the pregap) and track-relative address
+using audio::PregapStart;  // where the track's index 0 begins
 
 // The position of the track that holds `lba`: the last one whose pregap begins at or before
 // it; the first track for addresses in front of the first pregap. The disc must have a track.
 size_t TrackIndexAt(const DiscImage& disc, int32_t lba);
-
-struct DiscPosition {
-    const DiscTrack* track = nullptr;
-    int index = 1;        // 0 inside the pregap, 1 from the track's start on
-    int32_t relative = 0; // lba - track start: negative inside the pregap
-};
 DiscPosition PositionAt(const DiscImage& disc, int32_t lba);
 
 // The start of the first data track at or after `lba`'s track (its pregap start), or the lead-out.
@@ -37,7 +32,8 @@ void WriteMsfAddress(std::span<uint8_t> bytes, size_t at, int32_t lba);
 void WriteMsfTime(std::span<uint8_t> bytes, size_t at, int32_t frames);
 
 // An audio disc whose tracks start at `starts` (INDEX 01, no pregaps beyond the first),
-// numbered from `firstTrack`, ending at `leadOut`. Set `control` of a track for data.
+// numbered from `firstTrack`, ending at `leadOut`, its audio the test pattern
+// (SharedPatternSource). Set `control` of a track for data.
 DiscImage MakeAudioDisc(const std::vector<int32_t>& starts, int32_t leadOut, int firstTrack = 1);
 
 } // namespace vdrive

@@ -24,6 +24,7 @@ uint32_t HostileDrive::NextBelow(uint32_t limit) {
 }
 
 Reply HostileDrive::Execute(Cdb cdb, std::span<uint8_t> answer) {
+    const std::lock_guard lock(mutex_);
     if (cdb[0] == kOpInquiry) {
         return honest_.Execute(cdb, answer);
     }

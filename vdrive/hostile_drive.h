@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <span>
 
 namespace vdrive {
@@ -29,7 +30,8 @@ private:
     uint32_t NextBelow(uint32_t limit); // 0 .. limit-1 from the source; 0 for limit 0
 
     CdromDrive& honest_;
-    ByteSource next_;
+    ByteSource next_; // called with mutex_ held
+    std::mutex mutex_;
 };
 
 } // namespace vdrive

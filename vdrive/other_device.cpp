@@ -21,7 +21,13 @@ Identity DiskIdentity() {
     return Identity{"VORTANE ", "HARD DISK VD1080", "2.04"};
 }
 
+void OtherDevice::SetPendingSense(Sense sense) {
+    const std::lock_guard lock(mutex_);
+    pendingSense_ = sense;
+}
+
 Reply OtherDevice::Execute(Cdb cdb, std::span<uint8_t> answer) {
+    const std::lock_guard lock(mutex_);
     const uint8_t operation = cdb[0];
     if (operation == kOpInquiry) {
         if ((cdb[1] & 0x01) != 0 || cdb[2] != 0) { // EVPD or a page code: no vital product data

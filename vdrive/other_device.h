@@ -5,6 +5,8 @@
 
 #include "vdrive/device.h"
 
+#include <mutex>
+
 namespace vdrive {
 
 inline constexpr uint8_t kPeripheralDisk = 0x00; // qualifier 000b, type 00h direct access
@@ -17,14 +19,15 @@ public:
     OtherDevice(uint8_t peripheral, Identity identity);
 
     Reply Execute(Cdb cdb, std::span<uint8_t> answer) override;
-    void SetPendingSense(Sense sense) override { pendingSense_ = sense; }
+    void SetPendingSense(Sense sense) override;
 
-    Identity& identity() { return identity_; }
+    Identity& identity() { return identity_; } // to change while no other thread sends
 
 private:
     uint8_t peripheral_;
     Identity identity_;
     std::optional<Sense> pendingSense_;
+    std::mutex mutex_;
 };
 
 // A direct-access disk of the given identity (INQUIRY byte 0 = 0x00).

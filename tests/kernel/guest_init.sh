@@ -126,6 +126,9 @@ check "virtual drive behind the kernel: sg and sr nodes" "$([ -n "$(tcm_nodes | 
 say "what the kernel sent the virtual drive while probing it"
 cat /sys/kernel/config/target/core/user_1/vortane/info | sed 's/^/  info: /'
 sed 's/^/  /' /tmp/tcmu.log
+# A cue image loaded without its audio reads as silence: nothing to compare a rip with.
+SILENT_IMAGE=
+grep -q 'has no audio source' /tmp/tcmu.log && SILENT_IMAGE=1
 dmesg | grep -vE ' sr [0-9]+:0:[0-9]+:[0-9]+: Power-on' | grep -E 'sr[0-9]|scsi|tcm|target|uio' | sed 's/^/  dmesg: /'
 : > /tmp/tcmu.log
 show_scsi
@@ -220,6 +223,8 @@ if want clients && [ -n "$TCM_SR" ]; then
     { tail -c +45 /disc/track01.wav; tail -c +45 /disc/track02.wav; } > /tmp/expected.raw
     if grep -q ' be [0-9a-f ]*-> CHECK 5/20/00' /tmp/tcmu.log; then
         say "SKIP clients cdparanoia: the virtual drive does not serve READ CD yet"
+    elif [ -n "$SILENT_IMAGE" ]; then
+        say "SKIP clients cdparanoia: the cue loader gives its images no audio yet"
     elif cmp -s /tmp/rip.raw /tmp/expected.raw; then
         check "clients cdparanoia: tracks 1-2 ripped through the kernel equal the sheet's audio" ok
     else

@@ -70,7 +70,8 @@ struct Ring {
     uint8_t* map = nullptr;
     size_t size = 0;
     std::unique_ptr<vdrive::CdromDrive> drive;
-    std::vector<uint8_t> answer = std::vector<uint8_t>(vdrive::kMaxAnswerLength);
+    // Room for the longest READ CD the drive serves, not only for the other answers.
+    std::vector<uint8_t> answer = std::vector<uint8_t>(vdrive::kMaxTransferLength);
     uint32_t lastLength = 0; // answer bytes written by the last command, cleared before the next
 };
 
@@ -163,7 +164,7 @@ void Answer(Ring& ring, uint8_t* entry) {
                       reply.sense->ascq);
         outcome = text;
     } else {
-        ring.lastLength = std::min(reply.length, vdrive::kMaxAnswerLength);
+        ring.lastLength = std::min(reply.length, vdrive::kMaxTransferLength);
         uint32_t length = ring.lastLength;
         if (const std::optional<uint32_t> allocation = vdrive::AllocationLength(cdb)) {
             length = std::min(length, *allocation);
@@ -220,6 +221,10 @@ bool Open(Ring& ring, const std::string& disc) {
             return false;
         }
         image = std::move(loaded);
+    }
+    if (!image->audio) {
+        std::printf("tcmu %s: the disc image has no audio source: READ CD reads silence\n",
+                    ring.name.c_str());
     }
     vdrive::DriveSetup setup;
     setup.identity.product = "CD-ROM VX-7010SA"; // told apart from QEMU's VX-6012SA

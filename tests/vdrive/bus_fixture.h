@@ -92,6 +92,14 @@ inline Bytes SenseCdb(int alloc = 18) {
 inline Bytes InquiryCdb(int alloc = 56) {
     return B({0x12, 0, 0, 0, alloc, 0});
 }
+// READ CD: expected sector type, start, length in frames, main-channel selection, sub-channel.
+inline Bytes ReadCdCdb(int type, int32_t lba, uint32_t frames, int selection = 0x10,
+                       int subChannel = 0) {
+    auto u = static_cast<uint32_t>(lba);
+    return B({0xBE, type << 2, int(u >> 24), int(u >> 16 & 0xFF), int(u >> 8 & 0xFF), int(u & 0xFF),
+              int(frames >> 16 & 0xFF), int(frames >> 8 & 0xFF), int(frames & 0xFF), selection,
+              subChannel, 0});
+}
 inline Bytes CapacityCdb() {
     return B({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0});
 }
