@@ -4,6 +4,7 @@
 #include "app/player_app.h"
 #include "app/screenshot.h"
 #include "app/shown_stamp.h"
+#include "app/sound_setup.h"
 
 #include <QApplication>
 #include <QString>
@@ -41,6 +42,16 @@ int main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
+    // The sound after the application (the sound card's output lives on its thread) and before
+    // the window; it goes before both, and before the drives it plays.
+    PlayerSound sound;
+    if (!SetUpSound(commandLine, drives, sound, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    if (!sound.notice.empty()) {
+        std::fprintf(stderr, "%s\n", sound.notice.c_str());
+    }
     InstallShownStampWhenAsked(application);
     ScreenshotOutcome screenshot;
     const bool takeScreenshot = !commandLine.screenshot.empty();
