@@ -41,14 +41,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", drives.notice.c_str());
     }
 
-    QApplication application(argc, argv);
-    // The sound after the application (the sound card's output lives on its thread) and before
-    // the window; it goes before both, and before the drives it plays.
+    // The sound file before any window system is needed; the layer after the application (the
+    // sound card's output lives on its thread) and before the window. It goes before both, and
+    // before the drives it plays.
     PlayerSound sound;
-    if (!SetUpSound(commandLine, drives, sound, error)) {
+    if (!OpenSoundFile(commandLine, sound, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
+    QApplication application(argc, argv);
+    SetUpSound(commandLine, drives, sound);
     if (!sound.notice.empty()) {
         std::fprintf(stderr, "%s\n", sound.notice.c_str());
     }

@@ -31,35 +31,40 @@ void HandOverPlays(const vdrive::Bus& bus) {
 
 } // namespace
 
-bool SetUpSound(const CommandLine& commandLine, const PlayerDrives& drives, PlayerSound& sound,
-                std::string& error, const SoundSetupOptions& options) {
+bool OpenSoundFile(const CommandLine& commandLine, PlayerSound& sound, std::string& error) {
     sound = PlayerSound{};
-    if (commandLine.analog) {
+    if (commandLine.analog || commandLine.audioFile.empty()) {
         return true;
     }
+    sound.file = audio::WavFileOutput::Open(commandLine.audioFile, error);
+    return sound.file != nullptr;
+}
+
+void SetUpSound(const CommandLine& commandLine, const PlayerDrives& drives, PlayerSound& sound,
+                const SoundSetupOptions& options) {
+    sound.layer.reset();
+    sound.notice.clear();
+    if (commandLine.analog) {
+        return;
+    }
     audio::SinkFactory sinks = options.sinks;
-    if (!sinks && !commandLine.audioFile.empty()) {
-        sound.file = audio::WavFileOutput::Open(commandLine.audioFile, error);
-        if (!sound.file) {
-            return false;
-        }
+    if (!sinks && sound.file) {
         sinks = sound.file->Factory();
     }
     if (!sinks) {
         const std::string problem = audio::SoundOutputProblem();
         if (!problem.empty()) {
             sound.notice = "discolo: " + problem + "; the drives play on their own audio path";
-            return true;
+            return;
         }
         sinks = audio::SoundCardSinks();
     }
     sound.layer = audio::PlayLayer::OverInstalled(std::move(sinks));
     if (!sound.layer) {
-        return true; // no drive layer at all: the window says so
+        return; // no drive layer at all: the window says so
     }
     sound.layer->Install();
     if (drives.bus) {
         HandOverPlays(*drives.bus);
     }
-    return true;
 }

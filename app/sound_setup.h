@@ -25,9 +25,12 @@ struct SoundSetupOptions {
     audio::SinkFactory sinks; // a sink of the caller's instead of the sound card or the file
 };
 
+// Opens the --audio-file, before any window system is needed. False with a one-line message
+// naming the file when it cannot be written.
+bool OpenSoundFile(const CommandLine& commandLine, PlayerSound& sound, std::string& error);
+
 // Puts the digital play layer over the layer that SetUpDrives installed, unless --analog or there
 // is no sound output (then `notice` says so), and hands a virtual drive's play that is already
-// running to it, so that it is heard from now on. False with a one-line message when the
-// --audio-file cannot be written. Needs a QApplication for the sound card.
-bool SetUpSound(const CommandLine& commandLine, const PlayerDrives& drives, PlayerSound& sound,
-                std::string& error, const SoundSetupOptions& options = {});
+// running to it, so that it is heard from now on. Needs a QApplication for the sound card.
+void SetUpSound(const CommandLine& commandLine, const PlayerDrives& drives, PlayerSound& sound,
+                const SoundSetupOptions& options = {});

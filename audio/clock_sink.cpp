@@ -24,15 +24,15 @@ void ClockSink::Wake() {
 
 size_t ClockSink::Pump() {
     const std::lock_guard lock(mutex_);
-    const auto due = anchorFrames_ + static_cast<size_t>(
-                                         (nowMs_() - anchorMs_) * kFramesPerSecond / 1000);
+    const auto due =
+        anchorFrames_ + static_cast<size_t>((nowMs_() - anchorMs_) * kFramesPerSecond / 1000);
     const size_t before = heard_.size() / kCdFrameBytes;
     if (due <= before) {
         return 0;
     }
     heard_.resize(due * kCdFrameBytes);
-    const size_t taken = feed_.Take(
-        std::span<uint8_t>(heard_).subspan(before * kCdFrameBytes), kReaderPatience);
+    const size_t taken =
+        feed_.Take(std::span<uint8_t>(heard_).subspan(before * kCdFrameBytes), kReaderPatience);
     heard_.resize((before + taken) * kCdFrameBytes);
     return taken;
 }

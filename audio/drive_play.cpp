@@ -44,10 +44,12 @@ void Deliver(SRB_ExecSCSICmd& srb, std::span<const uint8_t> answer, uint32_t all
 
 DrivePlay::DrivePlay(const AspiLayer& below, uint8_t adapter, uint8_t target,
                      const SinkFactory& makeSink, const PlaySettings& settings)
-    : below_(below), adapter_(adapter), target_(target), makeSink_(makeSink),
-      settings_{std::max(settings.chunkFrames, uint32_t{1}),
-                std::max(settings.bufferFrames, std::max(settings.chunkFrames, uint32_t{1})),
-                std::max(settings.readTries, 1), std::max(settings.failedChunksToStop, uint32_t{1})} {}
+    : below_(below), adapter_(adapter), target_(target),
+      makeSink_(makeSink), settings_{std::max(settings.chunkFrames, uint32_t{1}),
+                                     std::max(settings.bufferFrames,
+                                              std::max(settings.chunkFrames, uint32_t{1})),
+                                     std::max(settings.readTries, 1),
+                                     std::max(settings.failedChunksToStop, uint32_t{1})} {}
 
 DrivePlay::~DrivePlay() {
     {
@@ -209,8 +211,7 @@ uint32_t DrivePlay::ReadSubChannel(SRB_ExecSCSICmd& srb, std::unique_lock<std::m
     if (subQ && format != 0x01) {
         // The catalog number and the ISRC are the disc's: the drive answers, with our status.
         const uint32_t status = PassThrough(srb, lock);
-        if (status == SS_COMP && mode_ == Mode::Digital && allocation >= 2 &&
-            srb.SRB_BufLen >= 2) {
+        if (status == SS_COMP && mode_ == Mode::Digital && allocation >= 2 && srb.SRB_BufLen >= 2) {
             srb.SRB_BufPointer[1] = model_.TakeAudioStatus();
         }
         return status;

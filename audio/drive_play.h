@@ -42,15 +42,15 @@ struct PlaySettings {
     uint32_t chunkFrames = 27;
     // The reader stays this far ahead of the sink at most: 1.5 s.
     uint32_t bufferFrames = 112;
-    int readTries = 4;               // a chunk is tried once and retried up to 3 times
+    int readTries = 4;                // a chunk is tried once and retried up to 3 times
     uint32_t failedChunksToStop = 10; // so many failed chunks in a row end the play with 0x14
 };
 
 struct DrivePlayStats {
-    bool digital = false;       // a digital play has started on the disc in the drive
-    bool analog = false;        // the drive plays this disc on its own (READ CD did not work)
-    uint64_t chunksRead = 0;    // chunks that READ CD delivered
-    uint64_t failedChunks = 0;  // chunks that failed every try and were played as silence
+    bool digital = false;      // a digital play has started on the disc in the drive
+    bool analog = false;       // the drive plays this disc on its own (READ CD did not work)
+    uint64_t chunksRead = 0;   // chunks that READ CD delivered
+    uint64_t failedChunks = 0; // chunks that failed every try and were played as silence
 };
 
 class DrivePlay final : public PcmFeed {
@@ -74,10 +74,10 @@ private:
     enum class ReadOutcome { Ok, Failed, Refused, DiscGone, NoDevice };
     struct Job {
         bool active = false;
-        uint32_t run = 0;       // the play model's run this job reads for
-        int32_t nextRead = 0;   // the first frame not yet read
-        int32_t end = 0;        // the first frame the run does not reach
-        int64_t taken = 0;      // frames of the run the sink has taken (heard)
+        uint32_t run = 0;     // the play model's run this job reads for
+        int32_t nextRead = 0; // the first frame not yet read
+        int32_t end = 0;      // the first frame the run does not reach
+        int64_t taken = 0;    // frames of the run the sink has taken (heard)
         bool readerDone = false;
         bool stopByError = false; // the reader gave up: stop with 0x14 once the buffer is heard
         uint32_t failedInRow = 0;
@@ -117,7 +117,7 @@ private:
     PlayModel model_;
     std::optional<SenseCode> pendingSense_; // of the last refusal, for REQUEST SENSE
     Job job_;
-    uint64_t generation_ = 0; // changes with every job started or stopped
+    uint64_t generation_ = 0;   // changes with every job started or stopped
     std::vector<uint8_t> ring_; // bufferFrames frames
     size_t ringFirst_ = 0;      // in frames
     size_t ringCount_ = 0;

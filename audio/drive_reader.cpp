@@ -72,8 +72,7 @@ void DrivePlay::Append(std::span<const uint8_t> frames, uint32_t count) {
     }
 }
 
-DrivePlay::ReadOutcome DrivePlay::ReadChunk(int32_t lba, uint32_t count,
-                                            std::span<uint8_t> into) {
+DrivePlay::ReadOutcome DrivePlay::ReadChunk(int32_t lba, uint32_t count, std::span<uint8_t> into) {
     std::array<uint8_t, 12> readCd{kOpReadCd, kExpectCdda};
     WriteBe32(readCd, 2, static_cast<uint32_t>(lba)); // starting logical block address
     WriteBe24(readCd, 6, count);                      // transfer length in frames
@@ -175,8 +174,7 @@ size_t DrivePlay::Take(std::span<uint8_t> frames, std::chrono::milliseconds wait
         const size_t capacity = settings_.bufferFrames;
         for (size_t i = 0; i < count; ++i) {
             std::memcpy(frames.data() + (taken + i) * kCdFrameBytes,
-                        ring_.data() + (ringFirst_ + i) % capacity * kCdFrameBytes,
-                        kCdFrameBytes);
+                        ring_.data() + (ringFirst_ + i) % capacity * kCdFrameBytes, kCdFrameBytes);
         }
         if (count > 0) {
             ringFirst_ = (ringFirst_ + count) % capacity;

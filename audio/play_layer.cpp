@@ -100,11 +100,11 @@ uint32_t PlayLayer::SendCommand(void* request) {
         const std::lock_guard lock(mutex_);
         auto found = drives_.find(key);
         if (found == drives_.end() && srb.SRB_Lun == 0 && StartsPlay(srb.CDBByte[0])) {
-            found = drives_
-                        .emplace(key, std::make_unique<DrivePlay>(below_, srb.SRB_HaId,
-                                                                  srb.SRB_Target, makeSink_,
-                                                                  settings_))
-                        .first;
+            found =
+                drives_
+                    .emplace(key, std::make_unique<DrivePlay>(below_, srb.SRB_HaId, srb.SRB_Target,
+                                                              makeSink_, settings_))
+                    .first;
         }
         if (found != drives_.end() && srb.SRB_Lun == 0) {
             drive = found->second.get(); // lives as long as the layer

@@ -10,6 +10,7 @@
 #include <QMediaDevices>
 #include <QObject>
 #include <QTimer>
+#include <QtGlobal>
 
 #include <memory>
 #include <vector>
@@ -39,7 +40,8 @@ public:
 
     void Wake() override {
         // From the thread that sent the PLAY; the output itself is touched on its own thread.
-        QMetaObject::invokeMethod(this, [this] { Start(); }, Qt::AutoConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Start(); }, Qt::AutoConnection);
     }
 
 private:
@@ -95,7 +97,12 @@ private:
 } // namespace
 
 std::string SoundOutputProblem() {
-    if (QMediaDevices::defaultAudioOutput().isNull()) {
+    // Qt says on its own that it cannot reach the sound server; the caller says it in one line.
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    const bool none = QMediaDevices::defaultAudioOutput().isNull();
+    qInstallMessageHandler(previous);
+    if (none) {
         return "no sound output (no sound server or sound device)";
     }
     return "";

@@ -33,13 +33,13 @@ std::array<uint8_t, kHeaderLength> Header(uint32_t dataBytes) {
     std::memcpy(header.data(), "RIFF", 4);
     PutLe(&header[4], dataBytes + (kHeaderLength - 8), 4); // RIFF chunk size
     std::memcpy(&header[8], "WAVEfmt ", 8);
-    PutLe(&header[16], 16, 4);                                  // fmt chunk size
-    PutLe(&header[20], 1, 2);                                   // PCM
-    PutLe(&header[22], kChannels, 2);                           // channels
-    PutLe(&header[24], kSampleRate, 4);                         // sample rate
-    PutLe(&header[28], kSampleRate * kChannels * 2, 4);         // byte rate
-    PutLe(&header[32], kChannels * 2, 2);                       // block align
-    PutLe(&header[34], 16, 2);                                  // bits per sample
+    PutLe(&header[16], 16, 4);                          // fmt chunk size
+    PutLe(&header[20], 1, 2);                           // PCM
+    PutLe(&header[22], kChannels, 2);                   // channels
+    PutLe(&header[24], kSampleRate, 4);                 // sample rate
+    PutLe(&header[28], kSampleRate * kChannels * 2, 4); // byte rate
+    PutLe(&header[32], kChannels * 2, 2);               // block align
+    PutLe(&header[34], 16, 2);                          // bits per sample
     std::memcpy(&header[36], "data", 4);
     PutLe(&header[40], dataBytes, 4); // data chunk size
     return header;

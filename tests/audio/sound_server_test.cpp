@@ -97,12 +97,13 @@ double DominantFrequency(const std::vector<double>& samples) {
         double beforePrevious = 0;
         for (size_t i = 0; i < kWindow; ++i) {
             const double hann = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / kWindow);
-            const double current = samples[from + i] * hann + coefficient * previous - beforePrevious;
+            const double current =
+                samples[from + i] * hann + coefficient * previous - beforePrevious;
             beforePrevious = previous;
             previous = current;
         }
-        const double power =
-            previous * previous + beforePrevious * beforePrevious - coefficient * previous * beforePrevious;
+        const double power = previous * previous + beforePrevious * beforePrevious -
+                             coefficient * previous * beforePrevious;
         if (power > bestPower) {
             bestPower = power;
             best = hz;
@@ -118,17 +119,19 @@ TEST(SoundServer, TheDemoIsHeardAsTheDemoDiscsOwnMusic) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), folder.path());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
-    environment.insert(QStringLiteral("PULSE_RUNTIME_PATH"), folder.filePath(QStringLiteral("pulse")));
+    environment.insert(QStringLiteral("PULSE_RUNTIME_PATH"),
+                       folder.filePath(QStringLiteral("pulse")));
     environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + socket);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
 
-    Started server(QStringLiteral("pulseaudio"),
-                   {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                    QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--disable-shm=yes"),
-                    QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=discolo_test"),
-                    QStringLiteral("-L"),
-                    QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket},
-                   environment);
+    Started server(
+        QStringLiteral("pulseaudio"),
+        {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+         QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--disable-shm=yes"),
+         QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=discolo_test"),
+         QStringLiteral("-L"),
+         QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket},
+        environment);
     ASSERT_TRUE(server.Running()) << "pulseaudio does not start";
     bool ready = false;
     for (int tries = 0; tries < 100 && !ready; ++tries) {
@@ -145,8 +148,9 @@ TEST(SoundServer, TheDemoIsHeardAsTheDemoDiscsOwnMusic) {
     const QString recording = folder.filePath(QStringLiteral("heard.raw"));
     Started recorder(QStringLiteral("parec"),
                      {QStringLiteral("-d"), QStringLiteral("discolo_test.monitor"),
-                      QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
-                      QStringLiteral("--rate=44100"), QStringLiteral("--channels=2")},
+                      QStringLiteral("--raw"), QStringLiteral("--latency-msec=20"),
+                      QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
+                      QStringLiteral("--channels=2")},
                      environment, recording);
     ASSERT_TRUE(recorder.Running());
 

@@ -22,7 +22,8 @@ public:
     explicit PatternFeed(int32_t frames) : end_(frames) {}
     size_t Take(std::span<uint8_t> frames, std::chrono::milliseconds) override {
         const std::lock_guard lock(mutex_);
-        const auto count = std::min<int64_t>(static_cast<int64_t>(frames.size() / 2352), end_ - next_);
+        const auto count =
+            std::min<int64_t>(static_cast<int64_t>(frames.size() / 2352), end_ - next_);
         source_.ReadFrames(next_, frames.first(static_cast<size_t>(count) * 2352));
         next_ += static_cast<int32_t>(count);
         return static_cast<size_t>(count);
@@ -68,8 +69,8 @@ std::string WavProblem(const std::vector<uint8_t>& file) {
 }
 
 TEST(WavFileOutput, WritesWhatItTakesInRealTimeWithAHeaderWholeAtEveryMoment) {
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("discolo-wav-" + std::to_string(::getpid()) + ".wav");
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("discolo-wav-" + std::to_string(::getpid()) + ".wav");
     std::string error;
     auto output = audio::WavFileOutput::Open(path.string(), error);
     ASSERT_TRUE(output) << error;
@@ -78,7 +79,8 @@ TEST(WavFileOutput, WritesWhatItTakesInRealTimeWithAHeaderWholeAtEveryMoment) {
     const auto started = std::chrono::steady_clock::now();
     sink->Wake();
     std::string whileGrowing;
-    while (feed.Playing() && std::chrono::steady_clock::now() - started < std::chrono::seconds(10)) {
+    while (feed.Playing() &&
+           std::chrono::steady_clock::now() - started < std::chrono::seconds(10)) {
         if (output->FramesWritten() > 0 && whileGrowing.empty()) {
             whileGrowing = "checked: " + WavProblem(ReadFile(path));
         }
