@@ -46,12 +46,12 @@ PlayLayer::~PlayLayer() {
         drives_.clear(); // each stops its reader and its sink
     }
     if (module_) {
-        FreeModule(module_);
+        CloseModule(module_);
     }
 }
 
 std::unique_ptr<PlayLayer> PlayLayer::OverInstalled(SinkFactory makeSink, PlaySettings settings) {
-    ModuleHandle module = LoadModule("WNASPI32.DLL");
+    ModuleHandle module = OpenModule("WNASPI32.DLL");
     if (!module) {
         return nullptr;
     }
@@ -59,7 +59,7 @@ std::unique_ptr<PlayLayer> PlayLayer::OverInstalled(SinkFactory makeSink, PlaySe
         reinterpret_cast<uint32_t (*)()>(FindModuleEntry(module, "GetASPI32SupportInfo")),
         reinterpret_cast<uint32_t (*)(void*)>(FindModuleEntry(module, "SendASPI32Command"))};
     if (!below.getSupportInfo || !below.sendCommand) {
-        FreeModule(module);
+        CloseModule(module);
         return nullptr;
     }
     auto layer = std::make_unique<PlayLayer>(below, std::move(makeSink), settings);
