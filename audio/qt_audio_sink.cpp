@@ -6,12 +6,14 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QElapsedTimer>
 #include <QIODevice>
 #include <QMediaDevices>
 #include <QObject>
 #include <QTimer>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -55,6 +57,8 @@ private:
         }
         if (!timer_.isActive()) {
             timer_.start();
+            clock_.start();
+            framesWithoutOutput_ = 0;
         }
         Tick();
     }
@@ -72,7 +76,13 @@ private:
             Stop();
             return;
         }
-        if (!device_) {
+        if (!device_ || output_->error() == QAudio::OpenError ||
+            output_->error() == QAudio::FatalError) {
+            // The sound server went away: the play goes on at its pace, unheard, so that the
+            // window still moves and the play still ends.
+            const qint64 due = clock_.elapsed() * 75 / 1000 - framesWithoutOutput_;
+            frames_.resize(static_cast<size_t>(std::max<qint64>(due, 0)) * kCdFrameBytes);
+            framesWithoutOutput_ += static_cast<qint64>(feed_.Take(frames_));
             return;
         }
         const qsizetype room = output_->bytesFree() / static_cast<qsizetype>(kCdFrameBytes);
@@ -92,6 +102,8 @@ private:
     std::unique_ptr<QAudioSink> output_;
     QIODevice* device_ = nullptr; // the output's, while it runs
     std::vector<uint8_t> frames_;
+    QElapsedTimer clock_;            // since the output last started
+    qint64 framesWithoutOutput_ = 0; // taken unheard while the output failed
 };
 
 } // namespace

@@ -57,8 +57,16 @@ Bytes Pause(bool resume) {
     return {kOpPauseResume, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(resume ? 1 : 0), 0};
 }
 Bytes Position(bool msf, bool subQ, uint8_t allocation) {
-    return {kOpReadSubChannel, static_cast<uint8_t>(msf ? 0x02 : 0), static_cast<uint8_t>(subQ ? 0x40 : 0),
-            0x01, 0, 0, 0, 0, allocation, 0};
+    return {kOpReadSubChannel,
+            static_cast<uint8_t>(msf ? 0x02 : 0),
+            static_cast<uint8_t>(subQ ? 0x40 : 0),
+            0x01,
+            0,
+            0,
+            0,
+            0,
+            allocation,
+            0};
 }
 const Bytes kStop{kOpStopPlayScan, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 const Bytes kRequestSense{kOpRequestSense, 0, 0, 0, 18, 0};
