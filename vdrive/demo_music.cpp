@@ -69,8 +69,8 @@ DemoMusicSource::Note DemoMusicSource::NoteAt(int32_t lba) const {
     }
     const size_t index = audio::TrackIndexAt(tracks, lba);
     const audio::DiscTrack& track = tracks[index];
-    const int32_t end = index + 1 < tracks.size() ? audio::PregapStart(tracks[index + 1])
-                                                   : layout_.leadOut;
+    const int32_t end =
+        index + 1 < tracks.size() ? audio::PregapStart(tracks[index + 1]) : layout_.leadOut;
     if ((track.control & audio::kControlData) != 0 || lba < track.start || lba >= end) {
         return {};
     }
@@ -90,7 +90,8 @@ DemoMusicSource::Note DemoMusicSource::NoteAt(int32_t lba) const {
     }
     const int seed = variant_ * 100 + track.number;
     const int key = (static_cast<int>(index) * 7 + variant_ * 5) % 12;
-    int degree = Motif(seed)[note] + kPhraseShift[static_cast<size_t>(phrase) % kPhraseShift.size()];
+    int degree =
+        Motif(seed)[note] + kPhraseShift[static_cast<size_t>(phrase) % kPhraseShift.size()];
     if (phrase % 4 == 3 && note == kShortNotes) {
         degree = 0; // each cycle comes home to the tonic
     }
@@ -126,11 +127,11 @@ bool DemoMusicSource::ReadFrames(int32_t lba, std::span<uint8_t> frames) const {
         double decay = std::exp(-first / (kDecaySeconds * kSampleRate));
         for (size_t s = 0; s < kSamplesPerFrame; ++s) {
             const double k = first + double(s);
-            const double envelope = decay * std::min({1.0, k / kAttackSamples,
-                                                      (length - k) / kReleaseSamples});
+            const double envelope =
+                decay * std::min({1.0, k / kAttackSamples, (length - k) / kReleaseSamples});
             // The fundamental with a little of the second and third harmonics: a soft bell.
-            const double tone = sine + 0.25 * (2.0 * sine * cosine) +
-                                0.08 * sine * (3.0 - 4.0 * sine * sine);
+            const double tone =
+                sine + 0.25 * (2.0 * sine * cosine) + 0.08 * sine * (3.0 - 4.0 * sine * sine);
             WriteSample(frame, s, static_cast<int16_t>(std::lround(kPeak * envelope * tone)));
             const double nextSine = sine * turnCosine + cosine * turnSine;
             cosine = cosine * turnCosine - sine * turnSine;

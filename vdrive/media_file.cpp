@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <mutex>
 #include <string_view>
 #include <system_error>
@@ -68,6 +69,12 @@ Start StartOf(const fs::path& path) {
     const auto first = static_cast<uint8_t>(head[0]);
     const auto second = static_cast<uint8_t>(head[1]);
     return first == 0xFF && (second & 0xE0) == 0xE0 ? Start::kMpegFrame : Start::kUnknown;
+}
+
+// Samples beyond full scale are held there, not wrapped round to the other sign (a crack).
+uint16_t Sample16(float sample) {
+    const long scaled = std::lround(double{sample} * 32768.0);
+    return static_cast<uint16_t>(static_cast<int16_t>(std::clamp(scaled, -32768L, 32767L)));
 }
 
 std::string Channels(int channels) {
@@ -158,9 +165,6 @@ bool MediaFileReader::Open() {
         Close();
         return false;
     }
-    // Floating-point samples beyond full scale are held at full scale instead of wrapping round
-    // to the opposite sign, which would be a loud crack.
-    sf_command(sound_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     position_ = 0;
     return true;
 }
@@ -211,15 +215,18 @@ bool MediaFileReader::ReadDecoded(uint64_t offset, std::span<uint8_t> into) {
     }
     const auto channels = static_cast<size_t>(content_.channels);
     samples_.resize(static_cast<size_t>(count) * channels);
-    const sf_count_t got = sf_readf_short(sound_, samples_.data(), count);
+    // As floats, full scale 1.0, whatever the file holds: libsndfile hands over floating-point
+    // files as 16-bit samples unscaled (1.0 as 1), which would play as silence. 16-bit samples
+    // come back exactly as they were.
+    const sf_count_t got = sf_readf_float(sound_, samples_.data(), count);
     if (got != count) {
         return false;
     }
     position_ += got;
     size_t at = 0;
     for (size_t frame = 0; frame < static_cast<size_t>(count); ++frame) {
-        const auto left = static_cast<uint16_t>(samples_[frame * channels]);
-        const auto right = static_cast<uint16_t>(samples_[frame * channels + channels - 1]);
+        const uint16_t left = Sample16(samples_[frame * channels]);
+        const uint16_t right = Sample16(samples_[frame * channels + channels - 1]);
         into[at++] = static_cast<uint8_t>(left);
         into[at++] = static_cast<uint8_t>(left >> 8);
         into[at++] = static_cast<uint8_t>(right);

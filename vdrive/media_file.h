@@ -58,7 +58,7 @@ private:
     sf_private_tag* sound_ = nullptr;
     std::ifstream raw_;
     int64_t position_ = 0; // decoded: the next sample frame the decoder gives
-    std::vector<int16_t> samples_;
+    std::vector<float> samples_;
 };
 
 } // namespace vdrive
