@@ -57,7 +57,8 @@ bool SheetAudioSource::ReadPiece(const SheetAudioPiece& piece, int32_t from,
     }
     // CD+G sectors: the audio, then the sub-channel, which READ CD of user data leaves out.
     for (size_t at = 0; at < frames.size(); at += kFrameBytes) {
-        if (!reader->Read(first + at / kFrameBytes * piece.stride, frames.subspan(at, kFrameBytes))) {
+        if (!reader->Read(first + at / kFrameBytes * piece.stride,
+                          frames.subspan(at, kFrameBytes))) {
             return false;
         }
     }
@@ -68,10 +69,9 @@ bool SheetAudioSource::ReadFrames(int32_t lba, std::span<uint8_t> frames) const 
     std::fill(frames.begin(), frames.end(), uint8_t{0});
     const int64_t end = int64_t{lba} + static_cast<int64_t>(frames.size() / kFrameBytes);
     // The first piece that ends after `lba`.
-    auto piece = std::upper_bound(pieces_.begin(), pieces_.end(), int64_t{lba},
-                                  [](int64_t at, const SheetAudioPiece& p) {
-                                      return at < int64_t{p.lba} + p.frames;
-                                  });
+    auto piece = std::upper_bound(
+        pieces_.begin(), pieces_.end(), int64_t{lba},
+        [](int64_t at, const SheetAudioPiece& p) { return at < int64_t{p.lba} + p.frames; });
     const std::lock_guard<std::mutex> lock(mutex_);
     for (; piece != pieces_.end() && piece->lba < end; ++piece) {
         const int32_t from = std::max(lba, piece->lba);

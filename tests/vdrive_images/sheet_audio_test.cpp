@@ -171,8 +171,7 @@ void WriteEveryLayout(const ImageFolder& folder) {
     }
     folder.Write("karaoke.bin", karaoke);
     WriteSound(folder.Path("wave.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, Frames(kWave));
-    WriteSound(folder.Path("mono.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, Frames(kMono, true),
-               1);
+    WriteSound(folder.Path("mono.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, Frames(kMono, true), 1);
     Bytes cut = Frames(kCut);
     cut.resize(cut.size() - kCutSamples * 4);
     WriteSound(folder.Path("cut.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, cut);
@@ -242,7 +241,8 @@ TEST_F(SheetAudio, Mp3AndFloatFilesPlay) {
     std::vector<float> toneSamples;
     std::vector<float> oversSamples;
     for (sf_count_t i = 0; i < kSamples; ++i) {
-        const auto sine = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * 440 * double(i) / 44100));
+        const auto sine =
+            static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * 440 * double(i) / 44100));
         toneSamples.insert(toneSamples.end(), {sine, sine});
         oversSamples.insert(oversSamples.end(), {sine, i % 2 == 0 ? 1.5f : -1.5f});
     }
