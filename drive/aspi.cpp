@@ -1,5 +1,6 @@
 // The ASPI transport. Each command is a fresh request on the caller's stack, submitted and then
-// polled until the layer has completed it; the transport sets no time limit of its own.
+// polled until the layer has completed it (or has refused it); the transport sets no time limit
+// of its own.
 #include "drive/aspi.h"
 
 #include "drive/srb.h"
@@ -7,6 +8,7 @@
 
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -17,6 +19,15 @@ namespace {
 using GetSupportInfoEntry = uint32_t (*)();
 using SendCommandEntry = uint32_t (*)(void*);
 
+#if defined(_WIN32) && defined(__i386__)
+// WNASPI32.DLL exports both entries with the C calling convention. The convention is part of the
+// pointer type here, so a __stdcall declaration fails to build instead of unbalancing the stack
+// on every command.
+static_assert(std::is_same_v<GetSupportInfoEntry, uint32_t(__cdecl*)()>);
+static_assert(std::is_same_v<SendCommandEntry, uint32_t(__cdecl*)(void*)>);
+static_assert(!std::is_same_v<SendCommandEntry, uint32_t(__stdcall*)(void*)>);
+#endif
+
 ModuleHandle aspiModule = nullptr;
 GetSupportInfoEntry getSupportInfo = nullptr;
 SendCommandEntry sendCommand = nullptr;
@@ -25,7 +36,7 @@ SendCommandEntry sendCommand = nullptr;
 
 uint32_t LoadAspi() {
     UnloadAspi(); // a second load replaces the first instead of leaking its module
-    aspiModule = LoadModule("WNASPI32.DLL");
+    aspiModule = OpenModule("WNASPI32.DLL");
     if (!aspiModule) {
         return 0;
     }
@@ -34,7 +45,7 @@ uint32_t LoadAspi() {
     sendCommand =
         reinterpret_cast<SendCommandEntry>(FindModuleEntry(aspiModule, "SendASPI32Command"));
     if (!getSupportInfo || !sendCommand) {
-        FreeModule(aspiModule);
+        CloseModule(aspiModule);
         aspiModule = nullptr;
         getSupportInfo = nullptr;
         sendCommand = nullptr;
@@ -47,7 +58,7 @@ void UnloadAspi() {
     // A command after the unload finds no layer and is refused rather than calling into a
     // released module.
     if (aspiModule) {
-        FreeModule(aspiModule);
+        CloseModule(aspiModule);
     }
     aspiModule = nullptr;
     getSupportInfo = nullptr;
@@ -96,15 +107,25 @@ int32_t ExecScsiCommand(int hostAdapter, int target, std::span<const uint8_t> cd
     }
 #endif
 
-    sendCommand(&srb);
+    const uint32_t accepted = sendCommand(&srb);
 
     // The layer completes the request outside this thread: read the status afresh every pass.
+    // A layer that refuses a request outright may return its failure without ever writing the
+    // status (wine's own layer does so for an absent adapter): waiting for the status then never
+    // ends, so a refusal returned while the status is still pending is the result.
     const volatile uint8_t* status = &srb.SRB_Status;
-    while (*status == SS_PENDING) {
+    int32_t result = SS_PENDING;
+    if (*status == SS_PENDING && accepted != SS_PENDING) {
+        // A value past the status byte names no status: it still counts as a failure.
+        result = accepted <= 0xFF ? static_cast<int32_t>(accepted) : SS_ERR;
+    } else {
+        while (*status == SS_PENDING) {
+        }
+        result = *status;
     }
 
 #ifdef _WIN32
     CloseHandle(event);
 #endif
-    return *status;
+    return result;
 }

@@ -12,7 +12,9 @@ void UnloadAspi();
 
 // 1 (SS_COMP) when the command completed without error, 2..255 the layer's failure status,
 // -1 when the request could not be prepared and nothing was sent: no layer loaded, a command
-// block shorter than its group's length, or a buffer larger than 32 bits can count.
+// block shorter than its group's length, or a buffer larger than 32 bits can count. A request
+// the layer refuses by its return value alone, the status left pending, gives that value
+// (SS_ERR for one that is no status byte) instead of waiting for good.
 int32_t ExecScsiCommand(int hostAdapter, int target, std::span<const uint8_t> cdb,
                         std::span<uint8_t> data);
 

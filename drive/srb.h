@@ -3,6 +3,7 @@
 // reads and writes this exact layout.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 inline constexpr uint8_t SENSE_LEN = 14; // sense bytes the request asks for
@@ -72,6 +73,11 @@ struct SRB_ExecSCSICmd {
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(SRB_ExecSCSICmd) == 80, "ASPI for Win32 requests are 80 bytes");
+// A real layer reads the request by these offsets; a slip in a field before them moves them.
+static_assert(offsetof(SRB_ExecSCSICmd, SRB_BufPointer) == 16);
+static_assert(offsetof(SRB_ExecSCSICmd, SRB_PostProc) == 24);
+static_assert(offsetof(SRB_ExecSCSICmd, CDBByte) == 48);
+static_assert(offsetof(SRB_ExecSCSICmd, SenseArea) == 64);
 #else
 static_assert(sizeof(SRB_ExecSCSICmd) == 88, "two pointers grow the request to 88 bytes");
 #endif

@@ -1,4 +1,4 @@
-// What answers to the name "WNASPI32.DLL" where there is no such library: the program (or a
+// What answers to the name "WNASPI32.DLL" ahead of any library of that name: the program (or a
 // test) installs the layer that the module seam then "loads".
 #pragma once
 

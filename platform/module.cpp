@@ -1,5 +1,7 @@
-// The module seam. On Windows the real loader; elsewhere one "library", WNASPI32.DLL, whose two
-// entries are those of the layer last installed with InstallAspiLayer.
+// The module seam. An installed layer is the one "library" named WNASPI32.DLL; on Windows, when
+// none is installed (or for any other name), the system loader is asked. Every handle points to a
+// record of this file that says which of the two it came from, so that lookups and releases go
+// to the right one.
 #include "platform/module.h"
 
 #include "platform/aspi_layer.h"
@@ -12,17 +14,18 @@
 
 namespace {
 
-int loadedModules = 0;
-
-#ifndef _WIN32
-struct AspiModule {
-    AspiLayer layer{};
+struct Module {
+    AspiLayer layer{}; // an installed layer's entries, copied when the module was loaded
+#ifdef _WIN32
+    HMODULE library = nullptr; // set when the system loader loaded the library
+#endif
 };
 
-AspiModule installedLayer;
+int loadedModules = 0;
+
+AspiLayer installedLayer{};
 bool layerInstalled = false;
 
-// Each load hands out its own copy, so that a later install does not change a loaded module.
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
@@ -35,72 +38,65 @@ bool SameName(std::string_view a, std::string_view b) {
     }
     return true;
 }
-#endif
 
 } // namespace
 
 void InstallAspiLayer(const AspiLayer* layer) {
-#ifndef _WIN32
     layerInstalled = layer != nullptr;
-    installedLayer.layer = layer ? *layer : AspiLayer{};
-#else
-    (void)layer;
-#endif
+    installedLayer = layer ? *layer : AspiLayer{};
 }
 
-#ifdef _WIN32
-
-ModuleHandle LoadModule(std::string_view name) {
-    HMODULE module = LoadLibraryA(std::string(name).c_str());
-    if (module) {
+ModuleHandle OpenModule(std::string_view name) {
+    // Each load hands out its own copy of the layer, so that a later install does not change a
+    // loaded module.
+    if (layerInstalled && SameName(name, "WNASPI32.DLL")) {
         ++loadedModules;
+        return new Module{installedLayer};
     }
-    return module;
-}
-
-ModuleEntry FindModuleEntry(ModuleHandle module, std::string_view entry) {
-    return reinterpret_cast<ModuleEntry>(
-        GetProcAddress(static_cast<HMODULE>(module), std::string(entry).c_str()));
-}
-
-void FreeModule(ModuleHandle module) {
-    if (module && FreeLibrary(static_cast<HMODULE>(module))) {
-        --loadedModules;
+#ifdef _WIN32
+    if (HMODULE library = LoadLibraryA(std::string(name).c_str())) {
+        ++loadedModules;
+        auto* module = new Module{};
+        module->library = library;
+        return module;
     }
+#endif
+    return nullptr;
 }
 
-#else
-
-ModuleHandle LoadModule(std::string_view name) {
-    if (!layerInstalled || !SameName(name, "WNASPI32.DLL")) {
+ModuleEntry FindModuleEntry(ModuleHandle handle, std::string_view entry) {
+    if (!handle) {
         return nullptr;
     }
-    ++loadedModules;
-    return new AspiModule(installedLayer);
-}
-
-ModuleEntry FindModuleEntry(ModuleHandle module, std::string_view entry) {
-    if (!module) {
-        return nullptr;
+    const Module& module = *static_cast<Module*>(handle);
+#ifdef _WIN32
+    if (module.library) {
+        return reinterpret_cast<ModuleEntry>(
+            GetProcAddress(module.library, std::string(entry).c_str()));
     }
-    const AspiLayer& layer = static_cast<AspiModule*>(module)->layer;
+#endif
     if (entry == "GetASPI32SupportInfo") {
-        return reinterpret_cast<ModuleEntry>(layer.getSupportInfo);
+        return reinterpret_cast<ModuleEntry>(module.layer.getSupportInfo);
     }
     if (entry == "SendASPI32Command") {
-        return reinterpret_cast<ModuleEntry>(layer.sendCommand);
+        return reinterpret_cast<ModuleEntry>(module.layer.sendCommand);
     }
     return nullptr;
 }
 
-void FreeModule(ModuleHandle module) {
-    if (module) {
-        delete static_cast<AspiModule*>(module);
-        --loadedModules;
+void CloseModule(ModuleHandle handle) {
+    if (!handle) {
+        return;
     }
-}
-
+    auto* module = static_cast<Module*>(handle);
+#ifdef _WIN32
+    if (module->library) {
+        FreeLibrary(module->library);
+    }
 #endif
+    delete module;
+    --loadedModules;
+}
 
 int LoadedModuleCount() {
     return loadedModules;

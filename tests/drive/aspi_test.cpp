@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
 namespace {
@@ -173,6 +174,49 @@ uint32_t CompleteLater(void* request) {
         std::atomic_ref<uint8_t>(srb->SRB_Status).store(SS_ERR);
     });
     return SS_PENDING;
+}
+
+// A layer that answers each request with `returned` and writes `written` into the status unless
+// that is SS_PENDING, as a layer that refuses a request outright may do.
+struct Refusal {
+    uint32_t returned;
+    uint8_t written;
+    int32_t result;
+};
+Refusal refusal{};
+std::atomic<SRB_ExecSCSICmd*> refusedRequest{nullptr};
+
+uint32_t Refuse(void* request) {
+    auto* srb = static_cast<SRB_ExecSCSICmd*>(request);
+    refusedRequest = srb;
+    if (refusal.written != SS_PENDING) {
+        srb->SRB_Status = refusal.written;
+    }
+    return refusal.returned;
+}
+
+TEST(ExecScsiCommand, ARefusalReturnedWithoutAStatusIsTheResult) {
+    AspiLayer layer{&OneAdapter, &Refuse};
+    InstallAspiLayer(&layer);
+    ASSERT_NE(LoadAspi(), 0u);
+    for (Refusal row : {Refusal{SS_INVALID_SRB, SS_PENDING, SS_INVALID_SRB},
+                        Refusal{SS_INVALID_HA, SS_PENDING, SS_INVALID_HA},
+                        Refusal{0x1E0, SS_PENDING, SS_ERR},  // no status byte: still a failure
+                        Refusal{SS_COMP, SS_ERR, SS_ERR}}) { // a written status wins
+        refusal = row;
+        auto command = std::async(std::launch::async, [] {
+            std::array<uint8_t, 6> cdb{};
+            return ExecScsiCommand(1, 0, cdb, {});
+        });
+        if (command.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            // Release the waiting transport so that the test ends with a failure, not a hang.
+            std::atomic_ref<uint8_t>(refusedRequest.load()->SRB_Status).store(SS_ABORTED);
+            ADD_FAILURE() << "still waiting for a request the layer refused with " << row.returned;
+        }
+        EXPECT_EQ(command.get(), row.result) << "returned " << row.returned;
+    }
+    UnloadAspi();
+    InstallAspiLayer(nullptr);
 }
 
 TEST(ExecScsiCommand, WaitsUntilTheLayerCompletesTheRequest) {

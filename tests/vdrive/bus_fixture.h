@@ -143,7 +143,7 @@ protected:
         std::memcpy(sent.senseArea.data(), srb.SenseArea, sizeof srb.SenseArea);
         const uint32_t transferred = bus.Log().empty() ? 0 : bus.Log().back().transferred;
         EXPECT_LE(transferred, length);
-        sent.data.assign(buffer.begin(), buffer.begin() + transferred);
+        sent.data.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(transferred));
         for (size_t i = transferred; i < buffer.size(); ++i) {
             EXPECT_EQ(buffer[i], kUntouched) << "written past the answer at byte " << i;
         }
