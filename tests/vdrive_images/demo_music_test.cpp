@@ -140,7 +140,8 @@ TEST(DemoMusic, AFrameReadsTheSameInAnyChunk) {
     for (int32_t frame = 0; frame < 40; ++frame) {
         std::vector<uint8_t> one(kFrameBytes);
         ASSERT_TRUE(disc.audio->ReadFrames(first + frame, one));
-        ASSERT_TRUE(std::equal(one.begin(), one.end(), whole.begin() + static_cast<std::ptrdiff_t>(frame) * 2352))
+        ASSERT_TRUE(std::equal(one.begin(), one.end(),
+                               whole.begin() + static_cast<std::ptrdiff_t>(frame) * 2352))
             << "frame " << first + frame;
     }
     EXPECT_TRUE(std::any_of(whole.begin(), whole.end(), [](uint8_t b) { return b != 0; }));
