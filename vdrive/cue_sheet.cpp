@@ -387,8 +387,8 @@ std::shared_ptr<const AudioSource> DiscLayout::Audio(const std::vector<int64_t>&
         silence += track.postgap;
     }
     std::vector<SheetAudioPiece> pieces;
-    size_t owner = 0; // the track whose data comes next; frames before the first INDEX: track 1
-    silence = 0;      // and no silence before them
+    size_t owner = 0; // the track the frames belong to: track 1 up to the first INDEX,
+    silence = 0;      // with no silence before them
     for (size_t f = 0; f < fileFrames_.size(); ++f) {
         int32_t position = 0;
         uint64_t offset = 0;
