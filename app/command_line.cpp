@@ -13,9 +13,10 @@ std::string VersionText() {
 }
 
 std::string UsageText() {
-    // The GNU layout ("or:" lines, an "Options:" heading), which help2man turns into the manual
-    // page's synopsis and options.
-    return "Usage: discolo [--demo | --image FILE.cue ...] [--screenshot FILE]\n"
+    // The GNU layout (one usage line, "or:" for another form, an "Options:" heading), which
+    // help2man turns into the manual page's synopsis and options.
+    return "Usage: discolo [--demo | --image FILE.cue ...] [--analog | --audio-file FILE] "
+           "[--screenshot FILE]\n"
            "  or:  discolo --version | --help\n"
            "\n"
            "Plays audio CDs in the CD-ROM drives of this computer.\n"
@@ -24,6 +25,9 @@ std::string UsageText() {
            "  --demo             play the built-in demo discs on a virtual bus of drives\n"
            "  --image FILE.cue   one virtual drive holding the disc of this CUE sheet (may "
            "repeat)\n"
+           "  --analog           let the drives play on their own audio path (no digital "
+           "play)\n"
+           "  --audio-file FILE  send the sound to FILE (WAV) instead of the sound card\n"
            "  --screenshot FILE  run for two seconds, save a picture of the window to FILE, exit\n"
            "  --version          print the version and exit\n"
            "  --help             print this text and exit\n";
@@ -55,6 +59,12 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
             if (!value(commandLine.screenshot)) {
                 return false;
             }
+        } else if (argument == "--analog") {
+            commandLine.analog = true;
+        } else if (argument == "--audio-file") {
+            if (!value(commandLine.audioFile)) {
+                return false;
+            }
         } else if (argument == "--version") {
             commandLine.showVersion = true;
         } else if (argument == "--help" || argument == "-h") {
@@ -66,6 +76,10 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
     }
     if (demo && !commandLine.images.empty()) {
         error = std::string(kProgram) + ": --demo and --image cannot be used together";
+        return false;
+    }
+    if (commandLine.analog && !commandLine.audioFile.empty()) {
+        error = std::string(kProgram) + ": --analog and --audio-file cannot be used together";
         return false;
     }
     if (demo) {

@@ -9,6 +9,9 @@ struct CommandLine {
     Drives drives = Drives::Real;
     std::vector<std::string> images; // one virtual drive per CUE sheet, in the order given
     std::string screenshot;          // empty: run until the window closes
+    bool analog = false;             // the drives play on their own audio path (no digital play)
+    std::string audioFile;           // the digital play's sound goes to this WAV file; empty: the
+                                     // sound card
     bool showVersion = false;
     bool showHelp = false;
 };

@@ -4,6 +4,7 @@
 #include "app/player_app.h"
 #include "app/screenshot.h"
 #include "app/shown_stamp.h"
+#include "app/sound_setup.h"
 
 #include <QApplication>
 #include <QString>
@@ -40,7 +41,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", drives.notice.c_str());
     }
 
+    // The sound file before any window system is needed; the layer after the application (the
+    // sound card's output lives on its thread) and before the window. It goes before both, and
+    // before the drives it plays.
+    PlayerSound sound;
+    if (!OpenSoundFile(commandLine, sound, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
     QApplication application(argc, argv);
+    SetUpSound(commandLine, drives, sound);
+    if (!sound.notice.empty()) {
+        std::fprintf(stderr, "%s\n", sound.notice.c_str());
+    }
     InstallShownStampWhenAsked(application);
     ScreenshotOutcome screenshot;
     const bool takeScreenshot = !commandLine.screenshot.empty();

@@ -13,7 +13,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# pkg-config must not offer the build machine's Linux libraries (libcue, libcdio) to this build.
+# pkg-config must not offer the build machine's Linux libraries (libcue, libsndfile, libcdio) to
+# this build.
 set(ENV{PKG_CONFIG_LIBDIR} /usr/i686-w64-mingw32/lib/pkgconfig)
 set(ENV{PKG_CONFIG_PATH} "")
 

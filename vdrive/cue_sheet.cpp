@@ -6,6 +6,7 @@
 #include "vdrive/cdtext_encoder.h"
 #include "vdrive/cue_outline.h"
 #include "vdrive/media_file.h"
+#include "vdrive/sheet_audio.h"
 #include "vdrive/text_encoding.h"
 
 #include <libcue.h>
@@ -238,6 +239,7 @@ public:
 
     bool MeasureFiles(const fs::path& sheetFolder);
     bool Build(const LibcueReading& reading, DiscImage& disc);
+    std::shared_ptr<const AudioSource> Audio(const std::vector<int64_t>& fileStart) const;
 
 private:
     bool Fail(int line, const std::string& message) {
@@ -253,6 +255,7 @@ private:
     CueLoadReport& report_;
     std::vector<IndexEvent> events_; // in file order, and within a file in time order
     std::vector<int32_t> fileFrames_;
+    std::vector<SheetAudioFile> files_;
 };
 
 // A file's length in frames. Raw files hold sectors of each track's own size: the bytes before
@@ -303,15 +306,16 @@ bool DiscLayout::MeasureFiles(const fs::path& sheetFolder) {
         const CueFile& file = outline_.files[f];
         const std::optional<fs::path> found = FindSheetFile(sheetFolder, file.name);
         int32_t frames = 0;
+        SheetAudioFile audio;
         if (found) {
-            MediaFileContent content;
             std::string problem;
-            if (!MeasureMediaFile(*found, file.type, content, problem)) {
+            if (!MeasureMediaFile(*found, file.type, audio.content, problem)) {
                 return Fail(file.line, "\"" + file.name + "\" " + problem);
             }
-            if (!FileFrames(f, content, frames)) {
+            if (!FileFrames(f, audio.content, frames)) {
                 return false;
             }
+            audio.path = *found;
         } else if (options_.missingFileTailFrames > 0) {
             int32_t last = 0;
             for (const IndexEvent& event : events_) {
@@ -324,6 +328,7 @@ bool DiscLayout::MeasureFiles(const fs::path& sheetFolder) {
                                        "\" not found: the track layout depends on its length");
         }
         fileFrames_.push_back(frames);
+        files_.push_back(std::move(audio));
     }
     return true;
 }
@@ -366,7 +371,48 @@ bool DiscLayout::Build(const LibcueReading& reading, DiscImage& disc) {
         silence += track.postgap;
     }
     disc.leadOut = static_cast<int32_t>(leadOut);
+    disc.audio = Audio(fileStart);
     return true;
+}
+
+// Each file's frames from INDEX to INDEX, each stretch with the sector size of the track it
+// belongs to and shifted by the PREGAP and POSTGAP silence before that track's first INDEX.
+// Stretches of data tracks are skipped: READ CD reads no audio there.
+std::shared_ptr<const AudioSource> DiscLayout::Audio(const std::vector<int64_t>& fileStart) const {
+    std::vector<int64_t> silenceBefore; // before each track's data
+    int64_t silence = 0;
+    for (const CueTrack& track : outline_.tracks) {
+        silence += track.pregap;
+        silenceBefore.push_back(silence);
+        silence += track.postgap;
+    }
+    std::vector<SheetAudioPiece> pieces;
+    size_t owner = 0; // the track the frames belong to: track 1 up to the first INDEX,
+    silence = 0;      // with no silence before them
+    for (size_t f = 0; f < fileFrames_.size(); ++f) {
+        int32_t position = 0;
+        uint64_t offset = 0;
+        const auto stretch = [&](int32_t end) {
+            const CueTrack& track = outline_.tracks[owner];
+            const uint32_t stride =
+                files_[f].content.decodedAudio ? kAudioFrameBytes : track.sectorSize;
+            if (end > position && !track.data) {
+                pieces.push_back({static_cast<int32_t>(fileStart[f] + silence + position),
+                                  end - position, f, offset, stride});
+            }
+            offset += uint64_t(end - position) * stride;
+            position = end;
+        };
+        for (const IndexEvent& event : events_) {
+            if (event.index->file == f) {
+                stretch(event.index->frames);
+                owner = event.track;
+                silence = silenceBefore[event.track];
+            }
+        }
+        stretch(fileFrames_[f]);
+    }
+    return std::make_shared<SheetAudioSource>(files_, std::move(pieces));
 }
 
 bool LoadSheet(const std::string& path, const CueLoadOptions& options, DiscImage& disc,

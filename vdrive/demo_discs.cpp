@@ -3,6 +3,9 @@
 
 #include "drive/msf.h"
 #include "vdrive/cdtext_encoder.h"
+#include "vdrive/demo_music.h"
+
+#include <memory>
 
 #include <span>
 #include <string>
@@ -21,7 +24,8 @@ struct DemoTrack {
 };
 
 // Track 1 starts at LBA 0; each later track has a two-second pregap at the end of the one before.
-DiscImage Layout(int firstTrack, std::span<const DemoTrack> tracks) {
+// The audio tracks play music of their own, the `variant` of the disc.
+DiscImage Layout(int firstTrack, std::span<const DemoTrack> tracks, int variant) {
     DiscImage disc;
     int32_t start = 0;
     for (size_t i = 0; i < tracks.size(); ++i) {
@@ -34,6 +38,7 @@ DiscImage Layout(int firstTrack, std::span<const DemoTrack> tracks) {
         start += tracks[i].seconds * kFramesPerSecond + tracks[i].frames;
     }
     disc.leadOut = start;
+    disc.audio = std::make_shared<DemoMusicSource>(disc.Layout(), variant);
     return disc;
 }
 
@@ -52,7 +57,7 @@ DiscImage DemoCdTextDisc() {
         {158, 44, 0x00}, {242, 70, 0x00}, {329, 3, 0x00},  {195, 29, 0x00},
         {276, 58, 0x00}, {224, 16, 0x00}, {348, 49, 0x00}, {171, 22, 0x00},
     };
-    DiscImage disc = Layout(1, kTracks);
+    DiscImage disc = Layout(1, kTracks, 0);
     const std::string band = "The Marlow Vane Quartet";
     CdTextAlbum album;
     album.title = "Tides & Tin Roofs";
@@ -81,14 +86,14 @@ DiscImage DemoMixedDisc() {
         {512, 40, kControlData}, {203, 11, 0x00}, {248, 66, 0x00}, {177, 8, 0x00},  {296, 33, 0x00},
         {231, 52, 0x00},         {162, 19, 0x00}, {318, 7, 0x00},  {209, 45, 0x00}, {265, 28, 0x00},
     };
-    return Layout(1, kTracks);
+    return Layout(1, kTracks, 1);
 }
 
 DiscImage DemoThirdTrackDisc() {
     constexpr DemoTrack kTracks[] = {
         {198, 14, 0x00}, {256, 9, 0x00}, {143, 67, 0x00}, {287, 31, 0x00}, {221, 50, 0x00},
     };
-    DiscImage disc = Layout(3, kTracks);
+    DiscImage disc = Layout(3, kTracks, 2);
     CdTextAlbum album;
     album.title = "Third Shelf Sessions";
     album.performer = "Orla Finchley";

@@ -1,196 +1,238 @@
-// Lengths of WAV (RIFF chunks walked, not a fixed header size), FLAC (STREAMINFO), AIFF (COMM)
-// and raw files. Compressed audio other than FLAC would need decoding and is refused.
+// Measuring and reading the files a cue sheet names. libsndfile decodes every audio format it
+// knows (WAV, AIFF, FLAC, MP3, Ogg ...) to 16-bit samples; raw sectors are read as they lie.
 #include "vdrive/media_file.h"
+
+#ifdef _WIN32
+#define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
+#include <windows.h>
+#endif
+#include <sndfile.h>
 
 #include <algorithm>
 #include <array>
-#include <fstream>
+#include <cmath>
+#include <mutex>
+#include <string_view>
 #include <system_error>
 
 namespace vdrive {
 namespace {
 
-constexpr uint32_t kCdRate = 44100;
-constexpr uint32_t kCdChannels = 2;
-constexpr uint32_t kCdBits = 16;
+namespace fs = std::filesystem;
+
+constexpr int kCdRate = 44100;
 constexpr uint64_t kBytesPerSampleFrame = 4; // 16-bit stereo
 
-using Bytes = std::array<uint8_t, 64>;
-
-bool ReadAt(std::ifstream& in, uint64_t offset, uint8_t* into, size_t count) {
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(offset));
-    in.read(reinterpret_cast<char*>(into), static_cast<std::streamsize>(count));
-    return static_cast<size_t>(in.gcount()) == count;
+// libsndfile keeps the reason of a failed open in one variable for the whole program.
+std::mutex& OpenMutex() {
+    static std::mutex mutex;
+    return mutex;
 }
 
-uint32_t Le16(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8;
-}
-uint32_t Le32(const uint8_t* p) {
-    return Le16(p) | Le16(p + 2) << 16;
-}
-uint32_t Be16(const uint8_t* p) {
-    return uint32_t{p[0]} << 8 | p[1];
-}
-uint32_t Be32(const uint8_t* p) {
-    return Be16(p) << 16 | Be16(p + 2);
-}
-
-bool Tag(const uint8_t* p, const char* tag) {
-    return p[0] == tag[0] && p[1] == tag[1] && p[2] == tag[2] && p[3] == tag[3];
-}
-
-std::string NotCdAudio(uint32_t rate, uint32_t bits, uint32_t channels) {
-    return "holds " + std::to_string(rate) + " Hz, " + std::to_string(bits) + "-bit, " +
-           std::to_string(channels) + "-channel audio, not CD audio (44100 Hz, 16-bit, 2 channels)";
-}
-
-bool MeasureWav(std::ifstream& in, uint64_t size, MediaFileContent& content, std::string& problem) {
-    Bytes b{};
-    bool haveFormat = false;
-    for (uint64_t at = 12; at + 8 <= size;) {
-        if (!ReadAt(in, at, b.data(), 8)) {
-            break;
+SNDFILE* OpenSound(const fs::path& path, SF_INFO& info, std::string* problem) {
+    const std::lock_guard<std::mutex> lock(OpenMutex());
+    info = {};
+#ifdef _WIN32
+    SNDFILE* sound = sf_wchar_open(path.c_str(), SFM_READ, &info);
+#else
+    SNDFILE* sound = sf_open(path.c_str(), SFM_READ, &info);
+#endif
+    if (sound == nullptr && problem != nullptr) {
+        std::string reason = sf_strerror(nullptr);
+        while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ')) {
+            reason.pop_back();
         }
-        const uint64_t chunkSize = Le32(b.data() + 4);
-        if (Tag(b.data(), "fmt ")) {
-            if (chunkSize < 16 || !ReadAt(in, at + 8, b.data(), 16)) {
-                problem = "has a damaged fmt chunk";
-                return false;
-            }
-            const uint32_t tag = Le16(b.data());
-            const uint32_t channels = Le16(b.data() + 2);
-            const uint32_t rate = Le32(b.data() + 4);
-            const uint32_t bits = Le16(b.data() + 14);
-            if (tag != 0x0001 && tag != 0xFFFE) {
-                problem = "holds compressed audio (format " + std::to_string(tag) + "), not PCM";
-                return false;
-            }
-            if (channels != kCdChannels || rate != kCdRate || bits != kCdBits) {
-                problem = NotCdAudio(rate, bits, channels);
-                return false;
-            }
-            haveFormat = true;
-        } else if (Tag(b.data(), "data")) {
-            if (!haveFormat) {
-                problem = "has no fmt chunk before its data";
-                return false;
-            }
-            // A streamed file may claim more than it holds (0xFFFFFFFF): the file size wins.
-            content.bytes = std::min(chunkSize, size - (at + 8));
-            content.decodedAudio = true;
-            return true;
-        }
-        at += 8 + chunkSize + (chunkSize & 1); // chunks are padded to an even size
+        *problem = reason;
     }
-    problem = "is a WAV file without a data chunk";
-    return false;
+    return sound;
 }
 
-bool MeasureFlac(std::ifstream& in, uint64_t at, MediaFileContent& content, std::string& problem) {
-    Bytes b{};
-    // "fLaC", then the STREAMINFO block header and its 34 bytes.
-    if (!ReadAt(in, at, b.data(), 4 + 4 + 34) || (b[4] & 0x7F) != 0) {
-        problem = "is a FLAC file without STREAMINFO";
-        return false;
+enum class Start { kUnknown, kContainer, kMpegFrame };
+
+// How a file starts: with the tag of a container libsndfile reads, with an MPEG frame, or
+// otherwise. Files of the last kind never reach libsndfile, whose last guess takes raw samples
+// for MPEG audio (and lets its decoder talk on standard error).
+Start StartOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::array<char, 4> head{};
+    in.read(head.data(), head.size());
+    if (in.gcount() < static_cast<std::streamsize>(head.size())) {
+        return Start::kUnknown;
     }
-    const uint8_t* info = b.data() + 8;
-    const uint32_t rate = uint32_t{info[10]} << 12 | uint32_t{info[11]} << 4 | info[12] >> 4;
-    const uint32_t channels = ((info[12] >> 1) & 0x07u) + 1;
-    const uint32_t bits = (((info[12] & 0x01u) << 4) | (info[13] >> 4)) + 1;
-    const uint64_t samples = uint64_t{info[13] & 0x0Fu} << 32 | Be32(info + 14);
-    if (channels != kCdChannels || rate != kCdRate || bits != kCdBits) {
-        problem = NotCdAudio(rate, bits, channels);
-        return false;
+    const std::string_view tag(head.data(), head.size());
+    for (const std::string_view known :
+         {"RIFF", "RIFX", "RF64", "FORM", "fLaC", "OggS", "caff", "riff", ".snd", "ID3"}) {
+        if (tag.starts_with(known)) {
+            return Start::kContainer;
+        }
     }
-    if (samples == 0) {
-        problem = "is a FLAC file that does not record its length";
-        return false;
-    }
-    content.bytes = samples * kBytesPerSampleFrame;
-    content.decodedAudio = true;
-    return true;
+    const auto first = static_cast<uint8_t>(head[0]);
+    const auto second = static_cast<uint8_t>(head[1]);
+    return first == 0xFF && (second & 0xE0) == 0xE0 ? Start::kMpegFrame : Start::kUnknown;
 }
 
-bool MeasureAiff(std::ifstream& in, uint64_t size, MediaFileContent& content,
-                 std::string& problem) {
-    // 44100 as the 80-bit extended float of the COMM chunk.
-    constexpr std::array<uint8_t, 10> kRate44100 = {0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0};
-    Bytes b{};
-    for (uint64_t at = 12; at + 8 <= size;) {
-        if (!ReadAt(in, at, b.data(), 8)) {
-            break;
-        }
-        const uint64_t chunkSize = Be32(b.data() + 4);
-        if (Tag(b.data(), "COMM")) {
-            if (chunkSize < 18 || !ReadAt(in, at + 8, b.data(), 18)) {
-                problem = "has a damaged COMM chunk";
-                return false;
-            }
-            const uint32_t channels = Be16(b.data());
-            const uint32_t bits = Be16(b.data() + 6);
-            const bool cdRate = std::equal(kRate44100.begin(), kRate44100.end(), b.begin() + 8);
-            if (channels != kCdChannels || bits != kCdBits || !cdRate) {
-                problem =
-                    "is an AIFF file that does not hold CD audio (44100 Hz, 16-bit, 2 channels)";
-                return false;
-            }
-            content.bytes = uint64_t{Be32(b.data() + 2)} * kBytesPerSampleFrame;
-            content.decodedAudio = true;
-            return true;
-        }
-        at += 8 + chunkSize + (chunkSize & 1);
-    }
-    problem = "is an AIFF file without a COMM chunk";
-    return false;
+// Samples beyond full scale are held there, not wrapped round to the other sign (a crack).
+uint16_t Sample16(float sample) {
+    const long scaled = std::lround(double{sample} * 32768.0);
+    return static_cast<uint16_t>(static_cast<int16_t>(std::clamp(scaled, -32768L, 32767L)));
+}
+
+std::string Channels(int channels) {
+    return std::to_string(channels) + (channels == 1 ? " channel" : " channels");
 }
 
 } // namespace
 
-bool MeasureMediaFile(const std::filesystem::path& path, const std::string& fileType,
-                      MediaFileContent& content, std::string& problem) {
+bool MeasureMediaFile(const fs::path& path, const std::string& fileType, MediaFileContent& content,
+                      std::string& problem) {
     content = {};
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    if (fs::is_directory(path, ec)) {
         problem = "is a folder, not a file";
         return false;
     }
-    const uint64_t size = std::filesystem::file_size(path, ec);
-    std::ifstream in(path, std::ios::binary);
-    if (ec || !in) {
+    const uint64_t size = fs::file_size(path, ec);
+    if (ec || !std::ifstream(path, std::ios::binary)) {
         problem = "cannot be read";
         return false;
     }
-    Bytes head{};
-    const bool haveHead = ReadAt(in, 0, head.data(), 12);
-    if (haveHead && Tag(head.data(), "RIFF") && Tag(head.data() + 8, "WAVE")) {
-        return MeasureWav(in, size, content, problem);
-    }
-    if (haveHead && Tag(head.data(), "FORM") &&
-        (Tag(head.data() + 8, "AIFF") || Tag(head.data() + 8, "AIFC"))) {
-        return MeasureAiff(in, size, content, problem);
-    }
-    uint64_t flacAt = 0;
-    if (haveHead && head[0] == 'I' && head[1] == 'D' && head[2] == '3') {
-        // An ID3v2 tag in front: its size is a 28-bit "syncsafe" number after a 10-byte header.
-        flacAt = 10 + (uint64_t{head[6] & 0x7Fu} << 21 | uint64_t{head[7] & 0x7Fu} << 14 |
-                       uint64_t{head[8] & 0x7Fu} << 7 | (head[9] & 0x7Fu));
-    }
-    std::array<uint8_t, 4> magic{};
-    if (ReadAt(in, flacAt, magic.data(), 4) && Tag(magic.data(), "fLaC")) {
-        return MeasureFlac(in, flacAt, content, problem);
-    }
-    if (fileType == "BINARY" || fileType == "MOTOROLA") {
+    const Start start = StartOf(path);
+    if ((fileType == "BINARY" || fileType == "MOTOROLA") && start != Start::kContainer) {
         content.bytes = size;
+        content.bigEndian = fileType == "MOTOROLA";
         return true;
     }
-    if (fileType == "MP3") {
-        problem = "is MP3 audio, whose exact length cannot be told without decoding it";
-    } else {
-        problem = "is not a WAV, FLAC or AIFF file as its FILE type " + fileType + " says";
+    if (start == Start::kUnknown) {
+        problem = "is not a WAV, AIFF, FLAC or MP3 file as its FILE type " + fileType + " says";
+        return false;
     }
-    return false;
+    SF_INFO info{};
+    std::string reason;
+    SNDFILE* sound = OpenSound(path, info, &reason);
+    if (sound == nullptr) {
+        problem = "cannot be read as audio: " + reason;
+        return false;
+    }
+    sf_close(sound);
+    if (info.samplerate != kCdRate || (info.channels != 1 && info.channels != 2)) {
+        problem = "is " + std::to_string(info.samplerate) + " Hz, " + Channels(info.channels) +
+                  ": a disc holds 44100 Hz audio, stereo or mono";
+        return false;
+    }
+    if (info.frames < 0 || info.frames == SF_COUNT_MAX) {
+        problem = "does not tell how long its audio is";
+        return false;
+    }
+    content.bytes = static_cast<uint64_t>(info.frames) * kBytesPerSampleFrame;
+    content.decodedAudio = true;
+    content.channels = info.channels;
+    return true;
+}
+
+MediaFileReader::MediaFileReader(fs::path path, const MediaFileContent& content)
+    : path_(std::move(path)), content_(content) {}
+
+MediaFileReader::~MediaFileReader() {
+    Close();
+}
+
+void MediaFileReader::Close() {
+    if (sound_ != nullptr) {
+        sf_close(sound_);
+        sound_ = nullptr;
+    }
+    raw_.close();
+    raw_.clear();
+    position_ = 0;
+}
+
+bool MediaFileReader::Open() {
+    if (IsOpen()) {
+        return true;
+    }
+    if (!content_.decodedAudio) {
+        raw_.open(path_, std::ios::binary);
+        return raw_.is_open();
+    }
+    SF_INFO info{};
+    sound_ = OpenSound(path_, info, nullptr);
+    if (sound_ == nullptr) {
+        return false;
+    }
+    // Replaced by audio of another rate or layout since it was measured: that would play as
+    // noise.
+    if (info.samplerate != kCdRate || info.channels != content_.channels) {
+        Close();
+        return false;
+    }
+    position_ = 0;
+    return true;
+}
+
+bool MediaFileReader::Read(uint64_t offset, std::span<uint8_t> into) {
+    const uint64_t held =
+        offset < content_.bytes ? std::min<uint64_t>(into.size(), content_.bytes - offset) : 0;
+    std::fill(into.begin() + static_cast<std::ptrdiff_t>(held), into.end(), uint8_t{0});
+    if (held == 0) {
+        return true;
+    }
+    const std::span<uint8_t> part = into.first(static_cast<size_t>(held));
+    const bool ok =
+        Open() && (content_.decodedAudio ? ReadDecoded(offset, part) : ReadRaw(offset, part));
+    if (!ok) {
+        Close();
+    }
+    return ok;
+}
+
+bool MediaFileReader::ReadRaw(uint64_t offset, std::span<uint8_t> into) {
+    raw_.clear();
+    raw_.seekg(static_cast<std::streamoff>(offset));
+    raw_.read(reinterpret_cast<char*>(into.data()), static_cast<std::streamsize>(into.size()));
+    if (static_cast<size_t>(raw_.gcount()) != into.size()) {
+        return false;
+    }
+    if (content_.bigEndian) {
+        for (size_t at = 0; at + 1 < into.size(); at += 2) {
+            std::swap(into[at], into[at + 1]);
+        }
+    }
+    return true;
+}
+
+bool MediaFileReader::ReadDecoded(uint64_t offset, std::span<uint8_t> into) {
+    if (offset % kBytesPerSampleFrame != 0 || into.size() % kBytesPerSampleFrame != 0) {
+        return false; // frames start on whole samples
+    }
+    const auto first = static_cast<sf_count_t>(offset / kBytesPerSampleFrame);
+    const auto count = static_cast<sf_count_t>(into.size() / kBytesPerSampleFrame);
+    // Play reads one chunk after the other: seek only on a jump, decoders seek slowly.
+    if (first != position_) {
+        if (sf_seek(sound_, first, SEEK_SET) != first) {
+            return false;
+        }
+        position_ = first;
+    }
+    const auto channels = static_cast<size_t>(content_.channels);
+    samples_.resize(static_cast<size_t>(count) * channels);
+    // As floats, full scale 1.0, whatever the file holds: libsndfile hands over floating-point
+    // files as 16-bit samples unscaled (1.0 as 1), which would play as silence. 16-bit samples
+    // come back exactly as they were.
+    const sf_count_t got = sf_readf_float(sound_, samples_.data(), count);
+    if (got != count) {
+        return false;
+    }
+    position_ += got;
+    size_t at = 0;
+    for (size_t frame = 0; frame < static_cast<size_t>(count); ++frame) {
+        const uint16_t left = Sample16(samples_[frame * channels]);
+        const uint16_t right = Sample16(samples_[frame * channels + channels - 1]);
+        into[at++] = static_cast<uint8_t>(left);
+        into[at++] = static_cast<uint8_t>(left >> 8);
+        into[at++] = static_cast<uint8_t>(right);
+        into[at++] = static_cast<uint8_t>(right >> 8);
+    }
+    return true;
 }
 
 } // namespace vdrive

@@ -1,22 +1,64 @@
-// Measures the files a cue sheet names: how many bytes of audio samples or sectors they hold.
+// The files a cue sheet names: what they hold, how long they are, and their audio read back as
+// CD frames. Audio files (WAV, AIFF, FLAC, MP3 ...) are decoded by libsndfile; BINARY and
+// MOTOROLA files are raw sectors.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <span>
 #include <string>
+#include <vector>
+
+struct sf_private_tag; // libsndfile's SNDFILE
 
 namespace vdrive {
 
 struct MediaFileContent {
-    uint64_t bytes = 0;        // sample or sector bytes, headers left out
-    bool decodedAudio = false; // WAV, FLAC, AIFF: 2352 bytes a frame whatever the track type says
+    uint64_t bytes = 0;        // raw: the file's bytes; decoded: its audio as 16-bit stereo
+    bool decodedAudio = false; // audio decoded: 2352 bytes a frame whatever the track type says
+    bool bigEndian = false;    // raw MOTOROLA: 16-bit samples high byte first
+    int channels = 2;          // decoded: 1 (played on both sides) or 2
 };
 
-// `fileType` is the type the sheet gives (BINARY, MOTOROLA, WAVE, AIFF, FLAC, MP3). The content
-// decides how the file is read: a WAV file stays a WAV file whatever the sheet calls it. A file
-// that is neither WAV, FLAC nor AIFF counts as raw bytes when the sheet calls it BINARY or
-// MOTOROLA. Returns false with a short reason when the length cannot be told.
+// `fileType` is the type the sheet gives (BINARY, MOTOROLA, WAVE, AIFF, MP3, FLAC). The content
+// decides how the file is read: a WAV file stays a WAV file whatever the sheet calls it, and a
+// BINARY or MOTOROLA file that is no audio file is raw sectors. Audio must be 44100 Hz, stereo
+// or mono. Returns false with a short reason (to follow the file's name) otherwise.
 bool MeasureMediaFile(const std::filesystem::path& path, const std::string& fileType,
                       MediaFileContent& content, std::string& problem);
+
+// Reads one file as it was measured: raw bytes, or decoded audio as CD-DA (stereo 16-bit
+// little-endian). Opens the file on first use and keeps it open until Close(). One thread at a
+// time: the owner guards it.
+class MediaFileReader {
+public:
+    MediaFileReader(std::filesystem::path path, const MediaFileContent& content);
+    ~MediaFileReader();
+    MediaFileReader(const MediaFileReader&) = delete;
+    MediaFileReader& operator=(const MediaFileReader&) = delete;
+
+    // Fills `into` from byte `offset` of the file's audio (raw bytes as they lie, MOTOROLA audio
+    // swapped to little-endian). Bytes past the measured length read as silence: a last frame
+    // cut short is filled up. False when the file cannot be opened, no longer holds what was
+    // measured, or gives fewer bytes than it held; the file is then closed, to be opened afresh
+    // on the next read.
+    bool Read(uint64_t offset, std::span<uint8_t> into);
+
+    bool IsOpen() const { return sound_ != nullptr || raw_.is_open(); }
+    void Close();
+
+private:
+    bool Open();
+    bool ReadDecoded(uint64_t offset, std::span<uint8_t> into);
+    bool ReadRaw(uint64_t offset, std::span<uint8_t> into);
+
+    std::filesystem::path path_;
+    MediaFileContent content_;
+    sf_private_tag* sound_ = nullptr;
+    std::ifstream raw_;
+    int64_t position_ = 0; // decoded: the next sample frame the decoder gives
+    std::vector<float> samples_;
+};
 
 } // namespace vdrive

@@ -32,6 +32,10 @@ TEST(CommandLine, ChoosesTheDrivesAndKeepsImagesInOrder) {
     EXPECT_EQ(images.drives, CommandLine::Drives::Images);
     EXPECT_EQ(images.images, (std::vector<std::string>{"a.cue", "b.cue"}));
     EXPECT_EQ(images.screenshot, "shot.png");
+    EXPECT_FALSE(images.analog);
+    EXPECT_EQ(images.audioFile, "");
+    EXPECT_TRUE(Parse({"--demo", "--analog"}).analog);
+    EXPECT_EQ(Parse({"--audio-file", "out.wav"}).audioFile, "out.wav");
 }
 
 TEST(CommandLine, VersionAndHelp) {
@@ -48,6 +52,9 @@ TEST(CommandLine, RefusesBadArguments) {
     EXPECT_EQ(Refuse({"disc.cue"}), "discolo: unknown argument 'disc.cue' (try --help)");
     EXPECT_EQ(Refuse({"--demo", "--image", "a.cue"}),
               "discolo: --demo and --image cannot be used together");
+    EXPECT_EQ(Refuse({"--audio-file"}), "discolo: --audio-file needs a file name");
+    EXPECT_EQ(Refuse({"--analog", "--audio-file", "out.wav"}),
+              "discolo: --analog and --audio-file cannot be used together");
 }
 
 } // namespace

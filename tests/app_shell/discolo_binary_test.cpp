@@ -6,10 +6,12 @@
 #include "tests/vdrive_images/image_files.h"
 #include "vdrive/cue_sheet.h"
 
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,9 @@
 #include <vector>
 
 namespace {
+
+constexpr char kNoSound[] = "discolo: no sound output (no sound server or sound device); the "
+                            "drives play on their own audio path\n";
 
 struct Finished {
     int exitCode = -1;
@@ -37,6 +42,9 @@ protected:
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
                            runtime.path()); // Qt warns without one
+        // No sound server answers there: the drives play on their own, and discolo says so.
+        environment.insert(QStringLiteral("PULSE_SERVER"),
+                           QStringLiteral("unix:") + runtime.filePath(QStringLiteral("none")));
         QProcess process;
         process.setProcessEnvironment(environment);
         QStringList list;
@@ -126,6 +134,11 @@ TEST_F(DiscoloBinary, RefusesBadArgumentsAndSheetsInOneLineBeforeAnyWindow) {
         {{"--image", noSheet, "--screenshot", PicturePath()}, loaderError(noSheet)},
         {{"--image", good, "--image", missingFile}, loaderError(missingFile)},
         {{"--image", noTrack}, loaderError(noTrack)},
+        {{"--analog", "--audio-file", "x.wav"},
+         "discolo: --analog and --audio-file cannot be used together\n"},
+        {{"--demo", "--audio-file", folder.Path("no/such/folder/x.wav")},
+         "discolo: cannot write the sound to " + folder.Path("no/such/folder/x.wav") +
+             ": No such file or directory\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.back());
@@ -152,7 +165,7 @@ TEST_F(DiscoloBinary, LeavesAPictureOfThePlayerInEachDriveMode) {
         const Finished finished = Run(arguments);
         EXPECT_FALSE(finished.crashed);
         EXPECT_EQ(finished.exitCode, 0) << finished.err;
-        EXPECT_EQ(finished.err, "");
+        EXPECT_EQ(finished.err, kNoSound);
         const QImage picture(QString::fromStdString(PicturePath()), "png");
         ASSERT_FALSE(picture.isNull());
         EXPECT_EQ(picture.size(), windowSize);
@@ -168,10 +181,31 @@ TEST_F(DiscoloBinary, LeavesAPictureWithRealDrivesToo) {
     EXPECT_FALSE(QImage(QString::fromStdString(PicturePath())).isNull());
 }
 
+// The demo heard in a file instead of the sound card, ended by the program's own way out: a whole
+// WAV file of what played.
+TEST_F(DiscoloBinary, WritesTheDemosSoundToAWholeWavFile) {
+    const std::string wav = folder.Path("demo.wav");
+    const Finished finished = Run({"--demo", "--audio-file", wav, "--screenshot", PicturePath()});
+    EXPECT_EQ(finished.exitCode, 0) << finished.err;
+    EXPECT_EQ(finished.err, "");
+    QFile file(QString::fromStdString(wav));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_GT(bytes.size(), 44 + 75 * 2352) << "over a second of two seconds' play";
+    auto le32 = [&bytes](int at) {
+        return static_cast<qsizetype>(qFromLittleEndian<quint32>(bytes.constData() + at));
+    };
+    EXPECT_EQ(bytes.left(4), "RIFF");
+    EXPECT_EQ(le32(4), bytes.size() - 8);
+    EXPECT_EQ(bytes.mid(36, 4), "data");
+    EXPECT_EQ(le32(40), bytes.size() - 44);
+    EXPECT_EQ(le32(40) % 2352, 0) << "whole frames";
+}
+
 TEST_F(DiscoloBinary, APictureThatCannotBeSavedIsAnErrorAfterTheRun) {
     const std::string path =
         pictures.filePath(QStringLiteral("no/such/folder/shot.png")).toStdString();
-    const Finished finished = Run({"--demo", "--screenshot", path});
+    const Finished finished = Run({"--demo", "--analog", "--screenshot", path});
     EXPECT_FALSE(finished.crashed);
     EXPECT_EQ(finished.exitCode, 1);
     EXPECT_EQ(finished.err.rfind("discolo: cannot save the picture to " + path + ": ", 0), 0u)

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,6 +51,8 @@ protected:
     std::unique_ptr<CPlayerDlg> dialog;
     std::vector<std::pair<QString, QString>> errors; // caption and text of each message shown
     bool timersStarted = false;
+    // Runs after the bus is installed and before the window opens: a layer over the bus goes here.
+    std::function<void()> beforeWindow;
 
     void TearDown() override {
         dialog.reset();
@@ -65,6 +68,9 @@ protected:
     // again, so that only the test's ticks move anything.
     void Start() {
         bus.Install();
+        if (beforeWindow) {
+            beforeWindow();
+        }
         OpenWindow();
         timersStarted = state.pollTimer != 0 && state.discTimer != 0;
         for (uint32_t* timer : {&state.pollTimer, &state.discTimer}) {

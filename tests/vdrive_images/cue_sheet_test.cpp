@@ -20,7 +20,7 @@ using vdrive::LoadCueSheet;
 constexpr uint64_t kFrame = 2352;
 
 struct FileSpec {
-    enum Kind { kRaw, kWav, kWavWithList, kWav48k, kFlac };
+    enum Kind { kRaw, kWav, kWavWithList, kWav48k, kWavSixChannels, kFlac };
     std::string name;
     Kind kind;
     uint64_t size; // bytes for raw files, CD frames for the others
@@ -39,6 +39,9 @@ void MakeFiles(const ImageFolder& folder, const std::vector<FileSpec>& files) {
             break;
         case FileSpec::kWav48k:
             folder.Wav(file.name, static_cast<uint32_t>(file.size), false, 48000);
+            break;
+        case FileSpec::kWavSixChannels:
+            folder.Wav(file.name, static_cast<uint32_t>(file.size), false, 44100, 16, 6);
             break;
         case FileSpec::kFlac:
             folder.Flac(file.name, static_cast<uint32_t>(file.size));
@@ -347,17 +350,22 @@ TEST(CueSheetErrors, EachFaultNamesTheSheetTheLineAndTheProblem) {
         {"a WAV file that is not CD audio",
          oneTrack,
          1,
-         "\"a.wav\" holds 48000 Hz, 16-bit, 2-channel audio",
+         "\"a.wav\" is 48000 Hz, 2 channels: a disc holds 44100 Hz audio, stereo or mono",
          {{"a.wav", FileSpec::kWav48k, 3000}}},
-        {"MP3 audio",
+        {"a WAV file of six channels",
+         oneTrack,
+         1,
+         "\"a.wav\" is 44100 Hz, 6 channels: a disc holds 44100 Hz audio, stereo or mono",
+         {{"a.wav", FileSpec::kWavSixChannels, 3000}}},
+        {"an MP3 file that holds no audio",
          "FILE \"a.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n",
          1,
-         "MP3 audio, whose exact length cannot be told",
+         "\"a.mp3\" is not a WAV, AIFF, FLAC or MP3 file as its FILE type MP3 says",
          {{"a.mp3", FileSpec::kRaw, 5000}}},
         {"a WAVE file that is no WAV file",
          oneTrack,
          1,
-         "is not a WAV, FLAC or AIFF file",
+         "is not a WAV, AIFF, FLAC or MP3 file",
          {{"a.wav", FileSpec::kRaw, 5000}}},
         {"a value longer than a sheet may hold",
          "TITLE \"" + std::string(1024, 'x') + "\"\n" + oneTrack, 1,

@@ -1,0 +1,341 @@
+// The commands of one drive under the digital play layer: which it takes over, how it answers
+// them from the play model, and what it learns from the answers of those it passes on.
+#include "audio/drive_play.h"
+
+#include "audio/toc_decode.h"
+#include "drive/big_endian.h"
+#include "drive/fixed_sense.h"
+#include "drive/msf.h"
+#include "drive/scsi_opcodes.h"
+#include "drive/srb.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace audio {
+
+namespace {
+
+constexpr uint8_t kAdrPosition = 0x10; // ADR 1 (position data) in the high nibble
+
+size_t GroupLength(uint8_t operationCode) {
+    if (operationCode < 0x20) {
+        return 6;
+    }
+    return operationCode < 0x60 ? 10 : 12;
+}
+
+// The command block as a drive sees it: zero past the request's own length.
+std::array<uint8_t, 16> CommandBlock(const SRB_ExecSCSICmd& srb) {
+    std::array<uint8_t, 16> cdb{};
+    std::memcpy(cdb.data(), srb.CDBByte, std::min<size_t>(srb.SRB_CDBLen, cdb.size()));
+    return cdb;
+}
+
+// Copies an answer into the request's buffer, cut to the allocation length and the buffer.
+void Deliver(SRB_ExecSCSICmd& srb, std::span<const uint8_t> answer, uint32_t allocation) {
+    const size_t length = std::min<size_t>({answer.size(), allocation, srb.SRB_BufLen});
+    if (length > 0) {
+        std::memcpy(srb.SRB_BufPointer, answer.data(), length);
+    }
+}
+
+} // namespace
+
+DrivePlay::DrivePlay(const AspiLayer& below, uint8_t adapter, uint8_t target,
+                     const SinkFactory& makeSink, const PlaySettings& settings)
+    : below_(below), adapter_(adapter), target_(target),
+      makeSink_(makeSink), settings_{std::max(settings.chunkFrames, uint32_t{1}),
+                                     std::max(settings.bufferFrames,
+                                              std::max(settings.chunkFrames, uint32_t{1})),
+                                     std::max(settings.readTries, 1),
+                                     std::max(settings.failedChunksToStop, uint32_t{1})} {}
+
+DrivePlay::~DrivePlay() {
+    {
+        const std::lock_guard lock(mutex_);
+        quit_ = true;
+        quitting_ = true;
+        StopJob();
+    }
+    if (reader_.joinable()) {
+        reader_.join();
+    }
+    const std::lock_guard sinkLock(sinkMutex_);
+    sink_.reset(); // the sink stops taking before the feed goes
+}
+
+DrivePlayStats DrivePlay::Stats() const {
+    const std::lock_guard lock(mutex_);
+    return stats_;
+}
+
+uint32_t DrivePlay::Send(SRB_ExecSCSICmd& srb) {
+    const std::array<uint8_t, 16> cdb = CommandBlock(srb);
+    const uint8_t opcode = cdb[0];
+    std::unique_lock lock(mutex_);
+    if (opcode != kOpRequestSense && opcode != kOpInquiry) {
+        pendingSense_.reset(); // a refusal's sense waits for the next command only
+    }
+    // A request a drive could not even be given goes on as it is, for the layer below to refuse.
+    if (srb.SRB_CDBLen < GroupLength(opcode) || (!srb.SRB_BufPointer && srb.SRB_BufLen != 0)) {
+        return PassThrough(srb, lock);
+    }
+    const bool digital = mode_ == Mode::Digital;
+    bool wake = false;
+    uint32_t status = SS_COMP;
+    switch (opcode) {
+    case kOpPlayAudio10:
+    case kOpPlayAudio12:
+    case kOpPlayAudioMsf:
+        status = Play(srb, lock, wake);
+        break;
+    case kOpPauseResume:
+        status = digital ? PauseResume(srb, wake) : PassThrough(srb, lock);
+        break;
+    case kOpStopPlayScan:
+        if (digital) {
+            model_.Stop();
+            StopJob();
+            status = Complete(srb, PlayRefusal::None);
+        } else {
+            status = PassThrough(srb, lock);
+        }
+        break;
+    case kOpSeek10:
+        if (digital) {
+            const PlayRefusal refusal = model_.Seek(static_cast<int32_t>(ReadBe32(cdb, 2)));
+            if (refusal == PlayRefusal::None) {
+                StopJob(); // moving the head ends a play
+            }
+            status = Complete(srb, refusal);
+        } else {
+            status = PassThrough(srb, lock);
+        }
+        break;
+    case kOpReadSubChannel:
+        status = digital ? ReadSubChannel(srb, lock) : PassThrough(srb, lock);
+        break;
+    case kOpStartStopUnit: {
+        const bool loadEject = (cdb[4] & 0x02) != 0;
+        const bool start = (cdb[4] & 0x01) != 0;
+        const bool powerCondition = (cdb[4] >> 4) != 0;
+        if (!powerCondition && (loadEject || !start)) {
+            if (digital) {
+                model_.Stop(); // an eject, a load or a spindle stop ends the play
+                StopJob();
+            }
+            if (loadEject) {
+                ForgetDisc(); // what comes back on the tray is another disc, as far as we know
+            }
+        }
+        status = PassThrough(srb, lock);
+        break;
+    }
+    case kOpRequestSense:
+        status = RequestSense(srb, lock);
+        break;
+    default:
+        status = PassThrough(srb, lock);
+        break;
+    }
+    lock.unlock();
+    if (wake && makeSink_) {
+        const std::lock_guard sinkLock(sinkMutex_);
+        if (!sink_) {
+            sink_ = makeSink_(*this); // the first digital play of this drive
+        }
+        if (sink_) {
+            sink_->Wake();
+        }
+    }
+    return status;
+}
+
+uint32_t DrivePlay::Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock, bool& wake) {
+    if (mode_ == Mode::Analog || (!discKnown_ && !LearnDisc())) {
+        return PassThrough(srb, lock); // the drive plays, or refuses, on its own
+    }
+    const std::array<uint8_t, 16> cdb = CommandBlock(srb);
+    const bool fromHead = cdb[0] == kOpPlayAudioMsf
+                              ? (cdb[3] == 0xFF && cdb[4] == 0xFF && cdb[5] == 0xFF)
+                              : ReadBe32(cdb, 2) == 0xFFFFFFFF;
+    if (mode_ == Mode::Undecided && fromHead) {
+        // "From the current position" means the drive's own head until the layer plays.
+        std::array<uint8_t, 16> answer{};
+        const std::array<uint8_t, 10> position{kOpReadSubChannel, 0, 0x40, 0x01, 0, 0, 0, 0, 16, 0};
+        if (SendThrough(below_, adapter_, target_, position, answer).Ok()) {
+            model_.Seek(static_cast<int32_t>(ReadBe32(answer, 8)));
+        }
+    }
+    const uint32_t before = model_.Run();
+    const PlayRefusal refusal = model_.PlayCommand(cdb);
+    const bool started = model_.Run() != before;
+    if (mode_ == Mode::Undecided) {
+        if (!started) {
+            return PassThrough(srb, lock); // nothing to play digitally: the drive answers
+        }
+        mode_ = Mode::Digital;
+        stats_.digital = true;
+        // A drive playing on its own (another program started it) stops: one sound at a time.
+        const std::array<uint8_t, 10> stop{kOpStopPlayScan};
+        SendThrough(below_, adapter_, target_, stop, {});
+    }
+    if (started) {
+        StartJob();
+        wake = true;
+    }
+    return Complete(srb, refusal);
+}
+
+uint32_t DrivePlay::PauseResume(SRB_ExecSCSICmd& srb, bool& wake) {
+    const bool resume = (srb.CDBByte[8] & 0x01) != 0;
+    const uint32_t before = model_.Run();
+    const PlayRefusal refusal = resume ? model_.Resume() : model_.Pause();
+    if (!resume && refusal == PlayRefusal::None) {
+        StopJob(); // what was read ahead is dropped: resuming reads from the held position
+    }
+    if (resume && model_.Run() != before) {
+        StartJob();
+        wake = true;
+    }
+    return Complete(srb, refusal);
+}
+
+uint32_t DrivePlay::ReadSubChannel(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock) {
+    const std::array<uint8_t, 16> cdb = CommandBlock(srb);
+    const bool msf = (cdb[1] & 0x02) != 0;
+    const bool subQ = (cdb[2] & 0x40) != 0;
+    const uint8_t format = cdb[3];
+    const uint32_t allocation = ReadBe16(cdb, 7);
+    if (subQ && format != 0x01) {
+        // The catalog number and the ISRC are the disc's: the drive answers, with our status.
+        const uint32_t status = PassThrough(srb, lock);
+        if (status == SS_COMP && mode_ == Mode::Digital && allocation >= 2 && srb.SRB_BufLen >= 2) {
+            srb.SRB_BufPointer[1] = model_.TakeAudioStatus();
+        }
+        return status;
+    }
+    std::array<uint8_t, 16> answer{};
+    // A finished play is reported once, when the status byte reaches the host.
+    answer[1] = allocation >= 2 ? model_.TakeAudioStatus() : model_.AudioStatus();
+    size_t length = 4;
+    if (subQ) {
+        const int32_t head = model_.Head();
+        const DiscPosition where = PositionAt(model_.Disc().tracks, head);
+        WriteBe16(answer, 2, 12); // sub-channel data length
+        answer[4] = 0x01;         // data format code: current position
+        answer[5] = static_cast<uint8_t>(kAdrPosition | (where.track->control & 0x0F));
+        answer[6] = static_cast<uint8_t>(where.track->number); // track number
+        answer[7] = static_cast<uint8_t>(where.index);         // index number
+        if (msf) {
+            WriteMsf(answer, 9, int64_t{head} + kMsfLbaOffset); // absolute address, 00 M S F
+            // Track-relative time: inside a pregap it counts down to the track's start.
+            WriteMsf(answer, 13, where.relative < 0 ? -int64_t{where.relative} : where.relative);
+        } else {
+            WriteBe32(answer, 8, static_cast<uint32_t>(head));            // absolute address
+            WriteBe32(answer, 12, static_cast<uint32_t>(where.relative)); // track-relative
+        }
+        length = 16;
+    } else {
+        WriteBe16(answer, 2, 0); // sub-channel data length: the header only
+    }
+    Deliver(srb, std::span<const uint8_t>(answer).first(length), allocation);
+    return Complete(srb, PlayRefusal::None);
+}
+
+uint32_t DrivePlay::RequestSense(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock) {
+    if (!pendingSense_) {
+        return PassThrough(srb, lock);
+    }
+    const SenseCode sense = *pendingSense_;
+    pendingSense_.reset();
+    const auto data = FixedSenseData(sense.key, sense.asc, sense.ascq);
+    Deliver(srb, data, srb.CDBByte[4]); // allocation length
+    return Complete(srb, PlayRefusal::None);
+}
+
+uint32_t DrivePlay::Complete(SRB_ExecSCSICmd& srb, PlayRefusal refusal) {
+    srb.SRB_HaStat = HASTAT_OK;
+    uint8_t status = SS_COMP;
+    srb.SRB_TargStat = STATUS_GOOD;
+    if (refusal != PlayRefusal::None) {
+        const SenseCode sense = SenseOf(refusal);
+        const auto data = FixedSenseData(sense.key, sense.asc, sense.ascq);
+        std::memcpy(srb.SenseArea, data.data(),
+                    std::min({size_t{srb.SRB_SenseLen}, sizeof srb.SenseArea, data.size()}));
+        srb.SRB_TargStat = STATUS_CHKCOND;
+        pendingSense_ = sense;
+        status = SS_ERR;
+    }
+    srb.SRB_Status = status; // last: the request is complete from here on
+    return status;
+}
+
+uint32_t DrivePlay::PassThrough(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock) {
+    lock.unlock(); // a slow command (a tray that moves) holds up neither the reader nor the sink
+    const Completion completion = Submit(below_, &srb);
+    lock.lock();
+    Watch(srb, completion);
+    return completion.status;
+}
+
+void DrivePlay::Watch(const SRB_ExecSCSICmd& srb, const Completion& completion) {
+    if (completion.NoDevice() || completion.DiscGone()) {
+        if (discKnown_ || mode_ != Mode::Undecided) {
+            ForgetDisc();
+        }
+        return;
+    }
+    const std::array<uint8_t, 16> cdb = CommandBlock(srb);
+    const bool tocInLba = cdb[0] == kOpReadToc && (cdb[1] & 0x02) == 0 && (cdb[2] & 0x0F) == 0 &&
+                          (cdb[9] >> 6) == 0 && cdb[6] <= 1;
+    if (completion.Ok() && discKnown_ && tocInLba) {
+        const size_t received = std::min<size_t>(srb.SRB_BufLen, ReadBe16(cdb, 7));
+        const std::optional<DiscLayout> layout =
+            DecodeToc(std::span<const uint8_t>(srb.SRB_BufPointer, received));
+        if (layout && !SameLayout(*layout, model_.Disc())) {
+            ForgetDisc(); // another disc: the play of the one before is over
+        }
+    }
+}
+
+bool DrivePlay::LearnDisc() {
+    std::vector<uint8_t> answer(kTocAllocation);
+    const std::array<uint8_t, 10> readToc{kOpReadToc,
+                                          0x00, // MSF 0: addresses as LBA
+                                          0x00, // format 0: the table of contents
+                                          0,
+                                          0,
+                                          0,
+                                          0x00, // from the first track
+                                          static_cast<uint8_t>(kTocAllocation >> 8),
+                                          static_cast<uint8_t>(kTocAllocation & 0xFF),
+                                          0};
+    Completion completion = SendThrough(below_, adapter_, target_, readToc, answer);
+    if (!completion.Ok() && completion.senseKey == kSenseKeyUnitAttention) {
+        completion = SendThrough(below_, adapter_, target_, readToc, answer); // the news is told
+    }
+    if (!completion.Ok()) {
+        return false;
+    }
+    std::optional<DiscLayout> layout = DecodeToc(answer);
+    if (!layout) {
+        return false;
+    }
+    model_.SetDisc(std::move(*layout));
+    discKnown_ = true;
+    return true;
+}
+
+void DrivePlay::ForgetDisc() {
+    StopJob();
+    model_.SetDisc({});
+    mode_ = Mode::Undecided;
+    discKnown_ = false;
+    discDelivered_ = false;
+    stats_.digital = false;
+    stats_.analog = false;
+}
+
+} // namespace audio

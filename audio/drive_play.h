@@ -1,0 +1,134 @@
+// One drive under the digital play layer. It takes over the commands that make the drive play and
+// plays the disc itself: a reader thread reads the audio with READ CD ahead of the sound output
+// into a bounded buffer, the sink takes it from there (this is its PcmFeed), and the play model
+// moves by what the sink has taken, so the position the window polls is what has been heard.
+//
+// What it does with each request, by the drive's mode for the disc in it:
+//   Undecided (no digital play yet on this disc): everything passes through, except a PLAY that
+//     starts a play, which makes the mode Digital (the drive's own play is stopped first).
+//   Digital: PLAY AUDIO(10)/(12)/MSF, PAUSE/RESUME, STOP PLAY/SCAN and SEEK(10) are answered from
+//     the play model, with the sense a drive would give for a refusal (and REQUEST SENSE reports
+//     it once); READ SUB-CHANNEL of the current position (and its bare header) is answered from
+//     the model; START STOP UNIT ends the play and passes through; the rest passes through.
+//   Analog (the drive cannot read its audio: READ CD refused, or the first reads failed): every
+//     request passes through, so the drive plays on its own audio path, until the disc changes.
+// A changed disc (a unit attention or no medium in any answer, a table of contents that differs,
+// an eject or load, a vanished drive) ends the play and makes the mode Undecided again.
+#pragma once
+
+#include "audio/audio_sink.h"
+#include "audio/disc_layout.h"
+#include "audio/play_model.h"
+#include "audio/scsi_link.h"
+#include "platform/aspi_layer.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+struct SRB_ExecSCSICmd;
+
+namespace audio {
+
+struct PlaySettings {
+    // READ CD moves this many frames a command: about a third of a second, within what the
+    // virtual bus and most USB bridges take at once.
+    uint32_t chunkFrames = 27;
+    // The reader stays this far ahead of the sink at most: 1.5 s.
+    uint32_t bufferFrames = 112;
+    int readTries = 4;                // a chunk is tried once and retried up to 3 times
+    uint32_t failedChunksToStop = 10; // so many failed chunks in a row end the play with 0x14
+};
+
+struct DrivePlayStats {
+    bool digital = false;      // a digital play has started on the disc in the drive
+    bool analog = false;       // the drive plays this disc on its own (READ CD did not work)
+    uint64_t chunksRead = 0;   // chunks that READ CD delivered
+    uint64_t failedChunks = 0; // chunks that failed every try and were played as silence
+};
+
+class DrivePlay final : public PcmFeed {
+public:
+    DrivePlay(const AspiLayer& below, uint8_t adapter, uint8_t target, const SinkFactory& makeSink,
+              const PlaySettings& settings);
+    ~DrivePlay() override; // stops the reader thread and the sink
+    DrivePlay(const DrivePlay&) = delete;
+    DrivePlay& operator=(const DrivePlay&) = delete;
+
+    // One execute-SCSI-command request for this drive; completes it and returns its status.
+    uint32_t Send(SRB_ExecSCSICmd& srb);
+
+    size_t Take(std::span<uint8_t> frames, std::chrono::milliseconds wait) override;
+    bool Playing() const override;
+
+    DrivePlayStats Stats() const;
+
+private:
+    enum class Mode { Undecided, Digital, Analog };
+    enum class ReadOutcome { Ok, Failed, Refused, DiscGone, NoDevice };
+    struct Job {
+        bool active = false;
+        uint32_t run = 0;     // the play model's run this job reads for
+        int32_t nextRead = 0; // the first frame not yet read
+        int32_t end = 0;      // the first frame the run does not reach
+        int64_t taken = 0;    // frames of the run the sink has taken (heard)
+        bool readerDone = false;
+        bool stopByError = false; // the reader gave up: stop with 0x14 once the buffer is heard
+        uint32_t failedInRow = 0;
+    };
+
+    // Commands, with the lock held.
+    uint32_t Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock, bool& wake);
+    uint32_t PauseResume(SRB_ExecSCSICmd& srb, bool& wake);
+    uint32_t ReadSubChannel(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
+    uint32_t RequestSense(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
+    uint32_t Complete(SRB_ExecSCSICmd& srb, PlayRefusal refusal);
+    // Passes the request on with the lock released, then looks at how it ended.
+    uint32_t PassThrough(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
+    void Watch(const SRB_ExecSCSICmd& srb, const Completion& completion);
+    bool LearnDisc();
+    void ForgetDisc();
+
+    // The engine, with the lock held.
+    void StartJob();
+    void StopJob();
+    void FallBackToDrive();
+    void ReaderLoop();
+    ReadOutcome ReadChunk(int32_t lba, uint32_t count, std::span<uint8_t> into);
+    void Append(std::span<const uint8_t> frames, uint32_t count); // empty: silence
+
+    const AspiLayer below_;
+    const uint8_t adapter_;
+    const uint8_t target_;
+    const SinkFactory& makeSink_;
+    const PlaySettings settings_;
+
+    mutable std::mutex mutex_; // guards everything below
+    std::condition_variable changed_;
+    Mode mode_ = Mode::Undecided;
+    bool discKnown_ = false;
+    bool discDelivered_ = false; // READ CD has delivered audio of this disc
+    PlayModel model_;
+    std::optional<SenseCode> pendingSense_; // of the last refusal, for REQUEST SENSE
+    Job job_;
+    uint64_t generation_ = 0;   // changes with every job started or stopped
+    std::vector<uint8_t> ring_; // bufferFrames frames
+    size_t ringFirst_ = 0;      // in frames
+    size_t ringCount_ = 0;
+    DrivePlayStats stats_;
+    // The sink is made and woken with mutex_ released: it takes from this feed under locks of
+    // its own, which it may hold while it waits for mutex_.
+    std::mutex sinkMutex_;
+    std::unique_ptr<AudioSink> sink_;
+    bool quit_ = false;
+    std::atomic<bool> quitting_{false}; // read by the reader between tries, without the lock
+    std::thread reader_;
+};
+
+} // namespace audio

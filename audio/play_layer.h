@@ -1,0 +1,63 @@
+// The digital play layer: an ASPI layer that decorates the one installed below it (the Linux SG
+// layer, the virtual bus, the system's ASPI library) and plays the discs itself, reading their
+// audio with READ CD and sending it to a sink, while every command block the player sends stays
+// as it is. Each drive is a DrivePlay (audio/drive_play.h says what it takes over and when).
+//
+//     audio::PlayLayer layer(below, sinkFactory);   // or PlayLayer::OverInstalled(...)
+//     layer.Install();                              // "WNASPI32.DLL" is now this layer
+//     ...                                           // LoadAspi() and the player as ever
+//     // destroying the layer stops every play, joins the readers and puts `below` back; it
+//     // must go before the layer below it does
+//
+// Requests it takes over complete synchronously on the caller's thread; passed-on requests are
+// waited for before it returns. The two entries may be called from several threads at once.
+#pragma once
+
+#include "audio/audio_sink.h"
+#include "audio/drive_play.h"
+#include "platform/aspi_layer.h"
+#include "platform/module.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace audio {
+
+class PlayLayer {
+public:
+    PlayLayer(const AspiLayer& below, SinkFactory makeSink, PlaySettings settings = {});
+    ~PlayLayer();
+    PlayLayer(const PlayLayer&) = delete;
+    PlayLayer& operator=(const PlayLayer&) = delete;
+
+    // A layer over what answers to "WNASPI32.DLL" now (loaded through the module seam and kept
+    // loaded while the layer lives), or nullptr when nothing does.
+    static std::unique_ptr<PlayLayer> OverInstalled(SinkFactory makeSink,
+                                                    PlaySettings settings = {});
+
+    // Makes this layer the one that answers to "WNASPI32.DLL" until Uninstall or its end; then
+    // the layer below answers again.
+    void Install();
+    void Uninstall();
+
+    // The two entries through which the installed layer is reached (what a module load gives).
+    static AspiLayer Entries();
+
+    uint32_t GetSupportInfo() const;
+    uint32_t SendCommand(void* request);
+
+    // How the drive at this address plays (all zero for one that never played).
+    DrivePlayStats Stats(int adapter, int target) const;
+
+private:
+    const AspiLayer below_;
+    const SinkFactory makeSink_;
+    const PlaySettings settings_;
+    ModuleHandle module_ = nullptr; // the library below, when this layer loaded it
+    mutable std::mutex mutex_;      // guards drives_
+    std::map<uint16_t, std::unique_ptr<DrivePlay>> drives_;
+};
+
+} // namespace audio

@@ -1,0 +1,56 @@
+// The sound written to a WAV file instead of the sound card (--audio-file), in real time: the
+// file takes 75 frames a second from the drives that play, so the window moves as it would with
+// a sound card. Frames of several drives that play at once are mixed. The header's sizes are
+// written as the file grows, so the file is a valid WAV file at every moment (but for the last
+// write when the program is killed), and once more when the output closes.
+#pragma once
+
+#include "audio/audio_sink.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace audio {
+
+class WavFileOutput {
+public:
+    // Creates (or empties) the file; nullptr with a one-line message naming the file and the
+    // reason when it cannot be written.
+    static std::unique_ptr<WavFileOutput> Open(const std::string& path, std::string& error);
+    ~WavFileOutput(); // stops taking, writes the header's final sizes and closes the file
+    WavFileOutput(const WavFileOutput&) = delete;
+    WavFileOutput& operator=(const WavFileOutput&) = delete;
+
+    // Sinks that feed this file, one per drive.
+    SinkFactory Factory();
+
+    uint64_t FramesWritten() const;
+
+private:
+    class Sink;
+    WavFileOutput(std::FILE* file, std::string path);
+    void Attach(PcmFeed* feed);
+    void Detach(PcmFeed* feed);
+    void Wake();
+    void Run();
+    void Write(std::span<const uint8_t> frames);
+    void WriteSizes();
+
+    std::FILE* const file_;
+    const std::string path_;
+    mutable std::mutex mutex_; // guards everything below
+    std::condition_variable woken_;
+    std::vector<PcmFeed*> feeds_;
+    uint64_t framesWritten_ = 0;
+    bool wakeful_ = false; // a feed was woken since the output last went idle
+    bool quit_ = false;
+    std::thread pacer_;
+};
+
+} // namespace audio
