@@ -1,6 +1,6 @@
 # The two commands a newcomer needs: `make demo` and `make test`.
 .PHONY: deps configure build test check demo asan tsan windows-check fuzz-brief bench fuzz clean \
-	format format-check kernel-check
+	format format-check kernel-check package package-test package-check
 
 JOBS ?= $(shell nproc)
 
@@ -15,8 +15,9 @@ build: configure
 
 # Everything CI runs: the formatting, the suite, the suite again under ASan + UBSan, the suites
 # that run two threads at once under TSan, the core's suites built for 32-bit Windows and run
-# under wine, each fuzz target briefly, and the check against a real Linux kernel.
-test: format-check check asan tsan windows-check fuzz-brief kernel-check
+# under wine, each fuzz target briefly, the check against a real Linux kernel, and the
+# installation and the package checked without touching /usr.
+test: format-check check asan tsan windows-check fuzz-brief kernel-check package-test
 
 # A file that differs from .clang-format fails the run, with the list of such files.
 format-check: deps
@@ -52,7 +53,19 @@ windows-check: deps
 	ctest --preset windows -j $(JOBS)
 
 clean:
-	rm -rf build build-asan build-tsan build-release build-fuzz build-windows
+	rm -rf build build-asan build-tsan build-release build-fuzz build-windows build-package
+
+# The Debian package build-package/discolo_<version>_<arch>.deb.
+package: deps
+	JOBS=$(JOBS) ./scripts/package
+
+# The staged installation validated, the package built, linted, unpacked and run (no root needed).
+package-test: deps
+	JOBS=$(JOBS) ./scripts/package-test
+
+# The package installed on this machine with dpkg -i, run, and removed again with dpkg -r.
+package-check: deps
+	JOBS=$(JOBS) ./scripts/package-check
 
 # Every fuzz target for FUZZ_SECONDS (default 60); prints executions and findings per target.
 fuzz: deps

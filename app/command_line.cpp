@@ -13,12 +13,15 @@ std::string VersionText() {
 }
 
 std::string UsageText() {
-    return "Usage: discolo [--demo | --image FILE.cue ...] [--analog | --audio-file FILE]\n"
-           "               [--screenshot FILE]\n"
-           "       discolo --version | --help\n"
+    // The GNU layout (one usage line, "or:" for another form, an "Options:" heading), which
+    // help2man turns into the manual page's synopsis and options.
+    return "Usage: discolo [--demo | --image FILE.cue ...] [--analog | --audio-file FILE] "
+           "[--screenshot FILE]\n"
+           "  or:  discolo --version | --help\n"
            "\n"
            "Plays audio CDs in the CD-ROM drives of this computer.\n"
            "\n"
+           "Options:\n"
            "  --demo             play the built-in demo discs on a virtual bus of drives\n"
            "  --image FILE.cue   one virtual drive holding the disc of this CUE sheet (may "
            "repeat)\n"

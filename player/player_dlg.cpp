@@ -152,7 +152,10 @@ CPlayerDlg::CPlayerDlg(PlayerState& playerState, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       state(playerState) {
     LoadDiscoloResources();
-    icon = QIcon(QPixmap(IconResourcePath(kIconId)));
+    // The icon theme's copy when Discolo is installed (sharp at every size the desktop asks
+    // for), else the built-in 32 x 32 icon.
+    icon = QIcon::fromTheme(QStringLiteral("org.discolo.Discolo"),
+                            QIcon(QPixmap(IconResourcePath(kIconId))));
     setWindowIcon(icon); // the window manager draws it for the minimized window and the taskbar
     setWindowTitle(QString::fromLatin1(kPlayerDialog.caption));
     setFont(DialogFont());

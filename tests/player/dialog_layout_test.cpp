@@ -9,9 +9,13 @@
 #include "tests/support/recording_layer.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -136,6 +140,44 @@ TEST_F(PlayerWindow, HasItsCaptionFixedSizeAndWindowButtons) {
     EXPECT_EQ(dialog.font().pointSize(), 8);
     EXPECT_FALSE(dialog.windowIcon().isNull());
     EXPECT_EQ(dialog.icon.pixmap(32, 32).size(), QSize(32, 32));
+}
+
+// Installed, the window takes its icon from the desktop's icon theme under the desktop id;
+// elsewhere it keeps the built-in one (transparent in the centre hole).
+TEST(PlayerWindowIcon, ComesFromTheIconThemeWhenInstalledElseBuiltIn) {
+    QTemporaryDir themes;
+    ASSERT_TRUE(themes.isValid());
+    const QDir root(themes.path());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("hicolor/32x32/apps")));
+    QFile index(root.filePath(QStringLiteral("hicolor/index.theme")));
+    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=Hicolor\nDirectories=32x32/apps\n\n"
+                "[32x32/apps]\nSize=32\nType=Fixed\n");
+    index.close();
+    // A desktop whose icon theme is hicolor, where every theme finds the icons it lacks.
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString theme = QIcon::themeName();
+    QIcon::setThemeName(QStringLiteral("hicolor"));
+    const auto centreOfWindowIcon = [] {
+        PlayerState state;
+        CPlayerDlg dialog{state};
+        return dialog.windowIcon().pixmap(32, 32).toImage().pixel(15, 15);
+    };
+
+    QIcon::setThemeSearchPaths({root.filePath(QStringLiteral("none"))});
+    const QRgb builtIn = centreOfWindowIcon();
+
+    QImage themed(32, 32, QImage::Format_ARGB32);
+    themed.fill(qRgb(10, 200, 30));
+    ASSERT_TRUE(
+        themed.save(root.filePath(QStringLiteral("hicolor/32x32/apps/org.discolo.Discolo.png"))));
+    QIcon::setThemeSearchPaths({themes.path()});
+    const QRgb fromTheme = centreOfWindowIcon();
+
+    QIcon::setThemeSearchPaths(searchPaths);
+    QIcon::setThemeName(theme);
+    EXPECT_EQ(qAlpha(builtIn), 0);
+    EXPECT_EQ(fromTheme, qRgb(10, 200, 30));
 }
 
 TEST_F(PlayerWindow, PlacesEveryControlByTheDialogFont) {

@@ -1,4 +1,4 @@
-// Every cue sheet of the shared real-world collection, read in place: each one loads or fails
+// Every cue sheet of the real-world collection in tests/data: each one loads or fails
 // with a message that names the sheet and the problem, and the line where one is to blame.
 #include "vdrive/cue_sheet.h"
 
@@ -81,7 +81,7 @@ int ExpectNamedError(const std::string& sheet, const std::string& error) {
 TEST(CueRealData, EverySheetLoadsOrSaysWhyNot) {
     const std::vector<std::string> sheets = AllSheets();
     ASSERT_GE(sheets.size(), 130u)
-        << "the shared real data is not where the build says: " << kRealData;
+        << "the real-world sheets are not where the build says: " << kRealData;
     size_t loaded = 0;
     for (const std::string& sheet : sheets) {
         DiscImage strict;
