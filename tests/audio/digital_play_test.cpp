@@ -4,8 +4,8 @@
 // played, and the window must show what was heard.
 #include "audio/clock_sink.h"
 #include "audio/play_layer.h"
-#include "tests/player_behaviour/player_on_bus.h"
 #include "tests/support/pattern_frames.h"
+#include "tests/support/player_on_bus.h"
 
 #include <chrono>
 #include <functional>

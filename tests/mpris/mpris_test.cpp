@@ -4,7 +4,7 @@
 
 #include "disc/toc.h"
 #include "drive/scsi_opcodes.h"
-#include "tests/player_behaviour/player_on_bus.h"
+#include "tests/support/player_on_bus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

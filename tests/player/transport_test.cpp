@@ -1,5 +1,5 @@
 // The transport buttons: the commands each one sends from each state, and the jumps they make.
-#include "player_on_bus.h"
+#include "tests/support/player_on_bus.h"
 
 #include <functional>
 

@@ -3,9 +3,9 @@
 // it; a file that goes bad afterwards fails the read instead of playing noise; MP3 plays.
 #include "vdrive/cue_sheet.h"
 
+#include "tests/support/image_files.h"
 #include "tests/support/pattern_frames.h"
 #include "tests/vdrive/bus_fixture.h"
-#include "tests/vdrive_images/image_files.h"
 
 #include <sndfile.h>
 

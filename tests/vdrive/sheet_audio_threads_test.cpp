@@ -3,8 +3,8 @@
 // opened again under both. Every read must be whole and right; ThreadSanitizer watches the rest.
 #include "vdrive/cue_sheet.h"
 
+#include "tests/support/image_files.h"
 #include "tests/support/pattern_frames.h"
-#include "tests/vdrive_images/image_files.h"
 
 #include <fstream>
 #include <string>

@@ -1,7 +1,7 @@
 #include "vdrive/demo_discs.h"
 
-#include "tests/vdrive_images/libcdio_cdtext.h"
-#include "tests/vdrive_images/pack_strings.h"
+#include "tests/vdrive/libcdio_cdtext.h"
+#include "tests/vdrive/pack_strings.h"
 
 #include <gtest/gtest.h>
 

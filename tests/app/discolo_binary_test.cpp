@@ -3,7 +3,7 @@
 #include "app/command_line.h"
 #include "player/player_dlg.h"
 #include "player/player_state.h"
-#include "tests/vdrive_images/image_files.h"
+#include "tests/support/image_files.h"
 #include "vdrive/cue_sheet.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "vdrive/cue_sheet.h"
 
-#include "tests/vdrive_images/image_files.h"
-#include "tests/vdrive_images/libcdio_cdtext.h"
-#include "tests/vdrive_images/pack_strings.h"
+#include "tests/support/image_files.h"
+#include "tests/vdrive/libcdio_cdtext.h"
+#include "tests/vdrive/pack_strings.h"
 
 #include <gtest/gtest.h>
 

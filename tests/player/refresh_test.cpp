@@ -1,5 +1,5 @@
 // The disc refresh: what the window shows for each kind of disc, and when it rebuilds at all.
-#include "player_on_bus.h"
+#include "tests/support/player_on_bus.h"
 
 #include "vdrive/cdtext_encoder.h"
 

@@ -5,7 +5,7 @@
 #include "drive/aspi.h"
 #include "drive/discovery.h"
 #include "platform/aspi_layer.h"
-#include "tests/vdrive_images/image_files.h"
+#include "tests/support/image_files.h"
 #include "vdrive/cue_sheet.h"
 
 #if defined(__linux__)

@@ -1,6 +1,6 @@
 // Start-up and closing: the message without an ASPI layer, the idle window without drives, the
 // first drive's disc with two drives, and what closing sends.
-#include "player_on_bus.h"
+#include "tests/support/player_on_bus.h"
 
 #include "tests/support/recording_layer.h"
 

@@ -2,7 +2,7 @@
 // answers spoiled on the way back (track numbers of 0 to 255, positions up to 0xFFFFFF, tables
 // of contents with any header). The window must keep every index inside its tables and every
 // readout five characters long. The seed is printed; DISCOLO_TEST_SEED repeats a run.
-#include "player_on_bus.h"
+#include "tests/support/player_on_bus.h"
 
 #include "platform/aspi_layer.h"
 #include "tests/support/readout_format.h"

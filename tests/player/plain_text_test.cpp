@@ -1,6 +1,6 @@
 // Texts from a disc or from a caller are drawn as they stand: tags, entities and pictures are
 // never interpreted, and only the fields' own ampersand rule changes what is drawn.
-#include "player_on_bus.h"
+#include "tests/support/player_on_bus.h"
 
 #include "player/static_text.h"
 #include "vdrive/cdtext_encoder.h"

@@ -2,8 +2,8 @@
 // with a message that names the sheet and the problem, and the line where one is to blame.
 #include "vdrive/cue_sheet.h"
 
-#include "tests/vdrive_images/libcdio_cdtext.h"
-#include "tests/vdrive_images/pack_strings.h"
+#include "tests/vdrive/libcdio_cdtext.h"
+#include "tests/vdrive/pack_strings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The position poll and the inputs that shape what it shows: the slider, the track list and the
 // two time toggles.
-#include "player_on_bus.h"
+#include "tests/support/player_on_bus.h"
 
 #include <QTest>
 
