@@ -2,18 +2,19 @@
 // readouts made from it.
 #pragma once
 
+#include "drive/audio_status.h"
 #include "drive/msf.h"
 #include "player/player_state.h"
 #include "player/player_timers.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
 inline constexpr uint32_t kSubChannelAnswerLength = 16;
-inline constexpr uint8_t kAudioStatusPlaying = 0x11; // a play operation in progress
-inline constexpr int32_t kAdvanceAbove = 20;         // frames: a move of 21 to 29 between two polls
-inline constexpr int32_t kAdvanceBelow = 30;         //   (one poll tick of play, 26.25 frames)
+inline constexpr int32_t kAdvanceAbove = 20; // frames: a move of 21 to 29 between two polls
+inline constexpr int32_t kAdvanceBelow = 30; //   (one poll tick of play, 26.25 frames)
 inline constexpr int32_t kHighestShownPosition = 360000;
 
 // A drive that plays moves one poll interval's worth of frames between two polls: that move must
