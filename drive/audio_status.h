@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-inline constexpr uint8_t kAudioStatusPlaying = 0x11;      // a play operation in progress
+inline constexpr uint8_t kAudioStatusPlaying = 0x11; // a play operation in progress
 inline constexpr uint8_t kAudioStatusPaused = 0x12;
 inline constexpr uint8_t kAudioStatusCompleted = 0x13;      // once, after a play reached its end
 inline constexpr uint8_t kAudioStatusStoppedByError = 0x14; // once, after a play ran into a data
