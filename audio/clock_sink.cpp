@@ -1,13 +1,14 @@
 // The clock-paced sink.
 #include "audio/clock_sink.h"
 
+#include "drive/msf.h"
+
 #include <utility>
 
 namespace audio {
 
 namespace {
 
-constexpr int64_t kFramesPerSecond = 75;
 // Only a reader that hangs makes a pump wait this long for a frame that is due.
 constexpr std::chrono::milliseconds kReaderPatience(20000);
 

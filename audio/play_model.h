@@ -13,19 +13,20 @@
 #pragma once
 
 #include "audio/disc_layout.h"
+#include "drive/audio_status.h"
 
 #include <cstdint>
 #include <span>
 
 namespace audio {
 
-// Audio status, as READ SUB-CHANNEL reports it in byte 1 and REQUEST SENSE in the ASCQ.
-inline constexpr uint8_t kAudioPlaying = 0x11;
-inline constexpr uint8_t kAudioPaused = 0x12;
-inline constexpr uint8_t kAudioCompleted = 0x13;      // once, after a play reached its end
-inline constexpr uint8_t kAudioStoppedByError = 0x14; // once, after a play ran into a data track
-                                                      // or could not go on
-inline constexpr uint8_t kAudioNoStatus = 0x15;
+// Audio status, as READ SUB-CHANNEL reports it in byte 1 and REQUEST SENSE in the ASCQ (the
+// values are the drive ABI's, drive/audio_status.h).
+inline constexpr uint8_t kAudioPlaying = kAudioStatusPlaying;
+inline constexpr uint8_t kAudioPaused = kAudioStatusPaused;
+inline constexpr uint8_t kAudioCompleted = kAudioStatusCompleted;
+inline constexpr uint8_t kAudioStoppedByError = kAudioStatusStoppedByError;
+inline constexpr uint8_t kAudioNoStatus = kAudioStatusNone;
 
 // Why a drive refuses a command that changes the play.
 enum class PlayRefusal {

@@ -2,6 +2,8 @@
 // plays, mixes it and appends it to the file.
 #include "audio/wav_file_sink.h"
 
+#include "drive/msf.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -14,7 +16,6 @@ namespace audio {
 namespace {
 
 constexpr size_t kHeaderLength = 44;
-constexpr int64_t kFramesPerSecond = 75;
 constexpr auto kTick = std::chrono::milliseconds(20);
 // After a stall (a suspended machine), no more than this is taken at once: the rest is skipped,
 // as a sound card would.

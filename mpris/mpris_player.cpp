@@ -17,6 +17,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -117,6 +118,15 @@ bool MprisPlayer::KnownAddress(int32_t& address) const {
     }
     address = ShownPosition(state.lastPolledPosition);
     return true;
+}
+
+bool MprisPlayer::NothingToResume() const {
+    // The view's pause is inferred from the window; the drive knows. One that does not say, or
+    // does not answer, is taken at the window's word.
+    const std::optional<SubChannelPosition> position = ReadSelectedPosition(state);
+    return position && (position->audioStatus == kAudioStatusCompleted ||
+                        position->audioStatus == kAudioStatusStoppedByError ||
+                        position->audioStatus == kAudioStatusNone);
 }
 
 MprisView MprisPlayer::View() const {
@@ -258,7 +268,11 @@ void MprisPlayer::PlayPause() {
             window.OnPlay();
         }
     } else if (view.canPause) {
-        window.OnPauseResume(); // pauses a play, resumes a pause
+        if (view.playbackStatus == kPaused && NothingToResume()) {
+            window.OnPlay(); // the play ended, or a jump ended the pause: the key starts a play
+        } else {
+            window.OnPauseResume(); // pauses a play, resumes a pause
+        }
     }
     Follow();
 }

@@ -4,6 +4,7 @@
 // the matching button, so the window and the bus cannot disagree.
 #pragma once
 
+#include "player/desktop_id.h"
 #include "player/player_state.h"
 
 #include <QDBusConnection>
@@ -22,7 +23,6 @@ inline constexpr const char* kMprisServiceName = "org.mpris.MediaPlayer2.discolo
 inline constexpr const char* kMprisObjectPath = "/org/mpris/MediaPlayer2";
 inline constexpr const char* kMprisRootInterface = "org.mpris.MediaPlayer2";
 inline constexpr const char* kMprisPlayerInterface = "org.mpris.MediaPlayer2.Player";
-inline constexpr const char* kDesktopId = "org.discolo.Discolo";
 inline constexpr const char* kTrackPathPrefix = "/org/discolo/track/";
 
 // What the bus shows of the player at one moment; two views differ exactly where the bus has to
@@ -94,6 +94,7 @@ private:
     bool KnownAddress(int32_t& address) const;
     int64_t FramesIntoTrack() const;
     bool DiscIn() const;
+    bool NothingToResume() const; // the selected drive says no play is paused
 
     CPlayerDlg& window;
     PlayerState& state;

@@ -92,6 +92,11 @@ QString TrackNumberText(int32_t track) {
 
 } // namespace
 
+std::optional<SubChannelPosition> ReadSelectedPosition(const PlayerState& state) {
+    const std::optional<DriveAddress> drive = SelectedDrive(state);
+    return drive ? ReadPosition(*drive) : std::nullopt;
+}
+
 // ---- start-up and closing -------------------------------------------------------------------
 
 bool CPlayerDlg::OnInitDialog() {

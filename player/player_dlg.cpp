@@ -3,6 +3,7 @@
 #include "player/player_dlg.h"
 
 #include "app/text_label.h"
+#include "player/desktop_id.h"
 #include "player/drop_down_combo.h"
 #include "player/player_template.h"
 #include "player/position_slider.h"
@@ -154,7 +155,7 @@ CPlayerDlg::CPlayerDlg(PlayerState& playerState, QWidget* parent)
     LoadDiscoloResources();
     // The icon theme's copy when Discolo is installed (sharp at every size the desktop asks
     // for), else the built-in 32 x 32 icon.
-    icon = QIcon::fromTheme(QStringLiteral("org.discolo.Discolo"),
+    icon = QIcon::fromTheme(QString::fromLatin1(kDesktopId),
                             QIcon(QPixmap(IconResourcePath(kIconId))));
     setWindowIcon(icon); // the window manager draws it for the minimized window and the taskbar
     setWindowTitle(QString::fromLatin1(kPlayerDialog.caption));

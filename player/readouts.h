@@ -2,18 +2,19 @@
 // readouts made from it.
 #pragma once
 
+#include "drive/audio_status.h"
 #include "drive/msf.h"
 #include "player/player_state.h"
 #include "player/player_timers.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
 inline constexpr uint32_t kSubChannelAnswerLength = 16;
-inline constexpr uint8_t kAudioStatusPlaying = 0x11; // a play operation in progress
-inline constexpr int32_t kAdvanceAbove = 20;         // frames: a move of 21 to 29 between two polls
-inline constexpr int32_t kAdvanceBelow = 30;         //   (one poll tick of play, 26.25 frames)
+inline constexpr int32_t kAdvanceAbove = 20; // frames: a move of 21 to 29 between two polls
+inline constexpr int32_t kAdvanceBelow = 30; //   (one poll tick of play, 26.25 frames)
 inline constexpr int32_t kHighestShownPosition = 360000;
 
 // How the two readouts look: cyan on black in a 24-pixel cell, with a one-pixel sunken edge.
@@ -35,6 +36,10 @@ struct SubChannelPosition {
 };
 SubChannelPosition
 DecodeSubChannelPosition(std::span<const uint8_t, kSubChannelAnswerLength> answer);
+
+// The selected drive's current position, read as the position poll reads it; nothing without a
+// selected drive or when the drive refuses.
+std::optional<SubChannelPosition> ReadSelectedPosition(const PlayerState& state);
 
 // The drive plays: it says so, or its position moved by 21 to 29 frames since the last poll
 // (never on the first poll, when lastPolledPosition still holds kNoPolledPosition).

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <type_traits>
 
 namespace {
 
@@ -34,17 +33,6 @@ TEST(PlayerState, StartsWithTheRecordsStartValues) {
     EXPECT_TRUE(std::all_of(state.tocImage.begin(), state.tocImage.end(), zero));
     EXPECT_TRUE(std::all_of(state.trackPerformer.begin(), state.trackPerformer.end(),
                             [](const std::string& s) { return s.empty(); }));
-}
-
-TEST(PlayerState, HasTheRecordsTableSizesAndTypes) {
-    PlayerState state;
-    EXPECT_EQ(state.driveAdapter.size(), 32u);
-    EXPECT_EQ(state.trackStart.size(), 120u);
-    EXPECT_EQ(state.trackPerformer.size(), 120u);
-    EXPECT_EQ(state.tocImage.size(), 804u);
-    static_assert(std::is_same_v<decltype(state.positionSynced), bool>);
-    static_assert(std::is_same_v<decltype(state.pollTimer), uint32_t>);
-    static_assert(std::is_same_v<decltype(state.isPlaying), int32_t>);
 }
 
 TEST(PlayerState, OneInstanceServesTheProcess) {

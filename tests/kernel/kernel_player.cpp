@@ -12,6 +12,7 @@
 #include "player/player_dlg.h"
 #include "player/player_state.h"
 #include "player/player_timers.h"
+#include "tests/kernel/guest_tools.h"
 #include "vdrive/cue_sheet.h"
 
 #include <QApplication>
@@ -31,6 +32,8 @@
 
 namespace {
 
+using guest::DropTo;
+
 int failedChecks = 0;
 std::string scenario;
 
@@ -47,20 +50,6 @@ void Wait(int ms) {
 QString Shown(const CPlayerDlg& dialog, const char* name) {
     const auto* label = dialog.findChild<QLabel*>(QString::fromLatin1(name));
     return label ? label->text() : QStringLiteral("(no %1)").arg(QString::fromLatin1(name));
-}
-
-bool DropTo(const std::string& who) {
-    unsigned uid = 0;
-    unsigned gid = 0;
-    std::vector<gid_t> groups;
-    char rest[128] = "";
-    if (std::sscanf(who.c_str(), "%u:%u:%127s", &uid, &gid, rest) < 2) {
-        return false;
-    }
-    for (char* token = std::strtok(rest, ","); token; token = std::strtok(nullptr, ",")) {
-        groups.push_back(static_cast<gid_t>(std::strtoul(token, nullptr, 10)));
-    }
-    return setgroups(groups.size(), groups.data()) == 0 && setgid(gid) == 0 && setuid(uid) == 0;
 }
 
 // The window as a user drives it: pick the virtual drive, play, next track, pause, resume,

@@ -25,6 +25,7 @@
 #include "platform/sg_devices.h"
 #include "platform/sg_layer.h"
 #include "player/player_state.h"
+#include "tests/kernel/guest_tools.h"
 #include "vdrive/cue_sheet.h"
 
 #include <array>
@@ -47,6 +48,10 @@
 
 namespace {
 
+using guest::DropTo;
+
+using guest::Hex;
+
 constexpr size_t kCdFrameBytes = 2352; // one frame of CD audio
 
 bool traceCalls = true;        // print the system-call log under each command
@@ -56,16 +61,6 @@ int requestsSeen = 0;          // requests since the last Reset()
 std::string sheetPath;         // the cue sheet the virtual drive holds
 std::optional<vdrive::DiscImage> sheetDisc;
 int failedChecks = 0;
-
-std::string Hex(const uint8_t* bytes, size_t count) {
-    std::string text;
-    char byte[4];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(byte, sizeof byte, i == 0 ? "%02x" : " %02x", bytes[i]);
-        text += byte;
-    }
-    return text;
-}
 
 const char* ErrnoName(int error) {
     switch (error) {
@@ -557,24 +552,6 @@ int Loop(int seconds) {
     std::printf("== loop end\n");
     PrintMap();
     return 0;
-}
-
-bool DropTo(const std::string& who) {
-    unsigned uid = 0;
-    unsigned gid = 0;
-    std::vector<gid_t> groups;
-    char rest[128] = "";
-    if (std::sscanf(who.c_str(), "%u:%u:%127s", &uid, &gid, rest) < 2) {
-        return false;
-    }
-    for (char* token = std::strtok(rest, ","); token; token = std::strtok(nullptr, ",")) {
-        groups.push_back(static_cast<gid_t>(std::strtoul(token, nullptr, 10)));
-    }
-    if (setgroups(groups.size(), groups.data()) != 0 || setgid(gid) != 0 || setuid(uid) != 0) {
-        std::perror("drop privileges");
-        return false;
-    }
-    return true;
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 // and sense, moves cmd_tail on and tells the kernel with a write to the uio device. One line per
 // command goes to standard output ("tcmu uio0 12 00 00 00 24 00 -> GOOD 36"), so that the guest
 // log shows what the kernel sent and what it got.
+#include "tests/kernel/guest_tools.h"
 #include "vdrive/cdrom_drive.h"
 #include "vdrive/clock.h"
 #include "vdrive/cue_sheet.h"
@@ -38,6 +39,8 @@
 #include <unistd.h>
 
 namespace {
+
+using guest::Hex;
 
 constexpr uint8_t kStatusGood = 0x00;
 constexpr uint8_t kStatusCheckCondition = 0x02;
@@ -94,16 +97,6 @@ size_t ReadMapSize(const std::string& name) {
     size_t size = 0;
     file >> std::hex >> size;
     return size;
-}
-
-std::string Hex(const uint8_t* bytes, size_t count) {
-    std::string text;
-    char byte[4];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(byte, sizeof byte, i == 0 ? "%02x" : " %02x", bytes[i]);
-        text += byte;
-    }
-    return text;
 }
 
 // The data vector i of an entry: where in the map, and how long.

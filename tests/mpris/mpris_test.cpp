@@ -4,6 +4,7 @@
 
 #include "disc/toc.h"
 #include "drive/scsi_opcodes.h"
+#include "player/player_timers.h"
 #include "tests/support/player_on_bus.h"
 
 #include <QDBusConnection>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <map>
@@ -171,7 +173,7 @@ TEST_F(MprisOnBus, PlayerctlPressesTheWindowsButtonsAndReadsWhatTheWindowShows) 
     bus.ClearLog();
     Ctl("next");
     EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), track2);
-    PollAfter(350);
+    PollAfter(kPollIntervalMs);
     EXPECT_EQ(dialog->trackCombo->currentIndex(), 1);
     EXPECT_EQ(Shown("trackNumberField"), QStringLiteral("Track 2"));
     metadata = Metadata();
@@ -224,6 +226,21 @@ TEST_F(MprisOnBus, PlayerctlPressesTheWindowsButtonsAndReadsWhatTheWindowShows) 
     // Opening a file is refused with an error; the player stays.
     EXPECT_EQ(Ctl("open file:///tmp/x.wav"), "exit 1");
     EXPECT_EQ(Ctl("status"), "Stopped");
+
+    // Next from a stop leaves the drive standing in track 2, which the bus shows as a pause; the
+    // play-pause key finds nothing paused in the drive and plays, as Play does.
+    Ctl("next");
+    Poll();
+    ASSERT_EQ(Ctl("status"), "Paused");
+    bus.ClearLog();
+    Ctl("play-pause");
+    const Opcodes sent = Sent();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), kOpPauseResume), 0) << "nothing to resume";
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), kOpPlayAudio12);
+    EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), track2);
+    Poll();
+    EXPECT_EQ(Ctl("status"), "Playing");
 }
 
 TEST_F(MprisOnBus, ASecondPlayerTakesAnInstanceNameAndQuitClosesTheWindow) {
@@ -245,7 +262,7 @@ TEST_F(MprisOnBus, ASecondPlayerTakesAnInstanceNameAndQuitClosesTheWindow) {
     QDBusConnection::disconnectFromBus(QStringLiteral("second"));
 
     // Quit takes the close box's way: the drive stops, the timers end, the window goes.
-    state.pollTimer = static_cast<uint32_t>(dialog->startTimer(350));
+    state.pollTimer = static_cast<uint32_t>(dialog->startTimer(kPollIntervalMs));
     bus.ClearLog();
     EXPECT_EQ(Run(QStringLiteral("gdbus"),
                   {QStringLiteral("call"), QStringLiteral("--address"), address,
