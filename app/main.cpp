@@ -7,6 +7,7 @@
 #include "app/sound_setup.h"
 
 #include <QApplication>
+#include <QScopeGuard>
 #include <QString>
 
 #include <cstdio>
@@ -50,6 +51,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication application(argc, argv);
+    // The layer ends before the application does (this guard is destroyed first): the sound
+    // card's outputs run on a thread that ends with the application.
+    const auto endSound = qScopeGuard([&sound] { sound.layer.reset(); });
     SetUpSound(commandLine, drives, sound);
     if (!sound.notice.empty()) {
         std::fprintf(stderr, "%s\n", sound.notice.c_str());

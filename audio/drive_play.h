@@ -100,6 +100,7 @@ private:
     void StopJob();
     void FallBackToDrive();
     void ReaderLoop();
+    bool ReaderHasWork() const; // a chunk to read and room for it in the buffer
     ReadOutcome ReadChunk(int32_t lba, uint32_t count, std::span<uint8_t> into);
     void Append(std::span<const uint8_t> frames, uint32_t count); // empty: silence
 

@@ -97,20 +97,19 @@ DrivePlay::ReadOutcome DrivePlay::ReadChunk(int32_t lba, uint32_t count, std::sp
     return ReadOutcome::Failed;
 }
 
+bool DrivePlay::ReaderHasWork() const {
+    if (!job_.active || job_.readerDone) {
+        return false;
+    }
+    const auto count = std::min<int64_t>(settings_.chunkFrames, job_.end - job_.nextRead);
+    return ringCount_ + static_cast<size_t>(count) <= settings_.bufferFrames;
+}
+
 void DrivePlay::ReaderLoop() {
     std::vector<uint8_t> chunk(size_t{settings_.chunkFrames} * kCdFrameBytes);
     std::unique_lock lock(mutex_);
     while (true) {
-        changed_.wait(lock, [this] {
-            if (quit_) {
-                return true;
-            }
-            if (!job_.active || job_.readerDone) {
-                return false;
-            }
-            const auto count = std::min<int64_t>(settings_.chunkFrames, job_.end - job_.nextRead);
-            return ringCount_ + static_cast<size_t>(count) <= settings_.bufferFrames;
-        });
+        changed_.wait(lock, [this] { return quit_ || ReaderHasWork(); });
         if (quit_) {
             return;
         }
@@ -182,7 +181,11 @@ size_t DrivePlay::Take(std::span<uint8_t> frames, std::chrono::milliseconds wait
             taken += count;
             job_.taken += static_cast<int64_t>(count);
             model_.AdvanceTo(job_.run, job_.taken); // heard: the position moves
-            changed_.notify_all();                  // room for the reader
+            if (ReaderHasWork()) {
+                // Room for a whole chunk: only then is the reader woken, not for every frame
+                // a sink takes.
+                changed_.notify_all();
+            }
         }
         if (model_.State() != PlayModel::Audio::Playing || model_.Run() != job_.run) {
             job_.active = false; // the play reached its end

@@ -28,9 +28,6 @@
 
 namespace {
 
-constexpr uint32_t kReadoutForeground = 0x00FFFF00; // COLORREF cyan: red 0, green 255, blue 255
-constexpr uint32_t kReadoutBackground = 0x00000000; // black
-constexpr int kReadoutFontHeight = 24;
 constexpr int32_t kFastStep = 450;            // frames: 6 seconds
 constexpr int32_t kPreviousTrackWindow = 225; // frames: within 3 s of a start Previous goes back
 constexpr int kRefreshedPerformerRows = 100;  // rows 0-99: every track number a disc can have

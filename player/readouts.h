@@ -17,6 +17,11 @@ inline constexpr int32_t kAdvanceAbove = 20; // frames: a move of 21 to 29 betwe
 inline constexpr int32_t kAdvanceBelow = 30; //   (one poll tick of play, 26.25 frames)
 inline constexpr int32_t kHighestShownPosition = 360000;
 
+// How the two readouts look: cyan on black in a 24-pixel cell, with a one-pixel sunken edge.
+inline constexpr uint32_t kReadoutForeground = 0x00FFFF00; // COLORREF: red 0, green 255, blue 255
+inline constexpr uint32_t kReadoutBackground = 0x00000000; // black
+inline constexpr int kReadoutFontHeight = 24;
+
 // A drive that plays moves one poll interval's worth of frames between two polls: that move must
 // lie inside the window, or a change of the interval would stop play from being seen.
 static_assert(kAdvanceAbove * 1000 < kPollIntervalMs * kFramesPerSecond &&

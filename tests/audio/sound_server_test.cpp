@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <numbers>
 #include <vector>
 
@@ -112,59 +113,73 @@ double DominantFrequency(const std::vector<double>& samples) {
     return best;
 }
 
-TEST(SoundServer, TheDemoIsHeardAsTheDemoDiscsOwnMusic) {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString socket = folder.filePath(QStringLiteral("native"));
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), folder.path());
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
-    environment.insert(QStringLiteral("PULSE_RUNTIME_PATH"),
-                       folder.filePath(QStringLiteral("pulse")));
-    environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + socket);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-
-    Started server(
-        QStringLiteral("pulseaudio"),
-        {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-         QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--disable-shm=yes"),
-         QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=discolo_test"),
-         QStringLiteral("-L"),
-         QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket},
-        environment);
-    ASSERT_TRUE(server.Running()) << "pulseaudio does not start";
-    bool ready = false;
-    for (int tries = 0; tries < 100 && !ready; ++tries) {
-        QProcess info;
-        info.setProcessEnvironment(environment);
-        info.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-        ready = info.waitForFinished(5000) && info.exitCode() == 0;
-        if (!ready) {
-            QThread::msleep(100);
+// A private PulseAudio with one null sink, reached through its own socket; stopped by the test.
+class SoundServer : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder_.isValid());
+        const QString socket = folder_.filePath(QStringLiteral("native"));
+        environment_ = QProcessEnvironment::systemEnvironment();
+        environment_.insert(QStringLiteral("HOME"), folder_.path());
+        environment_.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder_.path());
+        environment_.insert(QStringLiteral("PULSE_RUNTIME_PATH"),
+                            folder_.filePath(QStringLiteral("pulse")));
+        environment_.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + socket);
+        environment_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        server_ = std::make_unique<Started>(
+            QStringLiteral("pulseaudio"),
+            QStringList{
+                QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+                QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--disable-shm=yes"),
+                QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=discolo_test"),
+                QStringLiteral("-L"),
+                QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket},
+            environment_);
+        ASSERT_TRUE(server_->Running()) << "pulseaudio does not start";
+        bool ready = false;
+        for (int tries = 0; tries < 100 && !ready; ++tries) {
+            QProcess info;
+            info.setProcessEnvironment(environment_);
+            info.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+            ready = info.waitForFinished(5000) && info.exitCode() == 0;
+            if (!ready) {
+                QThread::msleep(100);
+            }
         }
+        ASSERT_TRUE(ready) << server_->Errors().toStdString();
     }
-    ASSERT_TRUE(ready) << server.Errors().toStdString();
 
-    const QString recording = folder.filePath(QStringLiteral("heard.raw"));
+    // discolo --demo for the two seconds of --screenshot, then its own way out.
+    void StartDemo(QProcess& discolo) {
+        discolo.setProcessEnvironment(environment_);
+        discolo.start(QStringLiteral(DISCOLO_BINARY),
+                      {QStringLiteral("--demo"), QStringLiteral("--screenshot"),
+                       folder_.filePath(QStringLiteral("shot.png"))});
+    }
+
+    QTemporaryDir folder_;
+    QProcessEnvironment environment_;
+    std::unique_ptr<Started> server_;
+};
+
+TEST_F(SoundServer, TheDemoIsHeardAsTheDemoDiscsOwnMusic) {
+    const QString recording = folder_.filePath(QStringLiteral("heard.raw"));
     Started recorder(QStringLiteral("parec"),
                      {QStringLiteral("-d"), QStringLiteral("discolo_test.monitor"),
                       QStringLiteral("--raw"), QStringLiteral("--latency-msec=20"),
                       QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
                       QStringLiteral("--channels=2")},
-                     environment, recording);
+                     environment_, recording);
     ASSERT_TRUE(recorder.Running());
 
-    QProcess discolo; // the demo for the two seconds of --screenshot, then its own way out
-    discolo.setProcessEnvironment(environment);
-    discolo.start(QStringLiteral(DISCOLO_BINARY),
-                  {QStringLiteral("--demo"), QStringLiteral("--screenshot"),
-                   folder.filePath(QStringLiteral("shot.png"))});
+    QProcess discolo;
+    StartDemo(discolo);
     ASSERT_TRUE(discolo.waitForFinished(60000));
     EXPECT_EQ(discolo.exitCode(), 0);
     EXPECT_EQ(discolo.readAllStandardError().toStdString(), "") << "a sound output was found";
     QThread::msleep(300);
     recorder.Stop();
-    server.Stop();
+    server_->Stop();
 
     QFile file(recording);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -181,6 +196,20 @@ TEST(SoundServer, TheDemoIsHeardAsTheDemoDiscsOwnMusic) {
     const double expected = DominantFrequency(Mono(source));
     ASSERT_GT(expected, 0) << "the demo disc's second track starts with silence";
     EXPECT_NEAR(DominantFrequency(heard), expected, expected * 0.02);
+}
+
+// The server goes away while the demo plays: the play goes on unheard and the program still ends
+// by its own way, without a crash, having taken its picture.
+TEST_F(SoundServer, AServerThatGoesAwayMidPlayLeavesTheProgramRunning) {
+    QProcess discolo;
+    StartDemo(discolo);
+    ASSERT_TRUE(discolo.waitForStarted(10000));
+    QThread::msleep(800);
+    server_->Stop();
+    ASSERT_TRUE(discolo.waitForFinished(60000));
+    EXPECT_EQ(discolo.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(discolo.exitCode(), 0) << discolo.readAllStandardError().toStdString();
+    EXPECT_TRUE(QFile::exists(folder_.filePath(QStringLiteral("shot.png"))));
 }
 
 } // namespace
