@@ -11,6 +11,8 @@
 // running), and each wake-up costs about as much as the sound it moves.
 #include "audio/qt_audio_sink.h"
 
+#include "drive/msf.h"
+
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
@@ -37,7 +39,6 @@ namespace {
 constexpr qsizetype kBufferFrames = 19; // asked for: about a quarter of a second
 constexpr qint64 kShortestTickMs = 10;
 constexpr qint64 kLongestTickMs = 100;
-constexpr qint64 kFramesPerSecond = 75;
 
 QAudioFormat CdFormat() {
     QAudioFormat format;
