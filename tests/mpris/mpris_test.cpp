@@ -72,7 +72,7 @@ protected:
 
         AddDrive(vdrive::DemoCdTextDisc());
         Start();
-        mpris = std::make_unique<MprisPlayer>(*dialog, state, *connection);
+        mpris = std::make_unique<MprisPlayer>(dialog->Controller(), *dialog, *connection);
         ASSERT_TRUE(mpris->Publish());
         EXPECT_EQ(mpris->ServiceName(), QString::fromLatin1(kMprisServiceName));
     }
@@ -249,7 +249,7 @@ TEST_F(MprisOnBus, ASecondPlayerTakesAnInstanceNameAndQuitClosesTheWindow) {
     {
         PlayerState otherState;
         CPlayerDlg otherWindow(otherState);
-        MprisPlayer other(otherWindow, otherState, *second);
+        MprisPlayer other(otherWindow.Controller(), otherWindow, *second);
         ASSERT_TRUE(other.Publish());
         const QString instance =
             QString::fromLatin1(kMprisServiceName) +
