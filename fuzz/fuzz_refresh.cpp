@@ -6,10 +6,12 @@
 #include "player/player_controller.h"
 #include "player/player_timers.h"
 #include "vdrive/bus.h"
+#include "vdrive/cdtext_encoder.h"
 #include "vdrive/demo_discs.h"
 #include "vdrive/hostile_drive.h"
 
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -20,9 +22,20 @@ struct Bytes {
     bool Done() const { return at >= end; }
 };
 
-// The honest disc behind the hostile drive, made once: its CD-Text is encoded only here.
+// The honest disc behind the hostile drive, made once: three audio tracks with CD-Text, a title
+// and a performer each, the second performer a repeat. Every path of the refresh is there as on
+// a longer disc, and each rebuild decodes a few packs (the CD-Text decoding has its own target).
 const vdrive::DiscImage& Disc() {
-    static const vdrive::DiscImage disc = vdrive::DemoCdTextDisc();
+    static const vdrive::DiscImage disc = [] {
+        vdrive::DiscImage image = vdrive::MakeAudioDisc({0, 9000, 21000}, 33000);
+        vdrive::CdTextAlbum album;
+        album.title = "Rock & Roll";
+        album.performer = "Band";
+        album.tracks = {{"One", "Singer", ""}, {"Two", "Singer", ""}, {"Three", "", ""}};
+        std::string error;
+        vdrive::EncodeCdText(album, image.cdText, error);
+        return image;
+    }();
     return disc;
 }
 
