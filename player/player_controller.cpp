@@ -51,10 +51,16 @@ void PlayerController::Show(ViewParts parts) {
     }
 }
 
+// Listeners are told from a copy of the list: one may remove itself meanwhile.
 void PlayerController::Settle() {
-    const std::vector<PlayerListener*> listeners = listeners_; // one may remove itself
-    for (PlayerListener* listener : listeners) {
+    for (PlayerListener* listener : std::vector<PlayerListener*>(listeners_)) {
         listener->Settled();
+    }
+}
+
+void PlayerController::TellJumped(int32_t address) {
+    for (PlayerListener* listener : std::vector<PlayerListener*>(listeners_)) {
+        listener->Jumped(address);
     }
 }
 
@@ -97,8 +103,8 @@ void PlayerController::SetSliderPosition(int32_t position) {
     Show(kViewSliderPosition);
 }
 
-// The track total, the track number and the performer of `track`.
-void PlayerController::ShowTrackFields(int32_t track) {
+// The track total, the track number and the performer of `track`, shown at the next transfer.
+void PlayerController::SetTrackFields(int32_t track) {
     view_.trackTotalText = TrackTotalText(TrackLength(state_, track));
     view_.trackNumberText = TrackNumberText(track);
     view_.artistText = PerformerAt(state_, track);
@@ -198,9 +204,7 @@ void PlayerController::SeekAndPlay(int32_t address) {
         PlayAudioLba(drive->adapter, drive->target, from, 0); // no audio: the drive stays put
     }
     SetSliderPosition(SliderPositionOf(from));
-    for (PlayerListener* listener : std::vector<PlayerListener*>(listeners_)) {
-        listener->Jumped(from);
-    }
+    TellJumped(from);
 }
 
 void PlayerController::OnPlay() {
@@ -258,9 +262,7 @@ void PlayerController::OnStop() {
     state_.isPlaying = 0;
     SetSliderPosition(0);
     state_.currentTrack = 1;
-    for (PlayerListener* listener : std::vector<PlayerListener*>(listeners_)) {
-        listener->Jumped(0);
-    }
+    TellJumped(0);
 }
 
 void PlayerController::OnFastBackward() {
@@ -386,15 +388,12 @@ void PlayerController::PollPosition() {
         // dropped the list down since the last choice.
         const int entry = shownTrack - state_.listBaseTrack;
         if (view_.trackSelection != entry && state_.trackListClosed) {
-            view_.trackTotalText = TrackTotalText(TrackLength(state_, shownTrack));
-            view_.trackNumberText = TrackNumberText(shownTrack);
+            SetTrackFields(shownTrack);
             // An entry the list does not have (track 1 after Stop on a disc numbered from 3)
             // clears the selection.
-            view_.trackSelection =
-                entry < static_cast<int>(view_.trackEntries.size()) ? std::max(entry, -1) : -1;
+            view_.trackSelection = EntryOrNone(entry, view_.trackEntries);
             Show(kViewTrackSelection);
             state_.currentTrack = shownTrack;
-            view_.artistText = PerformerAt(state_, shownTrack);
         }
     }
     Show(kViewTexts);
@@ -444,7 +443,7 @@ void PlayerController::OnTrackSelChange(int index) {
     }
     state_.positionSynced = false;
     state_.currentTrack = track;
-    ShowTrackFields(track);
+    SetTrackFields(track);
     state_.trackListClosed = true;
     SeekAndPlay(TrackStartAt(state_, track));
     Show(kViewTexts);

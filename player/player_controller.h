@@ -123,11 +123,12 @@ private:
     void ApplyTrackTable(const DiscPicture& picture);
     void ApplyDiscTitle(const DiscPicture& picture);
 
-    void ShowTrackFields(int32_t track);
+    void SetTrackFields(int32_t track);
     void SetSliderPosition(int32_t position);
     void SetTimeMode(bool remaining, int& check, std::string& caption);
     void Show(ViewParts parts);
     void Settle();
+    void TellJumped(int32_t address);
 
     PlayerState& state_;
     PlayerTimers* timers_;
