@@ -10,7 +10,7 @@
 
 // The parts of the view that one change notification names. Each is what the window does with
 // one message or one data transfer, so a window applies exactly what the controller changed, in
-// the order it changed it.
+// the order it changed it; parts named together are applied in the order of their bits.
 enum ViewPart : uint32_t {
     // The bound texts and both check states, all at once: UpdateData(FALSE). A window rewrites
     // only the texts that differ from what its control shows.
