@@ -8,7 +8,7 @@
 
 #include <cstdint>
 #include <optional>
-#include <vector>
+#include <span>
 
 // The drive's answers after the change check.
 struct DiscAnswers {
@@ -16,8 +16,8 @@ struct DiscAnswers {
     // The second table of contents, when it was read and describes a disc; only then is the
     // CD-Text read.
     std::optional<TrackTable> table;
-    bool hasDiscText = false; // the CD-Text read gave usable packs
-    std::vector<uint8_t> discText;
+    bool hasDiscText = false;          // the CD-Text read gave usable packs
+    std::span<const uint8_t> discText; // the CD-Text answer, header included
     int32_t discTextLength = 0;
 };
 

@@ -112,9 +112,12 @@ void PlayerController::ReadDiscContents(const DriveAddress& drive,
     if (!answers.table) {
         return;
     }
-    answers.discText.resize(kDiscTextBufferLength);
+    // The answer buffer is kept from one rebuild to the next, but nothing in it is: it starts
+    // zeroed, as a fresh one would.
+    discText_.assign(kDiscTextBufferLength, 0);
     answers.hasDiscText =
-        FetchDiscText(drive.adapter, drive.target, answers.discText, answers.discTextLength);
+        FetchDiscText(drive.adapter, drive.target, discText_, answers.discTextLength);
+    answers.discText = discText_;
 }
 
 // The track table into the record; the slider's scale, a tick mark per track; one selector

@@ -135,6 +135,7 @@ private:
     PlayerWindow* window_;
     PlayerView view_;
     std::vector<std::string> trackTitles_; // one per track entry
+    std::vector<uint8_t> discText_;        // the refresh's CD-Text answer buffer
     std::optional<uint8_t> audioStatus_;
     std::vector<PlayerListener*> listeners_;
     int handling_ = 0; // handlers running, nested ones included
