@@ -62,9 +62,12 @@ public:
     void Start() {
         if (!output_) {
             output_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), CdFormat());
-            output_->setBufferSize(kBufferFrames * static_cast<qsizetype>(kCdFrameBytes));
         }
         if (!device_) {
+            // Asked for at every start: the output keeps what the sound system granted as what
+            // it asks for next, and PulseAudio grants less than asked each time, so that after
+            // a dozen starts the buffer no longer held one frame and the play stalled for good.
+            output_->setBufferSize(kBufferFrames * static_cast<qsizetype>(kCdFrameBytes));
             device_ = output_->start();
             // The sound system may grant another buffer than was asked for: a third of it.
             const qint64 granted = output_->bufferSize() * 1000 /
