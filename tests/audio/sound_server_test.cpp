@@ -1,7 +1,8 @@
 // discolo --demo heard through a real sound server: a private PulseAudio with a null sink, whose
 // monitor parec records while the demo plays. What is recorded must be the demo disc's music:
 // not silence, and of the dominant frequency that the disc's own audio has where the play began;
-// after a storm of commands from two bus clients, the disc's own frames.
+// after a storm of commands from two bus clients, the disc's own frames. A server that dies
+// leaves the play going on from where the sound stopped.
 #include "vdrive/demo_discs.h"
 
 #include <QByteArray>
@@ -48,6 +49,10 @@ public:
     }
     ~Started() { Stop(); }
     bool Running() const { return started_ && process_.state() == QProcess::Running; }
+    void Kill() {
+        process_.kill();
+        process_.waitForFinished();
+    }
     void Stop() {
         if (process_.state() != QProcess::NotRunning) {
             process_.terminate();
@@ -383,6 +388,33 @@ TEST_F(SoundServer, AStormOfCommandsFromTwoClientsLeavesAPlayThatIsHeard) {
     QFile file(recording);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(Mismatch(file.readAll(), played, 2 * 44100), "");
+}
+
+// The sound server dies three seconds into the play: the play goes on unheard at its own pace,
+// from where the sound stopped, skipping nothing ahead.
+TEST_F(SoundServer, APlayGoesOnFromWhereTheSoundStoppedWhenTheServerDies) {
+    QProcess discolo;
+    StartDemoOnBus(discolo);
+    if (HasFatalFailure()) {
+        return;
+    }
+    MediaBusClient client(address_, QStringLiteral("watcher"));
+    QThread::msleep(3000);
+    QElapsedTimer clock;
+    clock.start();
+    const std::optional<qlonglong> before = client.Position();
+    server_->Kill();
+    QThread::msleep(2000);
+    const std::optional<qlonglong> after = client.Position();
+    const qint64 elapsedUs = clock.elapsed() * 1000;
+    EXPECT_TRUE(client.Call(QStringLiteral("Quit"), QStringLiteral("org.mpris.MediaPlayer2")));
+    EXPECT_TRUE(discolo.waitForFinished(20000));
+    EXPECT_EQ(discolo.exitCode(), 0);
+
+    ASSERT_TRUE(before && after);
+    // The readouts follow the play at the poll's pace, a third of a second either way; a busy
+    // machine may add as much again. The jump was the three seconds heard before.
+    EXPECT_NEAR(double(*after - *before), double(elapsedUs), 1000000.0);
 }
 
 } // namespace
