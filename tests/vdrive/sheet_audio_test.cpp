@@ -1,6 +1,7 @@
 // A cue image's audio as READ CD delivers it through the bus: every kind of file and every way a
 // sheet lays them out lands on the right frames bit for bit, with silence where the sheet puts
-// it; a file that goes bad afterwards fails the read instead of playing noise; MP3 plays.
+// it; a file that goes bad afterwards fails the read instead of playing noise; MP3 plays, even
+// cut short, without a word from its decoder.
 #include "vdrive/cue_sheet.h"
 
 #include "tests/support/image_files.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 namespace vdrive_test {
 namespace {
@@ -219,6 +221,21 @@ TEST_F(SheetAudio, AnMp3FilePlaysForItsLength) {
     const Bytes read = ReadDisc(0, 60);
     ASSERT_EQ(read.size(), 60 * kFrameBytes);
     EXPECT_TRUE(std::any_of(read.begin(), read.end(), [](uint8_t b) { return b != 0; }));
+}
+
+// Half an MP3 file: its header still tells the whole's length, and its decoder warns about that.
+// The disc is as long as the audio that is there, all of it plays, and the decoder says nothing.
+TEST_F(SheetAudio, AnMp3FileCutInHalfPlaysWhatItHoldsWithoutAWord) {
+    const std::string mp3 = folder.Path("a.mp3");
+    WriteSound(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, Frames({{0, 300}}));
+    std::filesystem::resize_file(mp3, std::filesystem::file_size(mp3) / 2);
+    testing::internal::CaptureStderr();
+    Load("FILE \"a.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    const Bytes read = ReadDisc(0, disc.leadOut);
+    ReadDisc(disc.leadOut / 2, disc.leadOut); // a jump back into the file
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_NEAR(disc.leadOut, 150, 3);
+    EXPECT_EQ(read.size(), static_cast<size_t>(disc.leadOut) * kFrameBytes) << "every frame reads";
 }
 
 } // namespace
