@@ -4,31 +4,11 @@
 
 #include "drive/scsi_opcodes.h"
 #include "drive/srb.h"
-
-#include <atomic>
+#include "platform/layer_slot.h"
 
 namespace audio {
 
 namespace {
-
-std::atomic<PlayLayer*> installedLayer = nullptr;
-AspiLayer restoreOnUninstall{};
-
-uint32_t InstalledSupportInfo() {
-    PlayLayer* layer = installedLayer.load();
-    return layer ? layer->GetSupportInfo() : uint32_t{SS_NO_ADAPTERS} << 8;
-}
-
-uint32_t InstalledSendCommand(void* request) {
-    if (PlayLayer* layer = installedLayer.load()) {
-        return layer->SendCommand(request);
-    }
-    // A module loaded while the layer was there: every request completes, none reaches a drive.
-    if (request) {
-        static_cast<uint8_t*>(request)[1] = SS_INVALID_HA; // SRB_Status
-    }
-    return SS_INVALID_HA;
-}
 
 bool StartsPlay(uint8_t opcode) {
     return opcode == kOpPlayAudio10 || opcode == kOpPlayAudio12 || opcode == kOpPlayAudioMsf;
@@ -51,15 +31,9 @@ PlayLayer::~PlayLayer() {
 }
 
 std::unique_ptr<PlayLayer> PlayLayer::OverInstalled(SinkFactory makeSink, PlaySettings settings) {
-    ModuleHandle module = OpenModule("WNASPI32.DLL");
+    AspiLayer below;
+    ModuleHandle module = OpenAspiEntries(below);
     if (!module) {
-        return nullptr;
-    }
-    const AspiLayer below{
-        reinterpret_cast<uint32_t (*)()>(FindModuleEntry(module, "GetASPI32SupportInfo")),
-        reinterpret_cast<uint32_t (*)(void*)>(FindModuleEntry(module, "SendASPI32Command"))};
-    if (!below.getSupportInfo || !below.sendCommand) {
-        CloseModule(module);
         return nullptr;
     }
     auto layer = std::make_unique<PlayLayer>(below, std::move(makeSink), settings);
@@ -68,21 +42,15 @@ std::unique_ptr<PlayLayer> PlayLayer::OverInstalled(SinkFactory makeSink, PlaySe
 }
 
 AspiLayer PlayLayer::Entries() {
-    return AspiLayer{&InstalledSupportInfo, &InstalledSendCommand};
+    return LayerSlot<PlayLayer>::Entries();
 }
 
 void PlayLayer::Install() {
-    installedLayer = this;
-    restoreOnUninstall = below_;
-    const AspiLayer entries = Entries();
-    InstallAspiLayer(&entries);
+    LayerSlot<PlayLayer>::Install(this, below_);
 }
 
 void PlayLayer::Uninstall() {
-    PlayLayer* self = this;
-    if (installedLayer.compare_exchange_strong(self, nullptr)) {
-        InstallAspiLayer(&restoreOnUninstall);
-    }
+    LayerSlot<PlayLayer>::Uninstall(this);
 }
 
 uint32_t PlayLayer::GetSupportInfo() const {

@@ -5,6 +5,7 @@
 #include "platform/module.h"
 
 #include "platform/aspi_layer.h"
+#include "platform/layer_slot.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -100,4 +101,21 @@ void CloseModule(ModuleHandle handle) {
 
 int LoadedModuleCount() {
     return loadedModules;
+}
+
+ModuleHandle OpenAspiEntries(AspiLayer& entries) {
+    entries = AspiLayer{};
+    ModuleHandle module = OpenModule("WNASPI32.DLL");
+    if (!module) {
+        return nullptr;
+    }
+    const AspiLayer found{
+        reinterpret_cast<uint32_t (*)()>(FindModuleEntry(module, "GetASPI32SupportInfo")),
+        reinterpret_cast<uint32_t (*)(void*)>(FindModuleEntry(module, "SendASPI32Command"))};
+    if (!found.getSupportInfo || !found.sendCommand) {
+        CloseModule(module);
+        return nullptr;
+    }
+    entries = found;
+    return module;
 }

@@ -3,7 +3,7 @@
 #include "tests/support/player_on_bus.h"
 
 #include "player/static_text.h"
-#include "vdrive/cdtext_encoder.h"
+#include "cdtext/cdtext_encoder.h"
 
 #include <QColor>
 #include <QFontMetrics>
@@ -96,12 +96,12 @@ TEST_F(PlainText, LabelsFieldsAndEntriesShowTagsEntitiesPicturesAndAmpersandsAsT
     int32_t leadOut = 60000;
     for (const QString& text : texts) {
         vdrive::DiscImage disc = vdrive::MakeAudioDisc({0, 20000}, leadOut += 75);
-        vdrive::CdTextAlbum album;
+        cdtext::CdTextAlbum album;
         album.title = text.toStdString();
         album.performer = "Band";
         album.tracks = {{text.toStdString(), text.toStdString(), ""}, {"Two", "B", ""}};
         std::string error;
-        ASSERT_TRUE(vdrive::EncodeCdText(album, disc.cdText, error)) << error;
+        ASSERT_TRUE(cdtext::EncodeCdText(album, disc.cdText, error)) << error;
         drive.InsertDisc(disc);
         RefreshTick();
         RefreshTick();
