@@ -1,6 +1,7 @@
 // discolo: reads the command line, sets up the drives, runs the player window.
 #include "app/command_line.h"
 #include "app/drive_setup.h"
+#include "app/names_setup.h"
 #include "app/player_app.h"
 #include "app/screenshot.h"
 #include "app/shown_stamp.h"
@@ -51,6 +52,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication application(argc, argv);
+    // Names for discs without CD-Text, over the drives; its lookups run on this thread. It goes
+    // after the digital play layer put over it (whose guard below runs first) and before the
+    // application.
+    PlayerNames names;
+    SetUpNames(commandLine, names);
     // The layer ends before the application does (this guard is destroyed first): the sound
     // card's outputs run on a thread that ends with the application.
     const auto endSound = qScopeGuard([&sound] { sound.layer.reset(); });

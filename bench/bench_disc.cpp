@@ -2,8 +2,8 @@
 // block number in byte 3, every block's last sequence number and language in the size packs.
 #include "bench/bench_disc.h"
 
-#include "drive/big_endian.h"
 #include "cdtext/cdtext_encoder.h"
+#include "drive/big_endian.h"
 #include "vdrive/disc_geometry.h"
 
 #include <algorithm>

@@ -1,11 +1,11 @@
 // The disc layer against drives that behave like real ones: the virtual bus with its CD-ROM
 // drives, their discs and CD-Text as a disc writer encodes it.
+#include "cdtext/cdtext_encoder.h"
 #include "disc/cdtext.h"
 #include "disc/toc.h"
 #include "drive/aspi.h"
 #include "drive/commands.h"
 #include "vdrive/bus.h"
-#include "cdtext/cdtext_encoder.h"
 #include "vdrive/demo_discs.h"
 
 #include <gtest/gtest.h>

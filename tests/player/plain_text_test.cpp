@@ -2,8 +2,8 @@
 // never interpreted, and only the fields' own ampersand rule changes what is drawn.
 #include "tests/support/player_on_bus.h"
 
-#include "player/static_text.h"
 #include "cdtext/cdtext_encoder.h"
+#include "player/static_text.h"
 
 #include <QColor>
 #include <QFontMetrics>

@@ -1,0 +1,133 @@
+// The disc-names layer's answer to READ TOC format 5, and its two ASPI entries.
+#include "names/names_layer.h"
+
+#include "audio/scsi_link.h"
+#include "disc/cdtext.h"
+#include "drive/big_endian.h"
+#include "drive/scsi_opcodes.h"
+#include "drive/srb.h"
+#include "names/name_packs.h"
+#include "platform/layer_slot.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+namespace names {
+
+namespace {
+
+constexpr uint8_t kFormatCdText = 0x05;
+constexpr uint8_t kFormatToc = 0x00;
+
+bool AsksForCdText(const SRB_ExecSCSICmd& srb) {
+    return srb.SRB_Lun == 0 && srb.CDBByte[0] == kOpReadToc &&
+           (srb.CDBByte[2] & 0x0F) == kFormatCdText;
+}
+
+// READ TOC of a format, LBA form, into the whole of `answer`.
+std::array<uint8_t, 10> ReadTocCdb(uint8_t format, size_t allocationLength) {
+    std::array<uint8_t, 10> cdb{};
+    cdb[0] = kOpReadToc;
+    cdb[2] = format;                                            // format field
+    WriteBe16(cdb, 7, static_cast<uint32_t>(allocationLength)); // allocation length
+    return cdb;
+}
+
+} // namespace
+
+NamesLayer::NamesLayer(const AspiLayer& below, NameSource& source)
+    : below_(below), source_(source) {}
+
+NamesLayer::~NamesLayer() {
+    Uninstall();
+    if (module_) {
+        CloseModule(module_);
+    }
+}
+
+std::unique_ptr<NamesLayer> NamesLayer::OverInstalled(NameSource& source) {
+    AspiLayer below;
+    ModuleHandle module = OpenAspiEntries(below);
+    if (!module) {
+        return nullptr;
+    }
+    auto layer = std::make_unique<NamesLayer>(below, source);
+    layer->module_ = module;
+    return layer;
+}
+
+AspiLayer NamesLayer::Entries() {
+    return LayerSlot<NamesLayer>::Entries();
+}
+
+void NamesLayer::Install() {
+    LayerSlot<NamesLayer>::Install(this, below_);
+}
+
+void NamesLayer::Uninstall() {
+    LayerSlot<NamesLayer>::Uninstall(this);
+}
+
+uint32_t NamesLayer::GetSupportInfo() const {
+    return below_.getSupportInfo();
+}
+
+uint32_t NamesLayer::SendCommand(void* request) {
+    if (!request || static_cast<const uint8_t*>(request)[0] != SC_EXEC_SCSI_CMD) {
+        return below_.sendCommand(request); // not a command for a drive: the layer below answers
+    }
+    auto& srb = *static_cast<SRB_ExecSCSICmd*>(request);
+    if (AsksForCdText(srb) && AnswerWithNames(srb)) {
+        return SS_COMP;
+    }
+    return audio::Submit(below_, request).status;
+}
+
+bool NamesLayer::AnswerWithNames(SRB_ExecSCSICmd& srb) {
+    const uint8_t adapter = srb.SRB_HaId;
+    const uint8_t target = srb.SRB_Target;
+    // The disc's own CD-Text, when it has any that the window can use, is what the drive says.
+    std::vector<uint8_t> own(kDiscTextBufferLength);
+    if (audio::SendThrough(below_, adapter, target, ReadTocCdb(kFormatCdText, own.size()), own)
+            .Ok() &&
+        IsUsableDiscText(own,
+                         std::min(static_cast<int32_t>(ReadBe16(own, 0)), kDiscTextLengthCap))) {
+        return false;
+    }
+    std::array<uint8_t, kTocAllocationLength> toc{};
+    if (!audio::SendThrough(below_, adapter, target, ReadTocCdb(kFormatToc, toc.size()), toc)
+             .Ok()) {
+        return false;
+    }
+    const std::optional<TrackTable> table = DecodeTrackTable(toc);
+    const std::optional<DiscIdentity> disc = table ? IdentifyTracks(*table) : std::nullopt;
+    const std::optional<DiscNames> names = disc ? source_.NamesFor(*disc) : std::nullopt;
+    const std::vector<uint8_t> packs =
+        names ? BuildNamePacks(*names, *table) : std::vector<uint8_t>();
+    if (packs.empty()) {
+        return false;
+    }
+
+    // As a drive answers: the data length, two reserved bytes, the packs; cut to the allocation
+    // length and to the buffer.
+    std::vector<uint8_t> answer(4 + packs.size());
+    WriteBe16(answer, 0, static_cast<uint32_t>(2 + packs.size())); // CD-TEXT data length
+    std::ranges::copy(packs, answer.begin() + 4);
+    const size_t allocation = ReadBe16(std::span<const uint8_t>(srb.CDBByte), 7);
+    const size_t delivered = std::min({answer.size(), allocation, size_t{srb.SRB_BufLen}});
+    if (delivered > 0 && srb.SRB_BufPointer == nullptr) {
+        return false; // the drive below refuses that request as it refuses any other
+    }
+    if (delivered > 0) {
+        std::memcpy(srb.SRB_BufPointer, answer.data(), delivered);
+    }
+    srb.SRB_HaStat = 0;
+    srb.SRB_TargStat = STATUS_GOOD;
+    std::atomic_ref<uint8_t>(srb.SRB_Status).store(SS_COMP);
+    return true;
+}
+
+} // namespace names
