@@ -73,6 +73,10 @@ std::optional<DiscIdentity> IdentifyTracks(const TrackTable& table) {
     }
     identity.id = discid_get_id(disc.get());
     identity.submissionUrl = discid_get_submission_url(disc.get());
+    // Some builds of libdiscid name the site over plain HTTP; it is served over HTTPS.
+    if (identity.submissionUrl.rfind("http://", 0) == 0) {
+        identity.submissionUrl.insert(4, "s");
+    }
     if (!IsDiscIdText(identity.id)) {
         return std::nullopt;
     }

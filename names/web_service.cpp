@@ -80,6 +80,8 @@ void WebService::Send(Asked asked, bool rateLimited) {
     QNetworkRequest request{QUrl(asked.url)};
     request.setHeader(QNetworkRequest::UserAgentHeader, settings_.userAgent);
     request.setRawHeader("Accept", rateLimited ? "application/json" : "image/jpeg, image/png");
+    // The same for everyone, rather than the desktop's languages: names are not translated.
+    request.setRawHeader("Accept-Language", "en");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply* reply = network_->get(request);

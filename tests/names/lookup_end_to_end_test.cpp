@@ -2,8 +2,6 @@
 // real table of contents, no CD-Text), the disc-names layer over it, the player window and the
 // media bus's view, and a web server on 127.0.0.1 that answers with recorded MusicBrainz answers.
 #include "app/names_setup.h"
-#include "audio/clock_sink.h"
-#include "audio/play_layer.h"
 #include "mpris/mpris_player.h"
 #include "names/names_cache.h"
 #include "tests/support/image_files.h"
@@ -321,59 +319,6 @@ TEST_F(NamesOnBus, ADiscWithCdTextOfItsOwnIsNeverLookedUp) {
     SpinUntil([] { return false; }, 1000);
     EXPECT_EQ(Shown("titleField"), QStringLiteral("Tides && Tin Roofs"));
     EXPECT_TRUE(server.Requests().empty());
-}
-
-// The digital play layer and the names layer over each other, in both orders: the names show,
-// and the play is read and heard.
-TEST_F(NamesOnBus, NamesAndDigitalPlayStackInEitherOrder) {
-    for (const bool namesFirst : {true, false}) {
-        SCOPED_TRACE(namesFirst ? "play over names" : "names over play");
-        Restart();
-        QDir(cache.path()).removeRecursively();
-        ServeAnthology({Answer("release_with_multiple_discs.json")});
-        std::unique_ptr<audio::PlayLayer> play;
-        audio::ClockSink* sink = nullptr;
-        AddDrive(Rip(folder, kAnthologyToc));
-        service = std::make_unique<names::DiscNamesService>(Settings());
-        beforeWindow = [&] {
-            auto putPlay = [&] {
-                play = audio::PlayLayer::OverInstalled([&](audio::PcmFeed& feed) {
-                    auto made =
-                        std::make_unique<audio::ClockSink>(feed, [this] { return clock.NowMs(); });
-                    sink = made.get();
-                    return made;
-                });
-                play->Install();
-            };
-            auto putNames = [&] {
-                layer = names::NamesLayer::OverInstalled(*service);
-                layer->Install();
-            };
-            if (namesFirst) {
-                putNames();
-                putPlay();
-            } else {
-                putPlay();
-                putNames();
-            }
-        };
-        Start();
-        RebuildWhenNamesArrive(
-            *service, [this] { return dialog.get(); }, state);
-        ASSERT_TRUE(NamesShown());
-        dialog->OnPlay();
-        ASSERT_TRUE(SpinUntil([&] { return play->Stats(0, 3).chunksRead > 0; }));
-        EXPECT_TRUE(play->Stats(0, 3).digital);
-        ASSERT_NE(sink, nullptr);
-        dialog.reset();
-        if (namesFirst) {
-            play.reset();
-            layer.reset();
-        } else {
-            layer.reset();
-            play.reset();
-        }
-    }
 }
 
 } // namespace
