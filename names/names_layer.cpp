@@ -21,6 +21,7 @@ namespace {
 
 constexpr uint8_t kFormatCdText = 0x05;
 constexpr uint8_t kFormatToc = 0x00;
+constexpr size_t kRememberedPacks = 32; // discs: more than a user changes in a session
 
 bool AsksForCdText(const SRB_ExecSCSICmd& srb) {
     return srb.SRB_Lun == 0 && srb.CDBByte[0] == kOpReadToc &&
@@ -104,9 +105,7 @@ bool NamesLayer::AnswerWithNames(SRB_ExecSCSICmd& srb) {
     }
     const std::optional<TrackTable> table = DecodeTrackTable(toc);
     const std::optional<DiscIdentity> disc = table ? IdentifyTracks(*table) : std::nullopt;
-    const std::optional<DiscNames> names = disc ? source_.NamesFor(*disc) : std::nullopt;
-    const std::vector<uint8_t> packs =
-        names ? BuildNamePacks(*names, *table) : std::vector<uint8_t>();
+    const std::vector<uint8_t> packs = disc ? PacksFor(*disc, *table) : std::vector<uint8_t>();
     if (packs.empty()) {
         return false;
     }
@@ -128,6 +127,28 @@ bool NamesLayer::AnswerWithNames(SRB_ExecSCSICmd& srb) {
     srb.SRB_TargStat = STATUS_GOOD;
     std::atomic_ref<uint8_t>(srb.SRB_Status).store(SS_COMP);
     return true;
+}
+
+std::vector<uint8_t> NamesLayer::PacksFor(const DiscIdentity& disc, const TrackTable& table) {
+    // The same audio with or without a data session after it is one disc ID, not one table.
+    const std::string key = disc.id + "/" + std::to_string(table.tracks.size());
+    {
+        const std::lock_guard lock(mutex_);
+        if (const auto made = packs_.find(key); made != packs_.end()) {
+            return made->second;
+        }
+    }
+    const std::optional<DiscNames> names = source_.NamesFor(disc);
+    if (!names) {
+        return {};
+    }
+    std::vector<uint8_t> packs = BuildNamePacks(*names, table);
+    const std::lock_guard lock(mutex_);
+    if (packs_.size() >= kRememberedPacks) {
+        packs_.clear();
+    }
+    packs_[key] = packs;
+    return packs;
 }
 
 } // namespace names

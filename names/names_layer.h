@@ -13,12 +13,17 @@
 // The two entries may be called from several threads at once.
 #pragma once
 
+#include "disc/toc.h"
 #include "names/name_source.h"
 #include "platform/aspi_layer.h"
 #include "platform/module.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
 struct SRB_ExecSCSICmd;
 
@@ -46,9 +51,15 @@ private:
     // True when it answered the request with the names' packs.
     bool AnswerWithNames(SRB_ExecSCSICmd& request);
 
+    // The packs of the discs named so far: a disc's names never change once found, and making
+    // the packs romanizes every text.
+    std::vector<uint8_t> PacksFor(const DiscIdentity& disc, const TrackTable& table);
+
     const AspiLayer below_;
     NameSource& source_;
     ModuleHandle module_ = nullptr; // the library below, when this layer loaded it
+    std::mutex mutex_;              // guards packs_
+    std::map<std::string, std::vector<uint8_t>> packs_; // by disc ID and track count
 };
 
 } // namespace names

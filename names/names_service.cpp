@@ -62,10 +62,18 @@ std::optional<DiscNames> DiscNamesService::NamesFor(const DiscIdentity& disc) {
         }
         return known.names;
     }
-    if (!settings_.offline) {
-        QMetaObject::invokeMethod(
-            this, [this, disc] { LookUp(disc); }, Qt::QueuedConnection);
+    if (settings_.offline) {
+        return std::nullopt;
     }
+    if (lookups_ >= kMostLookups) {
+        // A drive that shows another disc at every refresh gets no queue without end: this disc
+        // is asked about again at a later refresh.
+        known_.erase(disc.id);
+        return std::nullopt;
+    }
+    ++lookups_;
+    QMetaObject::invokeMethod(
+        this, [this, disc] { LookUp(disc); }, Qt::QueuedConnection);
     return std::nullopt;
 }
 
@@ -82,6 +90,10 @@ void DiscNamesService::LookUp(const DiscIdentity& disc) {
 }
 
 void DiscNamesService::Answered(const DiscIdentity& disc, int status, const QByteArray& body) {
+    {
+        const std::lock_guard lock(mutex_);
+        --lookups_;
+    }
     std::optional<ReleaseChoice> choice;
     std::optional<std::vector<Release>> releases;
     if (status == kHttpOk) {

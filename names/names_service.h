@@ -20,6 +20,7 @@
 namespace names {
 
 inline constexpr qint64 kLongestCover = 1024 * 1024; // a front-250 is some 20-60 kB
+inline constexpr int kMostLookups = 8;               // asked for and not answered yet
 
 struct NamesSettings {
     bool offline = false; // no request at all; the cache still answers
@@ -64,9 +65,10 @@ private:
     const NamesSettings settings_;
     NamesCache cache_;
     WebService web_;
-    mutable std::mutex mutex_; // guards known_ and announced_
+    mutable std::mutex mutex_; // guards known_, announced_ and lookups_
     std::map<std::string, Known> known_;
     std::set<std::string> announced_;
+    int lookups_ = 0;
 };
 
 } // namespace names
