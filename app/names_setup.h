@@ -23,8 +23,9 @@ struct PlayerNames {
 
 // Puts the disc-names layer over the layer SetUpDrives installed, except for --demo (its discs
 // are made up). --offline keeps it from the network. The service's settings come from the
-// environment (the services' roots) unless `settings` is given. Needs a QCoreApplication; prints
-// nothing itself.
+// environment (the services' roots) unless `settings` is given. A disc MusicBrainz does not know
+// gets its UnknownDiscLine on standard error; names that arrive rebuild the application's window
+// (RebuildWhenNamesArrive) and its cover goes to the media bus. Needs a QCoreApplication.
 void SetUpNames(const CommandLine& commandLine, PlayerNames& names,
                 std::optional<names::NamesSettings> settings = std::nullopt);
 

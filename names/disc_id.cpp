@@ -5,6 +5,7 @@
 
 #include <array>
 #include <memory>
+#include <string_view>
 
 namespace names {
 
@@ -20,10 +21,14 @@ struct DiscIdDeleter {
 } // namespace
 
 std::string DiscIdentity::TocParameter() const {
-    std::string toc = std::to_string(firstTrack) + "+" + std::to_string(lastTrack) + "+" +
-                      std::to_string(leadOut);
+    std::string toc = std::to_string(firstTrack);
+    for (const int32_t number : {lastTrack, leadOut}) {
+        toc += '+';
+        toc += std::to_string(number);
+    }
     for (const int32_t offset : offsets) {
-        toc += "+" + std::to_string(offset);
+        toc += '+';
+        toc += std::to_string(offset);
     }
     return toc;
 }
@@ -72,11 +77,12 @@ std::optional<DiscIdentity> IdentifyTracks(const TrackTable& table) {
         return std::nullopt;
     }
     identity.id = discid_get_id(disc.get());
-    identity.submissionUrl = discid_get_submission_url(disc.get());
     // Some builds of libdiscid name the site over plain HTTP; it is served over HTTPS.
-    if (identity.submissionUrl.rfind("http://", 0) == 0) {
-        identity.submissionUrl.insert(4, "s");
-    }
+    const std::string_view url = discid_get_submission_url(disc.get());
+    constexpr std::string_view kPlain = "http://";
+    identity.submissionUrl = url.starts_with(kPlain)
+                                 ? "https://" + std::string(url.substr(kPlain.size()))
+                                 : std::string(url);
     if (!IsDiscIdText(identity.id)) {
         return std::nullopt;
     }
