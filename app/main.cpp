@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
     // sound card's output lives on its thread) and before the window. It goes before both, and
     // before the drives it plays.
     PlayerSound sound;
-    if (!OpenSoundFile(commandLine, sound, error)) {
+    const auto tell = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+    if (!OpenSoundFile(commandLine, sound, error, tell)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }

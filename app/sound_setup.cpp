@@ -31,12 +31,13 @@ void HandOverPlays(const vdrive::Bus& bus) {
 
 } // namespace
 
-bool OpenSoundFile(const CommandLine& commandLine, PlayerSound& sound, std::string& error) {
+bool OpenSoundFile(const CommandLine& commandLine, PlayerSound& sound, std::string& error,
+                   const audio::WavFileOutput::Notice& notice) {
     sound = PlayerSound{};
     if (commandLine.analog || commandLine.audioFile.empty()) {
         return true;
     }
-    sound.file = audio::WavFileOutput::Open(commandLine.audioFile, error);
+    sound.file = audio::WavFileOutput::Open(commandLine.audioFile, error, notice);
     return sound.file != nullptr;
 }
 

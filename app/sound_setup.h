@@ -26,8 +26,9 @@ struct SoundSetupOptions {
 };
 
 // Opens the --audio-file, before any window system is needed. False with a one-line message
-// naming the file when it cannot be written.
-bool OpenSoundFile(const CommandLine& commandLine, PlayerSound& sound, std::string& error);
+// naming the file when it cannot be written; `notice` is told the line when it fills up.
+bool OpenSoundFile(const CommandLine& commandLine, PlayerSound& sound, std::string& error,
+                   const audio::WavFileOutput::Notice& notice = {});
 
 // Puts the digital play layer over the layer that SetUpDrives installed, unless --analog or there
 // is no sound output (then `notice` says so), and hands a virtual drive's play that is already
