@@ -71,13 +71,13 @@ private:
 std::unique_ptr<WavFileOutput> WavFileOutput::Open(const std::string& path, std::string& error) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
-        error = "discolo: cannot write the sound to " + path + ": " + std::strerror(errno);
+        error = "cannot write the sound to " + path + ": " + std::strerror(errno);
         return nullptr;
     }
     const auto header = Header(0);
     if (std::fwrite(header.data(), 1, header.size(), file) != header.size() ||
         std::fflush(file) != 0) {
-        error = "discolo: cannot write the sound to " + path + ": " + std::strerror(errno);
+        error = "cannot write the sound to " + path + ": " + std::strerror(errno);
         std::fclose(file);
         return nullptr;
     }

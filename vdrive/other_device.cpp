@@ -18,7 +18,7 @@ OtherDevice::OtherDevice(uint8_t peripheral, Identity identity)
     : peripheral_(peripheral), identity_(std::move(identity)) {}
 
 Identity DiskIdentity() {
-    return Identity{"VORTANE ", "HARD DISK VD1080", "2.04"};
+    return Identity{kDriveVendor, "HARD DISK VD1080", "2.04"};
 }
 
 void OtherDevice::SetPendingSense(Sense sense) {
@@ -42,7 +42,7 @@ Reply OtherDevice::Execute(Cdb cdb, std::span<uint8_t> answer) {
         return Reply::Data(kInquiryLength);
     }
     if (operation == kOpRequestSense) {
-        const auto sense = FixedSense(pendingSense_.value_or(kSenseNone));
+        const auto sense = FixedSenseData(pendingSense_.value_or(kSenseNone));
         std::copy(sense.begin(), sense.end(), answer.begin());
         pendingSense_.reset();
         return Reply::Data(kFixedSenseLength);

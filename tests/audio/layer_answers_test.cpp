@@ -4,10 +4,10 @@
 // SENSE) must be the same. The test's clock stands still, so the drive's play and the layer's
 // (which hears nothing without a sink) stand at the same place.
 #include "audio/play_layer.h"
-#include "audio/toc_decode.h"
 #include "drive/big_endian.h"
 #include "drive/msf.h"
 #include "drive/scsi_opcodes.h"
+#include "playback/toc_decode.h"
 #include "vdrive/bus.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,7 @@ using Bytes = std::vector<uint8_t>;
 // sub-channel).
 vdrive::DiscImage MixedDisc() {
     vdrive::DiscImage disc = vdrive::MakeAudioDisc({0, 3000, 6000}, 9000);
-    disc.tracks[2].control = vdrive::kControlData;
+    disc.tracks[2].control = kControlData;
     return disc;
 }
 
@@ -188,11 +188,11 @@ TEST(TocDecoding, OnlyAWholeConsistentTableIsADisc) {
         WriteBe32(descriptor, 4, static_cast<uint32_t>(start));
         good.insert(good.end(), descriptor.begin(), descriptor.end());
     }
-    const std::optional<audio::DiscLayout> layout = audio::DecodeToc(good);
+    const std::optional<playback::DiscLayout> layout = playback::DecodeToc(good);
     ASSERT_TRUE(layout);
     EXPECT_EQ(layout->leadOut, 40000);
     ASSERT_EQ(layout->tracks.size(), 3u);
-    EXPECT_EQ(layout->tracks[2].control, vdrive::kControlData);
+    EXPECT_EQ(layout->tracks[2].control, kControlData);
     EXPECT_EQ(layout->tracks[1].pregapStart, 20000) << "no pregap is made up";
 
     auto with = [&good](size_t at, uint8_t value) {
@@ -212,7 +212,7 @@ TEST(TocDecoding, OnlyAWholeConsistentTableIsADisc) {
         {"nothing at all", Bytes{}},
     };
     for (const auto& [what, answer] : bad) {
-        EXPECT_FALSE(audio::DecodeToc(answer)) << what;
+        EXPECT_FALSE(playback::DecodeToc(answer)) << what;
     }
 }
 
