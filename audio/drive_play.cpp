@@ -16,6 +16,11 @@
 
 namespace audio {
 
+using playback::DecodeToc;
+using playback::DiscLayout;
+using playback::PlayRefusal;
+using playback::SameLayout;
+
 namespace {
 
 // The command block as a drive sees it: zero past the request's own length.
@@ -90,16 +95,15 @@ uint32_t DrivePlay::Send(SRB_ExecSCSICmd& srb) {
         if (digital) {
             model_.Stop();
             StopJob();
-            status = Complete(srb, playback::PlayRefusal::None);
+            status = Complete(srb, PlayRefusal::None);
         } else {
             status = PassThrough(srb, lock);
         }
         break;
     case kOpSeek10:
         if (digital) {
-            const playback::PlayRefusal refusal =
-                model_.Seek(static_cast<int32_t>(ReadBe32(cdb, 2)));
-            if (refusal == playback::PlayRefusal::None) {
+            const PlayRefusal refusal = model_.Seek(static_cast<int32_t>(ReadBe32(cdb, 2)));
+            if (refusal == PlayRefusal::None) {
                 StopJob(); // moving the head ends a play
             }
             status = Complete(srb, refusal);
@@ -177,7 +181,7 @@ uint32_t DrivePlay::Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& loc
         }
     }
     const uint32_t before = model_.Run();
-    const playback::PlayRefusal refusal = model_.PlayCommand(cdb);
+    const PlayRefusal refusal = model_.PlayCommand(cdb);
     const bool started = model_.Run() != before;
     if (mode_ == Mode::Undecided) {
         if (!started) {
@@ -198,8 +202,8 @@ uint32_t DrivePlay::Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& loc
 uint32_t DrivePlay::PauseResume(SRB_ExecSCSICmd& srb, bool& wake) {
     const bool resume = (srb.CDBByte[8] & 0x01) != 0;
     const uint32_t before = model_.Run();
-    const playback::PlayRefusal refusal = resume ? model_.Resume() : model_.Pause();
-    if (!resume && refusal == playback::PlayRefusal::None) {
+    const PlayRefusal refusal = resume ? model_.Resume() : model_.Pause();
+    if (!resume && refusal == PlayRefusal::None) {
         StopJob(); // what was read ahead is dropped: resuming reads from the held position
     }
     if (resume && model_.Run() != before) {
@@ -226,7 +230,7 @@ uint32_t DrivePlay::ReadSubChannel(SRB_ExecSCSICmd& srb, std::unique_lock<std::m
     std::array<uint8_t, kPositionAnswerLength> answer{};
     const uint32_t length = playback::AnswerCurrentPosition(model_, subQ, msf, allocation, answer);
     Deliver(srb, std::span<const uint8_t>(answer).first(length), allocation);
-    return Complete(srb, playback::PlayRefusal::None);
+    return Complete(srb, PlayRefusal::None);
 }
 
 uint32_t DrivePlay::RequestSense(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock) {
@@ -236,14 +240,14 @@ uint32_t DrivePlay::RequestSense(SRB_ExecSCSICmd& srb, std::unique_lock<std::mut
     const Sense sense = *pendingSense_;
     pendingSense_.reset();
     Deliver(srb, FixedSenseData(sense), srb.CDBByte[4]); // allocation length
-    return Complete(srb, playback::PlayRefusal::None);
+    return Complete(srb, PlayRefusal::None);
 }
 
-uint32_t DrivePlay::Complete(SRB_ExecSCSICmd& srb, playback::PlayRefusal refusal) {
+uint32_t DrivePlay::Complete(SRB_ExecSCSICmd& srb, PlayRefusal refusal) {
     srb.SRB_HaStat = HASTAT_OK;
     uint8_t status = SS_COMP;
     srb.SRB_TargStat = STATUS_GOOD;
-    if (refusal != playback::PlayRefusal::None) {
+    if (refusal != PlayRefusal::None) {
         const Sense sense = playback::SenseOf(refusal);
         const auto data = FixedSenseData(sense);
         std::memcpy(srb.SenseArea, data.data(),
@@ -276,9 +280,9 @@ void DrivePlay::Watch(const SRB_ExecSCSICmd& srb, const Completion& completion) 
                           (cdb[9] >> 6) == 0 && cdb[6] <= 1;
     if (completion.Ok() && discKnown_ && tocInLba) {
         const size_t received = std::min<size_t>(srb.SRB_BufLen, ReadBe16(cdb, 7));
-        const std::optional<playback::DiscLayout> layout =
-            playback::DecodeToc(std::span<const uint8_t>(srb.SRB_BufPointer, received));
-        if (layout && !playback::SameLayout(*layout, model_.Disc())) {
+        const std::optional<DiscLayout> layout =
+            DecodeToc(std::span<const uint8_t>(srb.SRB_BufPointer, received));
+        if (layout && !SameLayout(*layout, model_.Disc())) {
             ForgetDisc(); // another disc: the play of the one before is over
         }
     }
@@ -296,7 +300,7 @@ bool DrivePlay::LearnDisc() {
     if (!completion.Ok()) {
         return false;
     }
-    std::optional<playback::DiscLayout> layout = playback::DecodeToc(answer);
+    std::optional<DiscLayout> layout = DecodeToc(answer);
     if (!layout) {
         return false;
     }

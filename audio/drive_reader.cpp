@@ -12,6 +12,8 @@
 
 namespace audio {
 
+using playback::PlayModel;
+
 void DrivePlay::StartJob() {
     job_ = Job{};
     job_.active = true;
@@ -176,7 +178,7 @@ size_t DrivePlay::Take(std::span<uint8_t> frames, std::chrono::milliseconds wait
                 changed_.notify_all();
             }
         }
-        if (model_.State() != playback::PlayModel::Audio::Playing || model_.Run() != job_.run) {
+        if (model_.State() != PlayModel::Audio::Playing || model_.Run() != job_.run) {
             job_.active = false; // the play reached its end
             break;
         }
@@ -199,8 +201,7 @@ size_t DrivePlay::Take(std::span<uint8_t> frames, std::chrono::milliseconds wait
 
 bool DrivePlay::Playing() const {
     const std::lock_guard lock(mutex_);
-    return mode_ == Mode::Digital && job_.active &&
-           model_.State() == playback::PlayModel::Audio::Playing;
+    return mode_ == Mode::Digital && job_.active && model_.State() == PlayModel::Audio::Playing;
 }
 
 } // namespace audio
