@@ -159,6 +159,9 @@ void DrivePlay::Adopt(int32_t head) {
         }
         end = model_.Disc().leadOut;
     }
+    if (head < playback::kFirstPregapLba || head >= end) {
+        return; // a position off the disc, whatever the drive says: it plays on on its own
+    }
     SRB_ExecSCSICmd srb;
     const Cdb12 play =
         PlayAudio12Cdb(static_cast<uint32_t>(head), static_cast<uint32_t>(end - head));

@@ -65,7 +65,7 @@ public:
 
     // A play the drive was making on its own when the layer came (its head at `head`) goes on
     // here: from there to the end of the disc, heard from now on, as if the player had sent that
-    // PLAY AUDIO(12). Nothing happens when the disc cannot be learnt.
+    // PLAY AUDIO(12). Nothing happens when the disc cannot be learnt or `head` is not on it.
     void Adopt(int32_t head);
 
     size_t Take(std::span<uint8_t> frames, std::chrono::milliseconds wait) override;

@@ -12,6 +12,9 @@
 #include "drive/srb.h"
 #include "platform/layer_slot.h"
 
+#include <array>
+#include <optional>
+
 namespace audio {
 
 namespace {
@@ -24,6 +27,26 @@ bool StartsPlay(uint8_t opcode) {
 
 uint16_t DriveKey(int adapter, int target) {
     return static_cast<uint16_t>((adapter & 0xFF) << 8 | (target & 0xFF));
+}
+
+// Where the head of a play stands that the device at this address makes on its own, if it is a
+// drive the player lists (a connected CD-ROM drive of its vendor: no other device is sent an audio
+// command, and no play the window cannot stop is taken over) and READ SUB-CHANNEL says it plays.
+// Asked as the poll asks: the status of a play that runs is not used up by asking.
+std::optional<int32_t> HeadOfOwnPlay(const AspiLayer& below, int adapter, int target) {
+    std::array<uint8_t, kStandardInquiryLength> identity{};
+    if (!SendCommandBlock(below.sendCommand, adapter, target, InquiryCdb(kStandardInquiryLength),
+                          identity)
+             .Ok() ||
+        identity[0] != kPeripheralCdRom || !IsDriveVendor(identity.data() + kInquiryVendorAt)) {
+        return std::nullopt;
+    }
+    std::array<uint8_t, kPositionAnswerLength> position{};
+    if (!SendCommandBlock(below.sendCommand, adapter, target, ReadPositionCdb(), position).Ok() ||
+        position[1] != kAudioStatusPlaying) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(ReadBe32(position, 8)); // absolute address
 }
 
 } // namespace
@@ -71,11 +94,8 @@ void PlayLayer::AdoptPlays() {
         (supportInfo >> 8 & 0xFF) == SS_COMP ? static_cast<int>(supportInfo & 0xFF) : 0;
     for (int adapter = 0; adapter < adapters; ++adapter) {
         for (int target = 0; target < kTargetsPerAdapter; ++target) {
-            // Asked as the poll asks: the status of a play that runs is not used up by asking.
-            std::array<uint8_t, kPositionAnswerLength> position{};
-            if (!SendCommandBlock(below_.sendCommand, adapter, target, ReadPositionCdb(), position)
-                     .Ok() ||
-                position[1] != kAudioStatusPlaying) {
+            const std::optional<int32_t> head = HeadOfOwnPlay(below_, adapter, target);
+            if (!head) {
                 continue;
             }
             DrivePlay* drive = nullptr;
@@ -83,7 +103,7 @@ void PlayLayer::AdoptPlays() {
                 const std::lock_guard lock(mutex_);
                 drive = &DriveAt(static_cast<uint8_t>(adapter), static_cast<uint8_t>(target));
             }
-            drive->Adopt(static_cast<int32_t>(ReadBe32(position, 8))); // absolute address
+            drive->Adopt(*head);
         }
     }
 }

@@ -39,9 +39,9 @@ public:
                                                     PlaySettings settings = {});
 
     // Makes this layer the one that answers to "WNASPI32.DLL" until Uninstall or its end; then
-    // the layer below answers again. A drive below that is playing on its own (READ SUB-CHANNEL
-    // says so) plays on through the layer: the same play, from where it has got to the end of
-    // the disc, now read and heard.
+    // the layer below answers again. A drive below that the player lists and that is playing on
+    // its own (READ SUB-CHANNEL says so) plays on through the layer: the same play, from where it
+    // has got to the end of the disc, now read and heard.
     void Install();
     void Uninstall();
 

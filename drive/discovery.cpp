@@ -40,8 +40,7 @@ std::vector<std::string> DiscoverDrives(PlayerState& state) {
             if (InquireDevice(adapter, target, identity) == 0) {
                 continue;
             }
-            // Compared up to the NUL, so a vendor field with a NUL inside never matches.
-            if (std::strcmp(identity.vendor.data(), kDriveVendor) != 0) {
+            if (!IsDriveVendor(identity.vendor.data())) {
                 continue;
             }
             if (state.driveCount < 0 || state.driveCount >= kMaxDrives) {

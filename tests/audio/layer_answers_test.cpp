@@ -155,13 +155,27 @@ TEST_F(LayerAnswers, EveryCommandItTakesOverIsAnsweredAsTheDriveAnswersIt) {
 }
 
 TEST_F(LayerAnswers, ADrivePlayingOnItsOwnWhenTheLayerComesPlaysOnThroughIt) {
+    constexpr int kForeign = 5;
+    constexpr int kDisk = 6;
+    vdrive::CdromDrive& foreign = bus.AddDrive(
+        0, kForeign, MixedDisc(), vdrive::DriveSetup{{"NORDISK ", "CD-ROM ND-2400S ", "3.01"}});
+    bus.AddDisk(0, kDisk);
+    ASSERT_TRUE(foreign.StartPlayingTrack(1));
     ASSERT_TRUE(bus.DriveAt(0, kThroughLayer)->StartPlayingTrack(2)); // from 3000
     clock.Advance(1000);                                              // one second on: 3075
+    bus.ClearLog();
     layer->Install();
     EXPECT_TRUE(layer->Stats(0, kThroughLayer).digital) << "the layer carries the play on";
     EXPECT_FALSE(layer->Stats(0, kDirect).digital) << "an idle drive is left alone";
     EXPECT_NE(bus.DriveAt(0, kThroughLayer)->AudioStatus(), kAudioStatusPlaying)
         << "the drive's own play stopped: one sound at a time";
+    EXPECT_FALSE(layer->Stats(0, kForeign).digital)
+        << "a drive the player does not list plays on on its own, out of the window's reach";
+    EXPECT_EQ(foreign.AudioStatus(), kAudioStatusPlaying);
+    for (const vdrive::LoggedCommand& command : bus.Log()) {
+        EXPECT_FALSE(command.target == kDisk && command.Opcode() != kOpInquiry)
+            << "a disk is sent no audio command: " << int{command.Opcode()};
+    }
 
     const Answer position = Send(kThroughLayer, Position(false, true, 16));
     ASSERT_EQ(position.status, SS_COMP);
