@@ -18,7 +18,6 @@ namespace vdrive {
 
 namespace {
 
-constexpr uint32_t kInquiryLength = 36;
 constexpr uint32_t kBlockLength = 2048; // what drives report for every CD
 constexpr size_t kPackLength = 18;
 // The 16-bit length field of a CD-Text answer counts itself out of 65535 bytes at most.
@@ -288,9 +287,9 @@ Reply CdromDrive::Inquiry(Cdb cdb, std::span<uint8_t> answer) {
     answer[1] = 0x80;                       // RMB: removable medium
     answer[2] = 0x02;                       // version: SCSI-2
     answer[3] = 0x02;                       // response data format 2
-    answer[4] = kInquiryLength - 5;         // additional length: the bytes after this one
+    answer[4] = kStandardInquiryLength - 5; // additional length: the bytes after this one
     WriteIdentity(setup_.identity, answer); // bytes 8-35: vendor, product, revision
-    return Reply::Data(kInquiryLength);
+    return Reply::Data(kStandardInquiryLength);
 }
 
 Reply CdromDrive::TestUnitReady(Cdb, std::span<uint8_t>) {
