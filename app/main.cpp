@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
         Tell(program.drives.notice);
     }
     // The sound file before any window system is needed; the layer after the application.
-    if (!OpenSoundFile(commandLine, program.soundFile, error)) {
+    if (!OpenSoundFile(commandLine, program.soundFile, error, Tell)) {
         Tell(error);
         return 2;
     }

@@ -4,12 +4,12 @@
 #include "audio/qt_audio_sink.h"
 
 bool OpenSoundFile(const CommandLine& commandLine, std::unique_ptr<audio::WavFileOutput>& file,
-                   std::string& error) {
+                   std::string& error, const audio::WavFileOutput::Notice& notice) {
     file.reset();
     if (commandLine.analog || commandLine.audioFile.empty()) {
         return true;
     }
-    file = audio::WavFileOutput::Open(commandLine.audioFile, error);
+    file = audio::WavFileOutput::Open(commandLine.audioFile, error, notice);
     return file != nullptr;
 }
 

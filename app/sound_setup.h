@@ -26,9 +26,9 @@ struct SoundSetupOptions {
 
 // Opens the --audio-file, before any window system is needed. False with the reason in one line,
 // naming the file, when it cannot be written; true and no file without --audio-file (or with
-// --analog).
+// --analog). `notice` is told why, in one line, when the file stops growing.
 bool OpenSoundFile(const CommandLine& commandLine, std::unique_ptr<audio::WavFileOutput>& file,
-                   std::string& error);
+                   std::string& error, const audio::WavFileOutput::Notice& notice = {});
 
 // Puts the digital play layer over the layer that SetUpDrives installed, unless --analog or there
 // is no sound output (then `notice` says so). A drive already playing (the demo's) is heard from

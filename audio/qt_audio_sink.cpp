@@ -62,9 +62,12 @@ public:
     void Start() {
         if (!output_) {
             output_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), CdFormat());
-            output_->setBufferSize(kBufferFrames * static_cast<qsizetype>(kCdFrameBytes));
         }
         if (!device_) {
+            // Asked for at every start: the output keeps what the sound system granted as what
+            // it asks for next, and PulseAudio grants less than asked each time, so that after
+            // a dozen starts the buffer no longer held one frame and the play stalled for good.
+            output_->setBufferSize(kBufferFrames * static_cast<qsizetype>(kCdFrameBytes));
             device_ = output_->start();
             // The sound system may grant another buffer than was asked for: a third of it.
             const qint64 granted = output_->bufferSize() * 1000 /
@@ -73,8 +76,7 @@ public:
         }
         if (!running_) {
             running_ = true;
-            clock_.start();
-            framesWithoutOutput_ = 0;
+            unheard_ = false;
         }
         Tick();
     }
@@ -90,7 +92,14 @@ public:
         if (!device_ || output_->error() == QAudio::OpenError ||
             output_->error() == QAudio::FatalError) {
             // The sound server went away: the play goes on at its pace, unheard, so that the
-            // window still moves and the play still ends.
+            // window still moves and the play still ends. The pace counts from the moment the
+            // sound stopped: counted from the output's start, the play jumped ahead by as long
+            // as it had been heard.
+            if (!unheard_) {
+                unheard_ = true;
+                clock_.start();
+                framesWithoutOutput_ = 0;
+            }
             const qint64 due = clock_.elapsed() * kFramesPerSecond / 1000 - framesWithoutOutput_;
             frames_.resize(static_cast<size_t>(std::max<qint64>(due, 0)) * kCdFrameBytes);
             framesWithoutOutput_ += static_cast<qint64>(feed_.Take(frames_));
@@ -123,8 +132,9 @@ private:
     bool running_ = false;
     qint64 tickMs_ = kShortestTickMs;
     std::vector<uint8_t> frames_;
-    QElapsedTimer clock_;            // since the output last started
-    qint64 framesWithoutOutput_ = 0; // taken unheard while the output failed
+    bool unheard_ = false;           // the output failed while this play ran
+    QElapsedTimer clock_;            // since it failed
+    qint64 framesWithoutOutput_ = 0; // taken unheard since then
 };
 
 // What a sink and the sound thread share; guarded by the thread's mutex.

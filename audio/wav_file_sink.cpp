@@ -11,6 +11,12 @@
 #include <cstring>
 #include <limits>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace audio {
 
 namespace {
@@ -46,6 +52,15 @@ std::array<uint8_t, kHeaderLength> Header(uint32_t dataBytes) {
     return header;
 }
 
+// Cuts the file to `length` bytes, as far as the system lets it.
+void Truncate(std::FILE* file, uint64_t length) {
+#ifdef _WIN32
+    _chsize_s(_fileno(file), static_cast<__int64>(length));
+#else
+    [[maybe_unused]] const int cut = ftruncate(fileno(file), static_cast<off_t>(length));
+#endif
+}
+
 // Adds `frames` into `sum`, sample by sample (16-bit little-endian).
 void MixInto(std::vector<int32_t>& sum, std::span<const uint8_t> frames) {
     for (size_t i = 0; i + 1 < frames.size(); i += 2) {
@@ -68,24 +83,27 @@ private:
     PcmFeed& feed_;
 };
 
-std::unique_ptr<WavFileOutput> WavFileOutput::Open(const std::string& path, std::string& error) {
+std::unique_ptr<WavFileOutput> WavFileOutput::Open(const std::string& path, std::string& error,
+                                                   Notice notice) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         error = "cannot write the sound to " + path + ": " + std::strerror(errno);
         return nullptr;
     }
+    // Unbuffered: a write that fails says so at once, and nothing of it is left in a buffer to
+    // reach the file later, so the header can always be set to what the file holds.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     const auto header = Header(0);
-    if (std::fwrite(header.data(), 1, header.size(), file) != header.size() ||
-        std::fflush(file) != 0) {
+    if (std::fwrite(header.data(), 1, header.size(), file) != header.size()) {
         error = "cannot write the sound to " + path + ": " + std::strerror(errno);
         std::fclose(file);
         return nullptr;
     }
-    return std::unique_ptr<WavFileOutput>(new WavFileOutput(file, path));
+    return std::unique_ptr<WavFileOutput>(new WavFileOutput(file, path, std::move(notice)));
 }
 
-WavFileOutput::WavFileOutput(std::FILE* file, std::string path)
-    : file_(file), path_(std::move(path)) {
+WavFileOutput::WavFileOutput(std::FILE* file, std::string path, Notice notice)
+    : file_(file), path_(std::move(path)), notice_(std::move(notice)) {
     pacer_ = std::thread([this] { Run(); });
 }
 
@@ -189,26 +207,54 @@ void WavFileOutput::Run() {
 }
 
 void WavFileOutput::Write(std::span<const uint8_t> frames) {
+    if (full_) {
+        return;
+    }
     const uint64_t room = kMostDataBytes - framesWritten_ * kCdFrameBytes;
     const size_t length = static_cast<size_t>(std::min<uint64_t>(frames.size(), room)) /
                           kCdFrameBytes * kCdFrameBytes;
-    if (length == 0 || std::fwrite(frames.data(), 1, length, file_) != length) {
-        return;
+    if (length > 0) {
+        if (std::fwrite(frames.data(), 1, length, file_) != length) {
+            StopGrowing(std::strerror(errno));
+            return;
+        }
+        framesWritten_ += length / kCdFrameBytes;
+        if (const int error = WriteSizes(); error != 0) {
+            framesWritten_ -= length / kCdFrameBytes; // the frames the header can still be set to
+            StopGrowing(std::strerror(error));
+            return;
+        }
     }
-    framesWritten_ += length / kCdFrameBytes;
-    WriteSizes();
+    if (length < frames.size()) {
+        StopGrowing("a WAV file holds at most 4 GiB");
+    }
 }
 
-void WavFileOutput::WriteSizes() {
+int WavFileOutput::WriteSizes() {
     // The sizes in the header follow the data at once, so that the file is whole whenever the
     // program ends.
     const auto header = Header(static_cast<uint32_t>(framesWritten_ * kCdFrameBytes));
-    std::fseek(file_, 4, SEEK_SET);
-    std::fwrite(&header[4], 1, 4, file_);
-    std::fseek(file_, 40, SEEK_SET);
-    std::fwrite(&header[40], 1, 4, file_);
+    int error = 0;
+    if (std::fseek(file_, 4, SEEK_SET) != 0 || std::fwrite(&header[4], 1, 4, file_) != 4 ||
+        std::fseek(file_, 40, SEEK_SET) != 0 || std::fwrite(&header[40], 1, 4, file_) != 4) {
+        error = errno;
+    }
     std::fseek(file_, 0, SEEK_END);
-    std::fflush(file_);
+    return error;
+}
+
+void WavFileOutput::StopGrowing(const std::string& reason) {
+    full_ = true;
+    // A write cut short leaves part of a frame in the file, and a header write that failed may
+    // leave sizes of neither count: the file goes back to the whole frames, the header with it
+    // (cutting frees room, and the header is rewritten in place).
+    std::clearerr(file_);
+    Truncate(file_, kHeaderLength + framesWritten_ * kCdFrameBytes);
+    WriteSizes();
+    if (notice_) {
+        notice_("cannot write more sound to " + path_ + ": " + reason +
+                "; the play goes on unheard");
+    }
 }
 
 } // namespace audio

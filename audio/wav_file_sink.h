@@ -2,7 +2,9 @@
 // file takes 75 frames a second from the drives that play, so the window moves as it would with
 // a sound card. Frames of several drives that play at once are mixed. The header's sizes are
 // written as the file grows, so the file is a valid WAV file at every moment (but for the last
-// write when the program is killed), and once more when the output closes.
+// write when the program is killed), and once more when the output closes. When the file can
+// take no more (a full disk), it keeps the whole frames it holds, says so once, and the play
+// goes on unheard.
 #pragma once
 
 #include "audio/audio_sink.h"
@@ -10,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,9 +23,14 @@ namespace audio {
 
 class WavFileOutput {
 public:
-    // Creates (or empties) the file; nullptr with a one-line message naming the file and the
-    // reason when it cannot be written.
-    static std::unique_ptr<WavFileOutput> Open(const std::string& path, std::string& error);
+    // Told why the file stops growing, in one line without the program's name; called on the
+    // output's own thread.
+    using Notice = std::function<void(const std::string& line)>;
+
+    // Creates (or empties) the file; nullptr with the reason in one line, naming the file, when
+    // it cannot be written.
+    static std::unique_ptr<WavFileOutput> Open(const std::string& path, std::string& error,
+                                               Notice notice = {});
     ~WavFileOutput(); // stops taking, writes the header's final sizes and closes the file
     WavFileOutput(const WavFileOutput&) = delete;
     WavFileOutput& operator=(const WavFileOutput&) = delete;
@@ -34,21 +42,24 @@ public:
 
 private:
     class Sink;
-    WavFileOutput(std::FILE* file, std::string path);
+    WavFileOutput(std::FILE* file, std::string path, Notice notice);
     void Attach(PcmFeed* feed);
     void Detach(PcmFeed* feed);
     void Wake();
     void Run();
     void Write(std::span<const uint8_t> frames);
-    void WriteSizes();
+    int WriteSizes(); // 0, or the error of the write that failed
+    void StopGrowing(const std::string& reason);
 
     std::FILE* const file_;
     const std::string path_;
+    const Notice notice_;
     mutable std::mutex mutex_; // guards everything below
     std::condition_variable woken_;
     std::vector<PcmFeed*> feeds_;
-    uint64_t framesWritten_ = 0;
-    bool wakeful_ = false; // a feed was woken since the output last went idle
+    uint64_t framesWritten_ = 0; // whole frames in the file, as its header says
+    bool full_ = false;          // the file takes no more: what plays is not written
+    bool wakeful_ = false;       // a feed was woken since the output last went idle
     bool quit_ = false;
     std::thread pacer_;
 };

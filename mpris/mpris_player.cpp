@@ -317,8 +317,9 @@ void MprisPlayer::Seek(int64_t offset) {
 void MprisPlayer::SetPosition(const QString& trackId, int64_t position) {
     const int32_t track = Track();
     // A position for a track that is no longer current, or outside the track, changes nothing.
+    // Compared in microseconds: in frames, a position just past the end rounds down onto it.
     if (track != 0 && trackId == TrackId(track) && position >= 0 &&
-        MicrosecondsToFrames(position) <= TrackLength(state, track)) {
+        position <= FramesToMicroseconds(TrackLength(state, track))) {
         window.SeekAndPlay(TrackStartAt(state, track) +
                            static_cast<int32_t>(MicrosecondsToFrames(position)));
     }

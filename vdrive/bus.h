@@ -27,7 +27,7 @@
 //     bus.LoggedOpcodes();                             //   data length, status, sense
 //     bus.ClearLog();
 //
-//     bus.InjectFault(0, 3, vdrive::Fault::CheckCondition(vdrive::kSenseUnrecoveredReadError));
+//     bus.InjectFault(0, 3, vdrive::Fault::CheckCondition(kSenseUnrecoveredReadError));
 //     bus.InjectFault(0, 3, kOpReadToc, vdrive::Fault::Status(SS_ABORTED, 1)); // once
 //     bus.Vanish(0, 3);                                // the target answers SS_NO_DEVICE
 //     bus.ClearFaults();

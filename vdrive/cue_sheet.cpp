@@ -261,7 +261,8 @@ private:
 // A file's length in frames. Raw files hold sectors of each track's own size: the bytes before
 // the last INDEX are counted segment by segment with the size of the track they belong to.
 // Frames before a file's first INDEX belong to the track in progress (the first track for the
-// first file); a last frame cut short is filled up with silence.
+// first file); a last frame cut short is filled up with silence. A file too short for one whole
+// frame holds nothing to play: it counts as empty.
 bool DiscLayout::FileFrames(size_t file, const MediaFileContent& content, int32_t& frames) {
     size_t owner = 0;
     for (const IndexEvent& event : events_) {
@@ -272,6 +273,7 @@ bool DiscLayout::FileFrames(size_t file, const MediaFileContent& content, int32_
     const auto frameBytes = [&](size_t track) -> uint64_t {
         return content.decodedAudio ? kAudioFrameBytes : outline_.tracks[track].sectorSize;
     };
+    const uint64_t bytes = content.bytes < frameBytes(owner) ? 0 : content.bytes;
     uint64_t consumed = 0;
     int32_t position = 0;
     for (const IndexEvent& event : events_) {
@@ -281,7 +283,7 @@ bool DiscLayout::FileFrames(size_t file, const MediaFileContent& content, int32_
         consumed += uint64_t(event.index->frames - position) * frameBytes(owner);
         position = event.index->frames;
         owner = event.track;
-        if (consumed >= content.bytes) {
+        if (consumed >= bytes) {
             const CueTrack& track = outline_.tracks[event.track];
             return Fail(event.index->line,
                         "INDEX " + std::string(event.index->number < 10 ? "0" : "") +
@@ -291,7 +293,7 @@ bool DiscLayout::FileFrames(size_t file, const MediaFileContent& content, int32_
                             outline_.files[file].name + "\"");
         }
     }
-    const uint64_t rest = content.bytes - consumed;
+    const uint64_t rest = bytes - consumed;
     const uint64_t total = uint64_t(position) + (rest + frameBytes(owner) - 1) / frameBytes(owner);
     if (total > uint64_t(kMaxLeadOut)) {
         return Fail(outline_.files[file].line,

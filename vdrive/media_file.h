@@ -1,6 +1,6 @@
 // The files a cue sheet names: what they hold, how long they are, and their audio read back as
-// CD frames. Audio files (WAV, AIFF, FLAC, MP3 ...) are decoded by libsndfile; BINARY and
-// MOTOROLA files are raw sectors.
+// CD frames. Audio files (WAV, AIFF, FLAC, Ogg ...) are decoded by libsndfile, MPEG audio (MP3)
+// by libmpg123; BINARY and MOTOROLA files are raw sectors.
 #pragma once
 
 #include <cstdint>
@@ -10,13 +10,15 @@
 #include <string>
 #include <vector>
 
-struct sf_private_tag; // libsndfile's SNDFILE
+struct sf_private_tag;       // libsndfile's SNDFILE
+struct mpg123_handle_struct; // libmpg123's mpg123_handle
 
 namespace vdrive {
 
 struct MediaFileContent {
     uint64_t bytes = 0;        // raw: the file's bytes; decoded: its audio as 16-bit stereo
     bool decodedAudio = false; // audio decoded: 2352 bytes a frame whatever the track type says
+    bool mpeg = false;         // decoded: MPEG audio, which libmpg123 decodes
     bool bigEndian = false;    // raw MOTOROLA: 16-bit samples high byte first
     int channels = 2;          // decoded: 1 (played on both sides) or 2
 };
@@ -45,17 +47,19 @@ public:
     // on the next read.
     bool Read(uint64_t offset, std::span<uint8_t> into);
 
-    bool IsOpen() const { return sound_ != nullptr || raw_.is_open(); }
+    bool IsOpen() const { return sound_ != nullptr || mpeg_ != nullptr || raw_.is_open(); }
     void Close();
 
 private:
     bool Open();
     bool ReadDecoded(uint64_t offset, std::span<uint8_t> into);
+    bool Decode(int64_t first, int64_t count); // into samples_, as floats
     bool ReadRaw(uint64_t offset, std::span<uint8_t> into);
 
     std::filesystem::path path_;
     MediaFileContent content_;
     sf_private_tag* sound_ = nullptr;
+    mpg123_handle_struct* mpeg_ = nullptr;
     std::ifstream raw_;
     int64_t position_ = 0; // decoded: the next sample frame the decoder gives
     std::vector<float> samples_;

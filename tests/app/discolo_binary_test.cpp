@@ -4,6 +4,7 @@
 #include "player/player_dlg.h"
 #include "player/player_state.h"
 #include "tests/support/image_files.h"
+#include "tests/support/wav_file_check.h"
 #include "vdrive/cue_sheet.h"
 
 #include <QFile>
@@ -11,12 +12,16 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <QtEndian>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
+#include <span>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -47,6 +52,14 @@ protected:
                            QStringLiteral("unix:") + runtime.filePath(QStringLiteral("none")));
         QProcess process;
         process.setProcessEnvironment(environment);
+        if (fileSizeLimit > 0) {
+            // A disk that fills up: writes past the limit fail (with EFBIG, not a signal).
+            process.setChildProcessModifier([limit = fileSizeLimit] {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const rlimit size{limit, limit};
+                setrlimit(RLIMIT_FSIZE, &size);
+            });
+        }
         QStringList list;
         for (const std::string& argument : arguments) {
             list << QString::fromStdString(argument);
@@ -92,7 +105,13 @@ protected:
     QTemporaryDir runtime;
     QTemporaryDir pictures;
     ImageFolder folder;
+    rlim_t fileSizeLimit = 0; // how large a file discolo writes may grow; 0: as large as it likes
 };
+
+std::string WavProblemOf(const QByteArray& bytes) {
+    return WavProblem(
+        std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+}
 
 TEST_F(DiscoloBinary, PrintsItsVersionAndItsHelp) {
     const Finished version = Run({"--version"});
@@ -192,14 +211,27 @@ TEST_F(DiscoloBinary, WritesTheDemosSoundToAWholeWavFile) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     ASSERT_GT(bytes.size(), 44 + 75 * 2352) << "over a second of two seconds' play";
-    auto le32 = [&bytes](int at) {
-        return static_cast<qsizetype>(qFromLittleEndian<quint32>(bytes.constData() + at));
-    };
-    EXPECT_EQ(bytes.left(4), "RIFF");
-    EXPECT_EQ(le32(4), bytes.size() - 8);
-    EXPECT_EQ(bytes.mid(36, 4), "data");
-    EXPECT_EQ(le32(40), bytes.size() - 44);
-    EXPECT_EQ(le32(40) % 2352, 0) << "whole frames";
+    EXPECT_EQ(WavProblemOf(bytes), "");
+    EXPECT_EQ((bytes.size() - 44) % 2352, 0) << "whole frames";
+}
+
+// The disk fills up a second into the play: the file keeps the whole frames that fitted, with a
+// header that says so, and one line says that the rest goes unheard; the run ends as usual.
+TEST_F(DiscoloBinary, AWavFileOnAFullDiskStaysWholeAndSaysSoOnce) {
+    const std::string wav = folder.Path("demo.wav");
+    fileSizeLimit = 200 * 1024;
+    const Finished finished = Run({"--demo", "--audio-file", wav, "--screenshot", PicturePath()});
+    EXPECT_FALSE(finished.crashed);
+    EXPECT_EQ(finished.exitCode, 0) << finished.err;
+    const std::string said = "discolo: cannot write more sound to " + wav + ": ";
+    EXPECT_EQ(finished.err.rfind(said, 0), 0u) << finished.err;
+    EXPECT_TRUE(finished.err.ends_with("; the play goes on unheard\n")) << finished.err;
+    EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 1) << finished.err;
+    QFile file(QString::fromStdString(wav));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(WavProblemOf(bytes), "");
+    EXPECT_EQ(bytes.size(), 44 + (200 * 1024 - 44) / 2352 * 2352) << "every whole frame that fits";
 }
 
 TEST_F(DiscoloBinary, APictureThatCannotBeSavedIsAnErrorAfterTheRun) {

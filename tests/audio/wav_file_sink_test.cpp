@@ -3,6 +3,7 @@
 #include "audio/wav_file_sink.h"
 #include "drive/big_endian.h"
 #include "tests/support/pattern_frames.h"
+#include "tests/support/wav_file_check.h"
 #include "vdrive/audio_source.h"
 
 #include <gtest/gtest.h>
@@ -43,29 +44,6 @@ private:
 std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
-    return bytes[at] | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
-           uint32_t{bytes[at + 3]} << 24;
-}
-
-// "" when `file` is a whole 44.1 kHz 16-bit stereo PCM WAV file whose sizes match its length.
-std::string WavProblem(const std::vector<uint8_t>& file) {
-    if (file.size() < 44 || std::string(file.begin(), file.begin() + 4) != "RIFF" ||
-        std::string(file.begin() + 8, file.begin() + 16) != "WAVEfmt " ||
-        std::string(file.begin() + 36, file.begin() + 40) != "data") {
-        return "no WAV header";
-    }
-    if (Le32(file, 16) != 16 || Le32(file, 20) != (2u << 16 | 1u) || Le32(file, 24) != 44100 ||
-        Le32(file, 28) != 176400 || Le32(file, 32) != (16u << 16 | 4u)) {
-        return "not CD audio";
-    }
-    if (Le32(file, 4) != file.size() - 8 || Le32(file, 40) != file.size() - 44) {
-        return "sizes " + std::to_string(Le32(file, 4)) + "/" + std::to_string(Le32(file, 40)) +
-               " for " + std::to_string(file.size()) + " bytes";
-    }
-    return "";
 }
 
 TEST(WavFileOutput, WritesWhatItTakesInRealTimeWithAHeaderWholeAtEveryMoment) {

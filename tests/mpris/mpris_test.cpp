@@ -187,6 +187,18 @@ TEST_F(MprisOnBus, PlayerctlPressesTheWindowsButtonsAndReadsWhatTheWindowShows) 
     EXPECT_EQ(Shown("trackTimeLabel"), QStringLiteral("00:30"));
     EXPECT_EQ(Ctl("position").substr(0, 5), "30.00");
 
+    // A position past the track's length, if only by a microsecond, changes nothing.
+    bus.ClearLog();
+    const int64_t length = FramesToMicroseconds(TrackLength(state, 2));
+    EXPECT_EQ(Run(QStringLiteral("gdbus"),
+                  {QStringLiteral("call"), QStringLiteral("--address"), address,
+                   QStringLiteral("--dest"), mpris->ServiceName(), QStringLiteral("--object-path"),
+                   QString::fromLatin1(kMprisObjectPath), QStringLiteral("--method"),
+                   QStringLiteral("org.mpris.MediaPlayer2.Player.SetPosition"),
+                   QStringLiteral("'/org/discolo/track/2'"), QString::number(length + 1)}),
+              "()");
+    EXPECT_EQ(Sent(), Opcodes{});
+
     // Previous more than 3 s into a track restarts it.
     Ctl("previous");
     EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), track2);

@@ -1,6 +1,7 @@
 // A cue image's audio as READ CD delivers it through the bus: every kind of file and every way a
 // sheet lays them out lands on the right frames bit for bit, with silence where the sheet puts
-// it; a file that goes bad afterwards fails the read instead of playing noise; MP3 plays.
+// it; a file that goes bad afterwards fails the read instead of playing noise; MP3 plays, even
+// cut short, without a word from its decoder; a file too short for a frame is refused.
 #include "vdrive/cue_sheet.h"
 
 #include "tests/support/image_files.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 namespace vdrive_test {
 namespace {
@@ -219,6 +221,48 @@ TEST_F(SheetAudio, AnMp3FilePlaysForItsLength) {
     const Bytes read = ReadDisc(0, 60);
     ASSERT_EQ(read.size(), 60 * kFrameBytes);
     EXPECT_TRUE(std::any_of(read.begin(), read.end(), [](uint8_t b) { return b != 0; }));
+}
+
+// Half an MP3 file: its header still tells the whole's length, and its decoder warns about that.
+// The disc is as long as the audio that is there, all of it plays, and the decoder says nothing.
+TEST_F(SheetAudio, AnMp3FileCutInHalfPlaysWhatItHoldsWithoutAWord) {
+    const std::string mp3 = folder.Path("a.mp3");
+    WriteSound(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, Frames({{0, 300}}));
+    std::filesystem::resize_file(mp3, std::filesystem::file_size(mp3) / 2);
+    testing::internal::CaptureStderr();
+    Load("FILE \"a.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    const Bytes read = ReadDisc(0, disc.leadOut);
+    ReadDisc(disc.leadOut / 2, disc.leadOut); // a jump back into the file
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_NEAR(disc.leadOut, 150, 3);
+    EXPECT_EQ(read.size(), static_cast<size_t>(disc.leadOut) * kFrameBytes) << "every frame reads";
+}
+
+// A file too short for one whole frame is refused as an empty one is, whatever its kind.
+TEST(SheetAudioTooShort, AFileWithoutOneWholeFrameIsRefusedAsEmpty) {
+    ImageFolder folder;
+    WriteSound(folder.Path("short.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, Bytes(14 * 4, 1));
+    folder.Write("short.bin", "x");
+    WriteSound(folder.Path("whole.mp3"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III,
+               Frames({{0, 75}}));
+    std::ifstream whole(folder.Path("whole.mp3"), std::ios::binary);
+    std::string head(100, '\0');
+    whole.read(head.data(), static_cast<std::streamsize>(head.size()));
+    folder.Write("short.mp3", head);
+    for (const auto& [name, type] :
+         {std::pair{"short.wav", "WAVE"}, std::pair{"short.bin", "BINARY"},
+          std::pair{"short.mp3", "MP3"}}) {
+        const std::string sheet =
+            folder.Write("disc.cue", "FILE \"" + std::string(name) + "\" " + type +
+                                         "\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+        DiscImage disc;
+        std::string error;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(LoadCueSheet(sheet, disc, error)) << name;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << name;
+        EXPECT_EQ(error, sheet + ":3: INDEX 01 of track 1 at 00:00:00 lies past the end of \"" +
+                             name + "\"");
+    }
 }
 
 } // namespace
