@@ -214,7 +214,11 @@ void WavFileOutput::Write(std::span<const uint8_t> frames) {
     const size_t length = static_cast<size_t>(std::min<uint64_t>(frames.size(), room)) /
                           kCdFrameBytes * kCdFrameBytes;
     if (length > 0) {
-        if (std::fwrite(frames.data(), 1, length, file_) != length) {
+        // A write cut short (the disk or the file size limit reached within these frames) keeps
+        // the whole frames it wrote: the file ends with every frame that fitted.
+        const size_t written = std::fwrite(frames.data(), 1, length, file_);
+        if (written != length) {
+            framesWritten_ += written / kCdFrameBytes;
             StopGrowing(std::strerror(errno));
             return;
         }
