@@ -8,6 +8,10 @@ constexpr char kProgram[] = "discolo";
 
 } // namespace
 
+std::string ProgramLine(const std::string& reason) {
+    return std::string(kProgram) + ": " + reason;
+}
+
 std::string VersionText() {
     return std::string(kProgram) + " " + DISCOLO_VERSION;
 }
@@ -42,7 +46,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
         const std::string& argument = arguments[i];
         auto value = [&](std::string& into) {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
-                error = std::string(kProgram) + ": " + argument + " needs a file name";
+                error = argument + " needs a file name";
                 return false;
             }
             into = arguments[++i];
@@ -73,16 +77,16 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
         } else if (argument == "--help" || argument == "-h") {
             commandLine.showHelp = true;
         } else {
-            error = std::string(kProgram) + ": unknown argument '" + argument + "' (try --help)";
+            error = "unknown argument '" + argument + "' (try --help)";
             return false;
         }
     }
     if (demo && !commandLine.images.empty()) {
-        error = std::string(kProgram) + ": --demo and --image cannot be used together";
+        error = "--demo and --image cannot be used together";
         return false;
     }
     if (commandLine.analog && !commandLine.audioFile.empty()) {
-        error = std::string(kProgram) + ": --analog and --audio-file cannot be used together";
+        error = "--analog and --audio-file cannot be used together";
         return false;
     }
     if (demo) {

@@ -1,6 +1,8 @@
 // Setting up the disc names and following them in the window.
 #include "app/names_setup.h"
 
+#include "app/command_line.h"
+
 #include "app/player_app.h"
 #include "names/disc_id.h"
 #include "player/player_dlg.h"
@@ -32,7 +34,8 @@ void SetUpNames(const CommandLine& commandLine, PlayerNames& names,
 
     QObject::connect(names.service.get(), &names::DiscNamesService::UnknownDisc,
                      [](const QString&, const QString& submissionUrl) {
-                         std::fprintf(stderr, "%s\n", UnknownDiscLine(submissionUrl).c_str());
+                         std::fprintf(stderr, "%s\n",
+                                      ProgramLine(UnknownDiscLine(submissionUrl)).c_str());
                      });
     RebuildWhenNamesArrive(
         *names.service, [] { return ThePlayerApp().MainWindow(); }, ThePlayerState());
@@ -41,7 +44,7 @@ void SetUpNames(const CommandLine& commandLine, PlayerNames& names,
 }
 
 std::string UnknownDiscLine(const QString& submissionUrl) {
-    return "discolo: MusicBrainz does not know the disc in the drive; anyone can add it at " +
+    return "MusicBrainz does not know the disc in the drive; anyone can add it at " +
            submissionUrl.toStdString();
 }
 

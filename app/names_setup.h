@@ -29,7 +29,7 @@ struct PlayerNames {
 void SetUpNames(const CommandLine& commandLine, PlayerNames& names,
                 std::optional<names::NamesSettings> settings = std::nullopt);
 
-// The one line for standard error about a disc MusicBrainz does not know.
+// What standard error is told about a disc MusicBrainz does not know (without the program's name).
 std::string UnknownDiscLine(const QString& submissionUrl);
 
 // When a disc's names arrive and the window's selected drive still holds that disc (its last

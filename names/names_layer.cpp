@@ -1,11 +1,13 @@
 // The disc-names layer's answer to READ TOC format 5, and its two ASPI entries.
 #include "names/names_layer.h"
 
-#include "audio/scsi_link.h"
 #include "disc/cdtext.h"
+#include "drive/aspi_request.h"
 #include "drive/big_endian.h"
+#include "drive/command_blocks.h"
 #include "drive/scsi_opcodes.h"
 #include "drive/srb.h"
+#include "drive/toc_layout.h"
 #include "names/name_packs.h"
 #include "platform/layer_slot.h"
 
@@ -28,14 +30,6 @@ bool AsksForCdText(const SRB_ExecSCSICmd& srb) {
            (srb.CDBByte[2] & 0x0F) == kFormatCdText;
 }
 
-// READ TOC of a format, LBA form, into the whole of `answer`.
-std::array<uint8_t, 10> ReadTocCdb(uint8_t format, size_t allocationLength) {
-    std::array<uint8_t, 10> cdb{};
-    cdb[0] = kOpReadToc;
-    cdb[2] = format;                                            // format field
-    WriteBe16(cdb, 7, static_cast<uint32_t>(allocationLength)); // allocation length
-    return cdb;
-}
 
 } // namespace
 
@@ -50,13 +44,12 @@ NamesLayer::~NamesLayer() {
 }
 
 std::unique_ptr<NamesLayer> NamesLayer::OverInstalled(NameSource& source) {
-    AspiLayer below;
-    ModuleHandle module = OpenAspiEntries(below);
-    if (!module) {
+    const std::optional<AspiLibrary> library = OpenAspiLibrary();
+    if (!library) {
         return nullptr;
     }
-    auto layer = std::make_unique<NamesLayer>(below, source);
-    layer->module_ = module;
+    auto layer = std::make_unique<NamesLayer>(library->entries, source);
+    layer->module_ = library->module;
     return layer;
 }
 
@@ -65,11 +58,11 @@ AspiLayer NamesLayer::Entries() {
 }
 
 void NamesLayer::Install() {
-    LayerSlot<NamesLayer>::Install(this, below_);
+    LayerSlot<NamesLayer>::Install(*this);
 }
 
 void NamesLayer::Uninstall() {
-    LayerSlot<NamesLayer>::Uninstall(this);
+    LayerSlot<NamesLayer>::Uninstall(*this, &below_);
 }
 
 uint32_t NamesLayer::GetSupportInfo() const {
@@ -84,7 +77,7 @@ uint32_t NamesLayer::SendCommand(void* request) {
     if (AsksForCdText(srb) && AnswerWithNames(srb)) {
         return SS_COMP;
     }
-    return audio::Submit(below_, request).status;
+    return SubmitRequest(below_.sendCommand, srb).status;
 }
 
 bool NamesLayer::AnswerWithNames(SRB_ExecSCSICmd& srb) {
@@ -92,14 +85,16 @@ bool NamesLayer::AnswerWithNames(SRB_ExecSCSICmd& srb) {
     const uint8_t target = srb.SRB_Target;
     // The disc's own CD-Text, when it has any that the window can use, is what the drive says.
     std::vector<uint8_t> own(kDiscTextBufferLength);
-    if (audio::SendThrough(below_, adapter, target, ReadTocCdb(kFormatCdText, own.size()), own)
+    if (SendCommandBlock(below_.sendCommand, adapter, target,
+                         ReadCdTextCdb(static_cast<uint32_t>(own.size())), own)
             .Ok() &&
         IsUsableDiscText(own,
                          std::min(static_cast<int32_t>(ReadBe16(own, 0)), kDiscTextLengthCap))) {
         return false;
     }
-    std::array<uint8_t, kTocAllocationLength> toc{};
-    if (!audio::SendThrough(below_, adapter, target, ReadTocCdb(kFormatToc, toc.size()), toc)
+    std::array<uint8_t, kTocImageSize> toc{};
+    if (!SendCommandBlock(below_.sendCommand, adapter, target,
+                          ReadTocCdb(kFormatToc, static_cast<uint32_t>(toc.size())), toc)
              .Ok()) {
         return false;
     }

@@ -5,15 +5,24 @@
 #include "platform/module.h"
 
 #include "platform/aspi_layer.h"
-#include "platform/layer_slot.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
 #include <string>
+#include <type_traits>
 #endif
 
 namespace {
+
+#if defined(_WIN32) && defined(__i386__)
+// WNASPI32.DLL exports both entries with the C calling convention. The convention is part of the
+// pointer type here, so a __stdcall declaration fails to build instead of unbalancing the stack
+// on every command.
+static_assert(std::is_same_v<decltype(AspiLayer::getSupportInfo), uint32_t(__cdecl*)()>);
+static_assert(std::is_same_v<decltype(AspiLayer::sendCommand), uint32_t(__cdecl*)(void*)>);
+static_assert(!std::is_same_v<decltype(AspiLayer::sendCommand), uint32_t(__stdcall*)(void*)>);
+#endif
 
 struct Module {
     AspiLayer layer{}; // an installed layer's entries, copied when the module was loaded
@@ -99,23 +108,23 @@ void CloseModule(ModuleHandle handle) {
     --loadedModules;
 }
 
-int LoadedModuleCount() {
-    return loadedModules;
+std::optional<AspiLibrary> OpenAspiLibrary() {
+    AspiLibrary library;
+    library.module = OpenModule("WNASPI32.DLL");
+    if (!library.module) {
+        return std::nullopt;
+    }
+    library.entries.getSupportInfo = reinterpret_cast<decltype(AspiLayer::getSupportInfo)>(
+        FindModuleEntry(library.module, "GetASPI32SupportInfo"));
+    library.entries.sendCommand = reinterpret_cast<decltype(AspiLayer::sendCommand)>(
+        FindModuleEntry(library.module, "SendASPI32Command"));
+    if (!library.entries.getSupportInfo || !library.entries.sendCommand) {
+        CloseModule(library.module);
+        return std::nullopt;
+    }
+    return library;
 }
 
-ModuleHandle OpenAspiEntries(AspiLayer& entries) {
-    entries = AspiLayer{};
-    ModuleHandle module = OpenModule("WNASPI32.DLL");
-    if (!module) {
-        return nullptr;
-    }
-    const AspiLayer found{
-        reinterpret_cast<uint32_t (*)()>(FindModuleEntry(module, "GetASPI32SupportInfo")),
-        reinterpret_cast<uint32_t (*)(void*)>(FindModuleEntry(module, "SendASPI32Command"))};
-    if (!found.getSupportInfo || !found.sendCommand) {
-        CloseModule(module);
-        return nullptr;
-    }
-    entries = found;
-    return module;
+int LoadedModuleCount() {
+    return loadedModules;
 }

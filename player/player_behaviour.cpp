@@ -225,7 +225,7 @@ void CPlayerDlg::RefreshDisc() {
 
     // A table of contents that cannot describe a disc counts as one that could not be read.
     std::optional<TrackTable> table;
-    if (ReadToc(drive->adapter, drive->target, 0, kTocAllocationLength, toc) == SS_COMP) {
+    if (ReadToc(drive->adapter, drive->target, 0, kTocImageSize, toc) == SS_COMP) {
         table = DecodeTrackTable(toc);
     }
     DiscTexts texts;

@@ -360,7 +360,7 @@ bool DiscLayout::Build(const LibcueReading& reading, DiscImage& disc) {
         const auto lba = [&](const CueIndex& index) {
             return static_cast<int32_t>(fileStart[index.file]) + index.frames + silence;
         };
-        DiscTrack entry;
+        playback::DiscTrack entry;
         entry.number = track.number;
         entry.control = static_cast<uint8_t>((track.data ? kControlData : 0) | reading.flags[t]);
         entry.start = lba(*track.Index(1));

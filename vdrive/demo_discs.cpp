@@ -29,7 +29,7 @@ DiscImage Layout(int firstTrack, std::span<const DemoTrack> tracks, int variant)
     DiscImage disc;
     int32_t start = 0;
     for (size_t i = 0; i < tracks.size(); ++i) {
-        DiscTrack track;
+        playback::DiscTrack track;
         track.number = firstTrack + static_cast<int>(i);
         track.control = tracks[i].control;
         track.start = start;

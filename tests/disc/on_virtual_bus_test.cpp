@@ -73,8 +73,7 @@ TEST_F(DiscOnVirtualBus, DecodesTheMixedDiscAndTheDiscNumberedFromThree) {
         ASSERT_EQ(table->tracks.size(), disc.tracks.size());
         for (size_t i = 0; i < disc.tracks.size(); ++i) {
             EXPECT_EQ(table->tracks[i].start, disc.tracks[i].start);
-            EXPECT_EQ(table->tracks[i].isAudio,
-                      (disc.tracks[i].control & vdrive::kControlData) == 0);
+            EXPECT_EQ(table->tracks[i].isAudio, (disc.tracks[i].control & kControlData) == 0);
         }
         EXPECT_TRUE(table->hasAudio);
         EXPECT_EQ(table->leadOutStart, disc.leadOut);

@@ -10,8 +10,8 @@ namespace {
 
 vdrive::DiscImage DataOnlyDisc() {
     vdrive::DiscImage disc = vdrive::MakeAudioDisc({0, 30000}, 50000);
-    for (vdrive::DiscTrack& track : disc.tracks) {
-        track.control = vdrive::kControlData;
+    for (playback::DiscTrack& track : disc.tracks) {
+        track.control = kControlData;
     }
     return disc;
 }

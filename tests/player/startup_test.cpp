@@ -143,7 +143,7 @@ TEST_F(StartUp, ChoosingAnotherDriveStopsTheOldOneThenReadsTheNew) {
     EXPECT_EQ(AddressOf(bus.Log()[0]), 0);
     EXPECT_EQ(bus.Log()[1].Opcode(), kOpReadToc);
     EXPECT_EQ(bus.Log()[1].target, 2);
-    EXPECT_NE(first.AudioStatus(), vdrive::kAudioPlaying);
+    EXPECT_NE(first.AudioStatus(), kAudioStatusPlaying);
     EXPECT_EQ(state.currentDrive, 1);
     EXPECT_EQ(Shown("titleField"), QStringLiteral("Audio CD"));
 }
@@ -159,7 +159,7 @@ TEST_F(StartUp, ClosingWhilePlayingStopsTheDriveBeforeTheWindowGoes) {
 
     EXPECT_EQ(Sent(), Opcodes{kOpSeek10});
     EXPECT_EQ(AddressOf(bus.Log()[0]), 0);
-    EXPECT_NE(drive.AudioStatus(), vdrive::kAudioPlaying);
+    EXPECT_NE(drive.AudioStatus(), kAudioStatusPlaying);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(SeekLba(0, 3, 0), -1); // the layer is unloaded
@@ -174,7 +174,7 @@ TEST_F(StartUp, OkEndsTheWindowWithoutTheClosingSteps) {
     dialog->accept();
 
     EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(drive.AudioStatus(), vdrive::kAudioPlaying);
+    EXPECT_EQ(drive.AudioStatus(), kAudioStatusPlaying);
     EXPECT_FALSE(dialog->isVisible());
 }
 
