@@ -30,7 +30,6 @@ bool AsksForCdText(const SRB_ExecSCSICmd& srb) {
            (srb.CDBByte[2] & 0x0F) == kFormatCdText;
 }
 
-
 } // namespace
 
 NamesLayer::NamesLayer(const AspiLayer& below, NameSource& source)
