@@ -12,6 +12,7 @@ struct CommandLine {
     bool analog = false;             // the drives play on their own audio path (no digital play)
     std::string audioFile;           // the digital play's sound goes to this WAV file; empty: the
                                      // sound card
+    bool offline = false; // no network request: discs without CD-Text get only cached names
     bool showVersion = false;
     bool showHelp = false;
 };

@@ -1,6 +1,7 @@
 // discolo: reads the command line, sets up the drives, runs the player window.
 #include "app/command_line.h"
 #include "app/drive_setup.h"
+#include "app/names_setup.h"
 #include "app/player_app.h"
 #include "app/screenshot.h"
 #include "app/shown_stamp.h"
@@ -20,12 +21,14 @@ namespace {
 // What the program runs on, member by member in the order it is set up. Members end in the
 // reverse order, which is the order they must end in: the play layer first (the sound card's
 // outputs run on the application's thread, and the layer plays into the file and reads the
-// drives), then the application, the sound file, and last the drives, which the window sends
+// drives), then the names layer below it (whose lookups run on the application's thread), then
+// the application, the sound file, and last the drives, which the window sends
 // commands to its last moment.
 struct Program {
     PlayerDrives drives;
     std::unique_ptr<audio::WavFileOutput> soundFile;
     std::optional<QApplication> application;
+    PlayerNames names;
     PlayerSound sound;
 };
 
@@ -68,6 +71,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication& application = program.application.emplace(argc, argv);
+    // Names for discs without CD-Text, over the drives; its lookups run on this thread, so it
+    // comes after the application, and before the digital play layer put over it.
+    SetUpNames(commandLine, program.names);
     SetUpSound(commandLine, program.soundFile.get(), program.sound);
     if (!program.sound.notice.empty()) {
         Tell(program.sound.notice);

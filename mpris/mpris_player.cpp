@@ -174,6 +174,10 @@ MprisView MprisPlayer::View() const {
     if (!album.isEmpty()) {
         view.metadata.insert(QStringLiteral("xesam:album"), album);
     }
+    const QString art = artUrl ? artUrl() : QString();
+    if (!art.isEmpty()) {
+        view.metadata.insert(QStringLiteral("mpris:artUrl"), art);
+    }
     return view;
 }
 

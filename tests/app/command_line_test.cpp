@@ -36,6 +36,8 @@ TEST(CommandLine, ChoosesTheDrivesAndKeepsImagesInOrder) {
     EXPECT_EQ(images.audioFile, "");
     EXPECT_TRUE(Parse({"--demo", "--analog"}).analog);
     EXPECT_EQ(Parse({"--audio-file", "out.wav"}).audioFile, "out.wav");
+    EXPECT_FALSE(images.offline);
+    EXPECT_TRUE(Parse({"--image", "a.cue", "--offline"}).offline);
 }
 
 TEST(CommandLine, VersionAndHelp) {

@@ -1,7 +1,7 @@
 // The disc refresh: what the window shows for each kind of disc, and when it rebuilds at all.
 #include "tests/support/player_on_bus.h"
 
-#include "vdrive/cdtext_encoder.h"
+#include "cdtext/cdtext_encoder.h"
 
 #include <functional>
 
@@ -16,16 +16,16 @@ vdrive::DiscImage DataOnlyDisc() {
     return disc;
 }
 
-std::vector<uint8_t> Packs(const vdrive::CdTextAlbum& album) {
+std::vector<uint8_t> Packs(const cdtext::CdTextAlbum& album) {
     std::vector<uint8_t> packs;
     std::string error;
-    EXPECT_TRUE(vdrive::EncodeCdText(album, packs, error)) << error;
+    EXPECT_TRUE(cdtext::EncodeCdText(album, packs, error)) << error;
     return packs;
 }
 
 vdrive::DiscImage DataOnlyDiscWithText() {
     vdrive::DiscImage disc = DataOnlyDisc();
-    vdrive::CdTextAlbum album;
+    cdtext::CdTextAlbum album;
     album.title = "Manuals";
     album.performer = "Setup Crew";
     album.tracks = {{"Install", "Setup Crew", ""}, {"Data", "Setup Crew", ""}};
@@ -250,7 +250,7 @@ TEST_F(Refresh, ASecondDriveWithTheSameTableIsNotRebuilt) {
 
 TEST_F(Refresh, CutsLongTextsToTheirFieldsAndReadsLatin1) {
     vdrive::DiscImage disc = ThreeTrackDisc();
-    vdrive::CdTextAlbum album;
+    cdtext::CdTextAlbum album;
     album.title = std::string(250, 'A');
     album.performer = "Band";
     album.tracks = {{std::string(150, 'T'), std::string(150, 'P'), ""},
