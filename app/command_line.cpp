@@ -8,6 +8,10 @@ constexpr char kProgram[] = "discolo";
 
 } // namespace
 
+std::string ProgramLine(const std::string& reason) {
+    return std::string(kProgram) + ": " + reason;
+}
+
 std::string VersionText() {
     return std::string(kProgram) + " " + DISCOLO_VERSION;
 }
@@ -16,7 +20,7 @@ std::string UsageText() {
     // The GNU layout (one usage line, "or:" for another form, an "Options:" heading), which
     // help2man turns into the manual page's synopsis and options.
     return "Usage: discolo [--demo | --image FILE.cue ...] [--analog | --audio-file FILE] "
-           "[--screenshot FILE]\n"
+           "[--offline] [--screenshot FILE]\n"
            "  or:  discolo --version | --help\n"
            "\n"
            "Plays audio CDs in the CD-ROM drives of this computer.\n"
@@ -28,6 +32,7 @@ std::string UsageText() {
            "  --analog           let the drives play on their own audio path (no digital "
            "play)\n"
            "  --audio-file FILE  send the sound to FILE (WAV) instead of the sound card\n"
+           "  --offline          look no disc up in MusicBrainz (names found before still show)\n"
            "  --screenshot FILE  run for two seconds, save a picture of the window to FILE, exit\n"
            "  --version          print the version and exit\n"
            "  --help             print this text and exit\n";
@@ -41,7 +46,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
         const std::string& argument = arguments[i];
         auto value = [&](std::string& into) {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
-                error = std::string(kProgram) + ": " + argument + " needs a file name";
+                error = argument + " needs a file name";
                 return false;
             }
             into = arguments[++i];
@@ -65,21 +70,23 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
             if (!value(commandLine.audioFile)) {
                 return false;
             }
+        } else if (argument == "--offline") {
+            commandLine.offline = true;
         } else if (argument == "--version") {
             commandLine.showVersion = true;
         } else if (argument == "--help" || argument == "-h") {
             commandLine.showHelp = true;
         } else {
-            error = std::string(kProgram) + ": unknown argument '" + argument + "' (try --help)";
+            error = "unknown argument '" + argument + "' (try --help)";
             return false;
         }
     }
     if (demo && !commandLine.images.empty()) {
-        error = std::string(kProgram) + ": --demo and --image cannot be used together";
+        error = "--demo and --image cannot be used together";
         return false;
     }
     if (commandLine.analog && !commandLine.audioFile.empty()) {
-        error = std::string(kProgram) + ": --analog and --audio-file cannot be used together";
+        error = "--analog and --audio-file cannot be used together";
         return false;
     }
     if (demo) {

@@ -12,14 +12,20 @@ struct CommandLine {
     bool analog = false;             // the drives play on their own audio path (no digital play)
     std::string audioFile;           // the digital play's sound goes to this WAV file; empty: the
                                      // sound card
+    bool offline = false; // no network request: discs without CD-Text get only cached names
     bool showVersion = false;
     bool showHelp = false;
 };
 
-// Parses the arguments after the program name. On a bad argument returns false with a one-line
-// message in error (the program prints it and exits 2).
+// Parses the arguments after the program name. On a bad argument returns false with the reason
+// in one line in error (the program prints it and exits 2).
 bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
                       std::string& error);
 
 std::string UsageText();
+
+// The line the program prints on standard error for a reason it stops or a notice (no newline):
+// the reason after the program's name, "discolo: --image needs a file name". The one place that
+// names the program in a message; the libraries give the reasons alone.
+std::string ProgramLine(const std::string& reason);
 std::string VersionText();

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr char kProgram[] = "discolo: ";
 constexpr size_t kProductNameLength =
     9; // what the drive selector shows: the product from its 8th character
 
@@ -32,8 +31,8 @@ vdrive::Clock& ClockOf(const DriveSetupOptions& options) {
 bool SetUpImages(const std::vector<std::string>& sheets, PlayerDrives& drives, std::string& error,
                  const DriveSetupOptions& options) {
     if (sheets.size() > static_cast<size_t>(kMaxImages)) {
-        error = std::string(kProgram) + "at most " + std::to_string(kMaxImages) +
-                " images at once (" + std::to_string(sheets.size()) + " given)";
+        error = "at most " + std::to_string(kMaxImages) + " images at once (" +
+                std::to_string(sheets.size()) + " given)";
         return false;
     }
     // Every sheet is loaded before any drive exists: one bad sheet stops the start.
@@ -41,7 +40,7 @@ bool SetUpImages(const std::vector<std::string>& sheets, PlayerDrives& drives, s
     for (size_t i = 0; i < sheets.size(); ++i) {
         std::string problem;
         if (!vdrive::LoadCueSheet(sheets[i], discs[i], problem)) {
-            error = OneLine(kProgram + problem);
+            error = OneLine(problem);
             return false;
         }
     }
@@ -59,7 +58,7 @@ bool SetUpImages(const std::vector<std::string>& sheets, PlayerDrives& drives, s
 } // namespace
 
 BusAddress ImageDriveAddress(int index) {
-    return {index / kImageTargetsPerAdapter, index % kImageTargetsPerAdapter};
+    return {index / kTargetsPerAdapter, index % kTargetsPerAdapter};
 }
 
 vdrive::Identity ImageDriveIdentity(const std::string& sheetPath) {
@@ -76,7 +75,7 @@ vdrive::Identity ImageDriveIdentity(const std::string& sheetPath) {
             c = '_';
         }
     }
-    return vdrive::Identity{"VORTANE ", "CD-ROM " + name, "1.00"};
+    return vdrive::Identity{kDriveVendor, "CD-ROM " + name, "1.00"};
 }
 
 bool SetUpDrives(const CommandLine& commandLine, PlayerDrives& drives, std::string& error,

@@ -18,7 +18,8 @@ struct PlayerDrives {
     // The virtual bus of --demo and --image, installed as the ASPI layer; empty for real drives.
     // It must outlive the player window.
     std::unique_ptr<vdrive::Bus> bus;
-    // One line for standard error (no newline), or "": e.g. which drive cannot be opened.
+    // A notice for standard error, in one line without the program's name, or "": e.g. which
+    // drive cannot be opened.
     std::string notice;
 };
 
@@ -31,14 +32,13 @@ struct DriveSetupOptions {
 
 // The player lists at most this many drives, so no more sheets than that are taken.
 inline constexpr int kMaxImages = 32;
-inline constexpr int kImageTargetsPerAdapter = 16;
 
 // Installs the ASPI layer the command line asks for. A sheet that does not load, or more sheets
-// than the player can list, gives false with a one-line message, and nothing is installed.
+// than the player can list, gives false with the reason in one line, and nothing is installed.
 bool SetUpDrives(const CommandLine& commandLine, PlayerDrives& drives, std::string& error,
                  const DriveSetupOptions& options = {});
 
-// Where the drive of the index-th sheet (from 0) sits: targets 0-15 of adapter 0, then adapter 1.
+// Where the drive of the index-th sheet (from 0) sits: the 16 targets of adapter 0, then adapter 1.
 struct BusAddress {
     int adapter;
     int target;

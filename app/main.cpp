@@ -1,25 +1,50 @@
 // discolo: reads the command line, sets up the drives, runs the player window.
 #include "app/command_line.h"
 #include "app/drive_setup.h"
+#include "app/names_setup.h"
 #include "app/player_app.h"
 #include "app/screenshot.h"
 #include "app/shown_stamp.h"
 #include "app/sound_setup.h"
 
 #include <QApplication>
-#include <QScopeGuard>
 #include <QString>
 
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+namespace {
+
+// What the program runs on, member by member in the order it is set up. Members end in the
+// reverse order, which is the order they must end in: the play layer first (the sound card's
+// outputs run on the application's thread, and the layer plays into the file and reads the
+// drives), then the names layer below it (whose lookups run on the application's thread), then
+// the application, the sound file, and last the drives, which the window sends
+// commands to its last moment.
+struct Program {
+    PlayerDrives drives;
+    std::unique_ptr<audio::WavFileOutput> soundFile;
+    std::optional<QApplication> application;
+    PlayerNames names;
+    PlayerSound sound;
+};
+
+// A reason the program stops, or a notice, on standard error.
+void Tell(const std::string& reason) {
+    std::fprintf(stderr, "%s\n", ProgramLine(reason).c_str());
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     CommandLine commandLine;
     std::string error;
     if (!ParseCommandLine(arguments, commandLine, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+        Tell(error);
         return 2;
     }
     if (commandLine.showHelp) {
@@ -31,33 +56,27 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    Program program;
     // The drives come first: a sheet that does not load ends the program before any window.
-    // They outlive the window, which sends them commands to its last moment.
-    PlayerDrives drives;
-    if (!SetUpDrives(commandLine, drives, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    if (!SetUpDrives(commandLine, program.drives, error)) {
+        Tell(error);
         return 2;
     }
-    if (!drives.notice.empty()) {
-        std::fprintf(stderr, "%s\n", drives.notice.c_str());
+    if (!program.drives.notice.empty()) {
+        Tell(program.drives.notice);
     }
-
-    // The sound file before any window system is needed; the layer after the application (the
-    // sound card's output lives on its thread) and before the window. It goes before both, and
-    // before the drives it plays.
-    PlayerSound sound;
-    const auto tell = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
-    if (!OpenSoundFile(commandLine, sound, error, tell)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    // The sound file before any window system is needed; the layer after the application.
+    if (!OpenSoundFile(commandLine, program.soundFile, error, Tell)) {
+        Tell(error);
         return 2;
     }
-    QApplication application(argc, argv);
-    // The layer ends before the application does (this guard is destroyed first): the sound
-    // card's outputs run on a thread that ends with the application.
-    const auto endSound = qScopeGuard([&sound] { sound.layer.reset(); });
-    SetUpSound(commandLine, drives, sound);
-    if (!sound.notice.empty()) {
-        std::fprintf(stderr, "%s\n", sound.notice.c_str());
+    QApplication& application = program.application.emplace(argc, argv);
+    // Names for discs without CD-Text, over the drives; its lookups run on this thread, so it
+    // comes after the application, and before the digital play layer put over it.
+    SetUpNames(commandLine, program.names);
+    SetUpSound(commandLine, program.soundFile.get(), program.sound);
+    if (!program.sound.notice.empty()) {
+        Tell(program.sound.notice);
     }
     InstallShownStampWhenAsked(application);
     ScreenshotOutcome screenshot;
@@ -68,7 +87,7 @@ int main(int argc, char** argv) {
     }
     ThePlayerApp().InitInstance();
     if (takeScreenshot && !screenshot.saved) {
-        std::fprintf(stderr, "%s\n", screenshot.error.c_str());
+        Tell(screenshot.error);
         return 1;
     }
     return 0;

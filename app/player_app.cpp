@@ -28,6 +28,9 @@ bool CPlayerApp::InitInstance() {
     // is one; without it the player runs as ever.
     const std::unique_ptr<MprisPlayer> mediaControls =
         PublishOnSessionBus(dialog.Controller(), dialog);
+    if (mediaControls) {
+        mediaControls->artUrl = artUrl;
+    }
     mainWindow = &dialog;
     if (beforeRun) {
         beforeRun(dialog);

@@ -2,6 +2,8 @@
 // window closes; it has no main loop, document or settings of its own.
 #pragma once
 
+#include <QString>
+
 #include <functional>
 
 class CPlayerDlg;
@@ -21,6 +23,9 @@ public:
     // Runs once the player window is built, just before it runs: a place to hang things on the
     // window that must go with it (the timer of --screenshot).
     std::function<void(CPlayerDlg& window)> beforeRun;
+
+    // The URL of the cover of the disc the window shows, or "": the media bus offers it.
+    std::function<QString()> artUrl;
 
 private:
     friend CPlayerApp& ThePlayerApp();

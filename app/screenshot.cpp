@@ -48,14 +48,14 @@ void EndPlayer(CPlayerDlg& player) {
 
 bool SavePicture(const QImage& picture, const QString& path, std::string& error) {
     if (picture.isNull()) {
-        error = "discolo: there was no window to take a picture of";
+        error = "there was no window to take a picture of";
         return false;
     }
     const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
     QImageWriter writer(path,
                         QImageWriter::supportedImageFormats().contains(suffix) ? suffix : "png");
     if (!writer.write(picture)) {
-        error = "discolo: cannot save the picture to " + path.toStdString() + ": " +
+        error = "cannot save the picture to " + path.toStdString() + ": " +
                 writer.errorString().toStdString();
         return false;
     }
@@ -65,7 +65,7 @@ bool SavePicture(const QImage& picture, const QString& path, std::string& error)
 void ScheduleScreenshot(CPlayerApp& application, const QString& path, int delayMs,
                         ScreenshotOutcome& outcome) {
     // Stays so when the window closes first: the timer goes with the window and never fires.
-    outcome = ScreenshotOutcome{false, "discolo: the window closed before the picture was taken"};
+    outcome = ScreenshotOutcome{false, "the window closed before the picture was taken"};
     application.beforeRun = [path, delayMs, &outcome](CPlayerDlg& player) {
         QTimer::singleShot(delayMs, &player, [&player, path, &outcome] {
             outcome.error.clear();

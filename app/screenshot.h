@@ -14,7 +14,7 @@ inline constexpr int kScreenshotDelayMs =
 
 struct ScreenshotOutcome {
     bool saved = false;
-    std::string error; // one line when the picture could not be taken or saved
+    std::string error; // why the picture could not be taken or saved, in one line
 };
 
 // Makes the application's player window, `delayMs` after it starts running, save a picture

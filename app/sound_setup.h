@@ -4,7 +4,6 @@
 #pragma once
 
 #include "app/command_line.h"
-#include "app/drive_setup.h"
 #include "audio/audio_sink.h"
 #include "audio/play_layer.h"
 #include "audio/wav_file_sink.h"
@@ -13,11 +12,11 @@
 #include <string>
 
 struct PlayerSound {
-    std::unique_ptr<audio::WavFileOutput> file; // --audio-file
-    // Declared after the file: it goes first, and its sinks with it. It must go before the
-    // QApplication (the sound card's sinks live on its thread) and before the drives.
+    // The layer, which plays through the sound card's sinks or the file's. It must go before the
+    // QApplication (the sound card's sinks live on its thread), the file and the drives.
     std::unique_ptr<audio::PlayLayer> layer;
-    // One line for standard error (no newline), or "": why the drives play on their own.
+    // A notice for standard error, in one line without the program's name, or "": why the drives
+    // play on their own.
     std::string notice;
 };
 
@@ -25,13 +24,15 @@ struct SoundSetupOptions {
     audio::SinkFactory sinks; // a sink of the caller's instead of the sound card or the file
 };
 
-// Opens the --audio-file, before any window system is needed. False with a one-line message
-// naming the file when it cannot be written; `notice` is told the line when it fills up.
-bool OpenSoundFile(const CommandLine& commandLine, PlayerSound& sound, std::string& error,
-                   const audio::WavFileOutput::Notice& notice = {});
+// Opens the --audio-file, before any window system is needed. False with the reason in one line,
+// naming the file, when it cannot be written; true and no file without --audio-file (or with
+// --analog). `notice` is told why, in one line, when the file stops growing.
+bool OpenSoundFile(const CommandLine& commandLine, std::unique_ptr<audio::WavFileOutput>& file,
+                   std::string& error, const audio::WavFileOutput::Notice& notice = {});
 
 // Puts the digital play layer over the layer that SetUpDrives installed, unless --analog or there
-// is no sound output (then `notice` says so), and hands a virtual drive's play that is already
-// running to it, so that it is heard from now on. Needs a QApplication for the sound card.
-void SetUpSound(const CommandLine& commandLine, const PlayerDrives& drives, PlayerSound& sound,
+// is no sound output (then `notice` says so). A drive already playing (the demo's) is heard from
+// then on: the layer takes its play over when it is installed. The sound goes to `file` when
+// there is one, else to the sound card, which needs a QApplication.
+void SetUpSound(const CommandLine& commandLine, audio::WavFileOutput* file, PlayerSound& sound,
                 const SoundSetupOptions& options = {});

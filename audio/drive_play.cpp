@@ -2,28 +2,26 @@
 // them from the play model, and what it learns from the answers of those it passes on.
 #include "audio/drive_play.h"
 
-#include "audio/toc_decode.h"
 #include "drive/big_endian.h"
+#include "drive/command_blocks.h"
 #include "drive/fixed_sense.h"
-#include "drive/msf.h"
 #include "drive/scsi_opcodes.h"
 #include "drive/srb.h"
+#include "drive/toc_layout.h"
+#include "playback/position_answer.h"
+#include "playback/toc_decode.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace audio {
 
+using playback::DecodeToc;
+using playback::DiscLayout;
+using playback::PlayRefusal;
+using playback::SameLayout;
+
 namespace {
-
-constexpr uint8_t kAdrPosition = 0x10; // ADR 1 (position data) in the high nibble
-
-size_t GroupLength(uint8_t operationCode) {
-    if (operationCode < 0x20) {
-        return 6;
-    }
-    return operationCode < 0x60 ? 10 : 12;
-}
 
 // The command block as a drive sees it: zero past the request's own length.
 std::array<uint8_t, 16> CommandBlock(const SRB_ExecSCSICmd& srb) {
@@ -78,7 +76,7 @@ uint32_t DrivePlay::Send(SRB_ExecSCSICmd& srb) {
         pendingSense_.reset(); // a refusal's sense waits for the next command only
     }
     // A request a drive could not even be given goes on as it is, for the layer below to refuse.
-    if (srb.SRB_CDBLen < GroupLength(opcode) || (!srb.SRB_BufPointer && srb.SRB_BufLen != 0)) {
+    if (srb.SRB_CDBLen < CommandLength(opcode) || (!srb.SRB_BufPointer && srb.SRB_BufLen != 0)) {
         return PassThrough(srb, lock);
     }
     const bool digital = mode_ == Mode::Digital;
@@ -152,20 +150,37 @@ uint32_t DrivePlay::Send(SRB_ExecSCSICmd& srb) {
     return status;
 }
 
+void DrivePlay::Adopt(int32_t head) {
+    int32_t end = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!discKnown_ && !LearnDisc()) {
+            return;
+        }
+        end = model_.Disc().leadOut;
+    }
+    if (head < playback::kFirstPregapLba || head >= end) {
+        return; // a position off the disc, whatever the drive says: it plays on on its own
+    }
+    SRB_ExecSCSICmd srb;
+    const Cdb12 play =
+        PlayAudio12Cdb(static_cast<uint32_t>(head), static_cast<uint32_t>(end - head));
+    if (PrepareRequest(srb, adapter_, target_, play, {})) {
+        Send(srb);
+    }
+}
+
 uint32_t DrivePlay::Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock, bool& wake) {
     if (mode_ == Mode::Analog || (!discKnown_ && !LearnDisc())) {
         return PassThrough(srb, lock); // the drive plays, or refuses, on its own
     }
     const std::array<uint8_t, 16> cdb = CommandBlock(srb);
-    const bool fromHead = cdb[0] == kOpPlayAudioMsf
-                              ? (cdb[3] == 0xFF && cdb[4] == 0xFF && cdb[5] == 0xFF)
-                              : ReadBe32(cdb, 2) == 0xFFFFFFFF;
-    if (mode_ == Mode::Undecided && fromHead) {
+    if (mode_ == Mode::Undecided && playback::PlaysFromHead(cdb)) {
         // "From the current position" means the drive's own head until the layer plays.
-        std::array<uint8_t, 16> answer{};
-        const std::array<uint8_t, 10> position{kOpReadSubChannel, 0, 0x40, 0x01, 0, 0, 0, 0, 16, 0};
-        if (SendThrough(below_, adapter_, target_, position, answer).Ok()) {
-            model_.Seek(static_cast<int32_t>(ReadBe32(answer, 8)));
+        std::array<uint8_t, kPositionAnswerLength> answer{};
+        if (SendCommandBlock(below_.sendCommand, adapter_, target_, ReadPositionCdb(), answer)
+                .Ok()) {
+            model_.Seek(static_cast<int32_t>(ReadBe32(answer, 8))); // absolute address
         }
     }
     const uint32_t before = model_.Run();
@@ -178,8 +193,7 @@ uint32_t DrivePlay::Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& loc
         mode_ = Mode::Digital;
         stats_.digital = true;
         // A drive playing on its own (another program started it) stops: one sound at a time.
-        const std::array<uint8_t, 10> stop{kOpStopPlayScan};
-        SendThrough(below_, adapter_, target_, stop, {});
+        SendCommandBlock(below_.sendCommand, adapter_, target_, StopPlayScanCdb(), {});
     }
     if (started) {
         StartJob();
@@ -208,38 +222,16 @@ uint32_t DrivePlay::ReadSubChannel(SRB_ExecSCSICmd& srb, std::unique_lock<std::m
     const bool subQ = (cdb[2] & 0x40) != 0;
     const uint8_t format = cdb[3];
     const uint32_t allocation = ReadBe16(cdb, 7);
-    if (subQ && format != 0x01) {
+    if (subQ && format != kSubChannelCurrentPosition) {
         // The catalog number and the ISRC are the disc's: the drive answers, with our status.
         const uint32_t status = PassThrough(srb, lock);
         if (status == SS_COMP && mode_ == Mode::Digital && allocation >= 2 && srb.SRB_BufLen >= 2) {
-            srb.SRB_BufPointer[1] = model_.TakeAudioStatus();
+            srb.SRB_BufPointer[1] = playback::ReportedAudioStatus(model_, allocation);
         }
         return status;
     }
-    std::array<uint8_t, 16> answer{};
-    // A finished play is reported once, when the status byte reaches the host.
-    answer[1] = allocation >= 2 ? model_.TakeAudioStatus() : model_.AudioStatus();
-    size_t length = 4;
-    if (subQ) {
-        const int32_t head = model_.Head();
-        const DiscPosition where = PositionAt(model_.Disc().tracks, head);
-        WriteBe16(answer, 2, 12); // sub-channel data length
-        answer[4] = 0x01;         // data format code: current position
-        answer[5] = static_cast<uint8_t>(kAdrPosition | (where.track->control & 0x0F));
-        answer[6] = static_cast<uint8_t>(where.track->number); // track number
-        answer[7] = static_cast<uint8_t>(where.index);         // index number
-        if (msf) {
-            WriteMsf(answer, 9, int64_t{head} + kMsfLbaOffset); // absolute address, 00 M S F
-            // Track-relative time: inside a pregap it counts down to the track's start.
-            WriteMsf(answer, 13, where.relative < 0 ? -int64_t{where.relative} : where.relative);
-        } else {
-            WriteBe32(answer, 8, static_cast<uint32_t>(head));            // absolute address
-            WriteBe32(answer, 12, static_cast<uint32_t>(where.relative)); // track-relative
-        }
-        length = 16;
-    } else {
-        WriteBe16(answer, 2, 0); // sub-channel data length: the header only
-    }
+    std::array<uint8_t, kPositionAnswerLength> answer{};
+    const uint32_t length = playback::AnswerCurrentPosition(model_, subQ, msf, allocation, answer);
     Deliver(srb, std::span<const uint8_t>(answer).first(length), allocation);
     return Complete(srb, PlayRefusal::None);
 }
@@ -248,10 +240,9 @@ uint32_t DrivePlay::RequestSense(SRB_ExecSCSICmd& srb, std::unique_lock<std::mut
     if (!pendingSense_) {
         return PassThrough(srb, lock);
     }
-    const SenseCode sense = *pendingSense_;
+    const Sense sense = *pendingSense_;
     pendingSense_.reset();
-    const auto data = FixedSenseData(sense.key, sense.asc, sense.ascq);
-    Deliver(srb, data, srb.CDBByte[4]); // allocation length
+    Deliver(srb, FixedSenseData(sense), srb.CDBByte[4]); // allocation length
     return Complete(srb, PlayRefusal::None);
 }
 
@@ -260,8 +251,8 @@ uint32_t DrivePlay::Complete(SRB_ExecSCSICmd& srb, PlayRefusal refusal) {
     uint8_t status = SS_COMP;
     srb.SRB_TargStat = STATUS_GOOD;
     if (refusal != PlayRefusal::None) {
-        const SenseCode sense = SenseOf(refusal);
-        const auto data = FixedSenseData(sense.key, sense.asc, sense.ascq);
+        const Sense sense = playback::SenseOf(refusal);
+        const auto data = FixedSenseData(sense);
         std::memcpy(srb.SenseArea, data.data(),
                     std::min({size_t{srb.SRB_SenseLen}, sizeof srb.SenseArea, data.size()}));
         srb.SRB_TargStat = STATUS_CHKCOND;
@@ -274,7 +265,7 @@ uint32_t DrivePlay::Complete(SRB_ExecSCSICmd& srb, PlayRefusal refusal) {
 
 uint32_t DrivePlay::PassThrough(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock) {
     lock.unlock(); // a slow command (a tray that moves) holds up neither the reader nor the sink
-    const Completion completion = Submit(below_, &srb);
+    const Completion completion = SubmitRequest(below_.sendCommand, srb);
     lock.lock();
     Watch(srb, completion);
     return completion.status;
@@ -301,20 +292,13 @@ void DrivePlay::Watch(const SRB_ExecSCSICmd& srb, const Completion& completion) 
 }
 
 bool DrivePlay::LearnDisc() {
-    std::vector<uint8_t> answer(kTocAllocation);
-    const std::array<uint8_t, 10> readToc{kOpReadToc,
-                                          0x00, // MSF 0: addresses as LBA
-                                          0x00, // format 0: the table of contents
-                                          0,
-                                          0,
-                                          0,
-                                          0x00, // from the first track
-                                          static_cast<uint8_t>(kTocAllocation >> 8),
-                                          static_cast<uint8_t>(kTocAllocation & 0xFF),
-                                          0};
-    Completion completion = SendThrough(below_, adapter_, target_, readToc, answer);
-    if (!completion.Ok() && completion.senseKey == kSenseKeyUnitAttention) {
-        completion = SendThrough(below_, adapter_, target_, readToc, answer); // the news is told
+    std::vector<uint8_t> answer(kTocImageSize);
+    const Cdb10 readToc = ReadTocCdb(0, kTocImageSize); // the table of contents, LBA form
+    Completion completion =
+        SendCommandBlock(below_.sendCommand, adapter_, target_, readToc, answer);
+    if (!completion.Ok() && completion.sense.key == kSenseKeyUnitAttention) {
+        // the news is told
+        completion = SendCommandBlock(below_.sendCommand, adapter_, target_, readToc, answer);
     }
     if (!completion.Ok()) {
         return false;

@@ -17,10 +17,9 @@
 #pragma once
 
 #include "audio/audio_sink.h"
-#include "audio/disc_layout.h"
-#include "audio/play_model.h"
-#include "audio/scsi_link.h"
+#include "drive/aspi_request.h"
 #include "platform/aspi_layer.h"
+#include "playback/play_model.h"
 
 #include <array>
 #include <atomic>
@@ -64,6 +63,11 @@ public:
     // One execute-SCSI-command request for this drive; completes it and returns its status.
     uint32_t Send(SRB_ExecSCSICmd& srb);
 
+    // A play the drive was making on its own when the layer came (its head at `head`) goes on
+    // here: from there to the end of the disc, heard from now on, as if the player had sent that
+    // PLAY AUDIO(12). Nothing happens when the disc cannot be learnt or `head` is not on it.
+    void Adopt(int32_t head);
+
     size_t Take(std::span<uint8_t> frames, std::chrono::milliseconds wait) override;
     bool Playing() const override;
 
@@ -88,7 +92,7 @@ private:
     uint32_t PauseResume(SRB_ExecSCSICmd& srb, bool& wake);
     uint32_t ReadSubChannel(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
     uint32_t RequestSense(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
-    uint32_t Complete(SRB_ExecSCSICmd& srb, PlayRefusal refusal);
+    uint32_t Complete(SRB_ExecSCSICmd& srb, playback::PlayRefusal refusal);
     // Passes the request on with the lock released, then looks at how it ended.
     uint32_t PassThrough(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
     void Watch(const SRB_ExecSCSICmd& srb, const Completion& completion);
@@ -115,8 +119,8 @@ private:
     Mode mode_ = Mode::Undecided;
     bool discKnown_ = false;
     bool discDelivered_ = false; // READ CD has delivered audio of this disc
-    PlayModel model_;
-    std::optional<SenseCode> pendingSense_; // of the last refusal, for REQUEST SENSE
+    playback::PlayModel model_;
+    std::optional<Sense> pendingSense_; // of the last refusal, for REQUEST SENSE
     Job job_;
     uint64_t generation_ = 0;   // changes with every job started or stopped
     std::vector<uint8_t> ring_; // bufferFrames frames

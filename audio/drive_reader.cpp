@@ -3,9 +3,8 @@
 // jump starts or stops a job, which drops what was read for the one before.
 #include "audio/drive_play.h"
 
-#include "drive/big_endian.h"
+#include "drive/command_blocks.h"
 #include "drive/fixed_sense.h"
-#include "drive/scsi_opcodes.h"
 #include "drive/srb.h"
 
 #include <algorithm>
@@ -13,12 +12,7 @@
 
 namespace audio {
 
-namespace {
-
-constexpr uint8_t kExpectCdda = 1 << 2; // READ CD byte 1: expected sector type CD-DA
-constexpr uint8_t kUserData = 0x10;     // READ CD byte 9: the user data, all 2352 bytes for CD-DA
-
-} // namespace
+using playback::PlayModel;
 
 void DrivePlay::StartJob() {
     job_ = Job{};
@@ -53,10 +47,9 @@ void DrivePlay::FallBackToDrive() {
     mode_ = Mode::Analog;
     stats_.analog = true;
     stats_.digital = false;
-    std::array<uint8_t, 12> play{kOpPlayAudio12};
-    WriteBe32(play, 2, static_cast<uint32_t>(from));       // starting logical block address
-    WriteBe32(play, 6, static_cast<uint32_t>(end - from)); // play length in frames
-    SendThrough(below_, adapter_, target_, play, {});
+    SendCommandBlock(below_.sendCommand, adapter_, target_,
+                     PlayAudio12Cdb(static_cast<uint32_t>(from), static_cast<uint32_t>(end - from)),
+                     {});
 }
 
 void DrivePlay::Append(std::span<const uint8_t> frames, uint32_t count) {
@@ -73,13 +66,11 @@ void DrivePlay::Append(std::span<const uint8_t> frames, uint32_t count) {
 }
 
 DrivePlay::ReadOutcome DrivePlay::ReadChunk(int32_t lba, uint32_t count, std::span<uint8_t> into) {
-    std::array<uint8_t, 12> readCd{kOpReadCd, kExpectCdda};
-    WriteBe32(readCd, 2, static_cast<uint32_t>(lba)); // starting logical block address
-    WriteBe24(readCd, 6, count);                      // transfer length in frames
-    readCd[9] = kUserData;                            // main channel: user data only
+    const Cdb12 readCd = ReadCdCdb(static_cast<uint32_t>(lba), count);
     const std::span<uint8_t> frames = into.first(size_t{count} * kCdFrameBytes);
     for (int attempt = 0; attempt < settings_.readTries && !quitting_; ++attempt) {
-        const Completion completion = SendThrough(below_, adapter_, target_, readCd, frames);
+        const Completion completion =
+            SendCommandBlock(below_.sendCommand, adapter_, target_, readCd, frames);
         if (completion.Ok()) {
             return ReadOutcome::Ok;
         }
@@ -89,8 +80,8 @@ DrivePlay::ReadOutcome DrivePlay::ReadChunk(int32_t lba, uint32_t count, std::sp
         if (completion.DiscGone()) {
             return ReadOutcome::DiscGone;
         }
-        if (completion.Is(kSenseKeyIllegalRequest, 0x20, 0x00) ||
-            completion.Is(kSenseKeyIllegalRequest, 0x24, 0x00)) {
+        if (completion.sense == kSenseInvalidOperationCode ||
+            completion.sense == kSenseInvalidFieldInCdb) {
             return ReadOutcome::Refused; // the drive does not read audio this way at all
         }
     }

@@ -4,7 +4,8 @@
 // as it is. Each drive is a DrivePlay (audio/drive_play.h says what it takes over and when).
 //
 //     audio::PlayLayer layer(below, sinkFactory);   // or PlayLayer::OverInstalled(...)
-//     layer.Install();                              // "WNASPI32.DLL" is now this layer
+//     layer.Install();                              // "WNASPI32.DLL" is now this layer, and a
+//                                                   // drive already playing is heard from now
 //     ...                                           // LoadAspi() and the player as ever
 //     // destroying the layer stops every play, joins the readers and puts `below` back; it
 //     // must go before the layer below it does
@@ -38,7 +39,9 @@ public:
                                                     PlaySettings settings = {});
 
     // Makes this layer the one that answers to "WNASPI32.DLL" until Uninstall or its end; then
-    // the layer below answers again.
+    // the layer below answers again. A drive below that the player lists and that is playing on
+    // its own (READ SUB-CHANNEL says so) plays on through the layer: the same play, from where it
+    // has got to the end of the disc, now read and heard.
     void Install();
     void Uninstall();
 
@@ -52,6 +55,9 @@ public:
     DrivePlayStats Stats(int adapter, int target) const;
 
 private:
+    void AdoptPlays();
+    DrivePlay& DriveAt(uint8_t adapter, uint8_t target); // with mutex_ held
+
     const AspiLayer below_;
     const SinkFactory makeSink_;
     const PlaySettings settings_;

@@ -87,7 +87,7 @@ std::unique_ptr<WavFileOutput> WavFileOutput::Open(const std::string& path, std:
                                                    Notice notice) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
-        error = "discolo: cannot write the sound to " + path + ": " + std::strerror(errno);
+        error = "cannot write the sound to " + path + ": " + std::strerror(errno);
         return nullptr;
     }
     // Unbuffered: a write that fails says so at once, and nothing of it is left in a buffer to
@@ -95,7 +95,7 @@ std::unique_ptr<WavFileOutput> WavFileOutput::Open(const std::string& path, std:
     std::setvbuf(file, nullptr, _IONBF, 0);
     const auto header = Header(0);
     if (std::fwrite(header.data(), 1, header.size(), file) != header.size()) {
-        error = "discolo: cannot write the sound to " + path + ": " + std::strerror(errno);
+        error = "cannot write the sound to " + path + ": " + std::strerror(errno);
         std::fclose(file);
         return nullptr;
     }
@@ -214,7 +214,11 @@ void WavFileOutput::Write(std::span<const uint8_t> frames) {
     const size_t length = static_cast<size_t>(std::min<uint64_t>(frames.size(), room)) /
                           kCdFrameBytes * kCdFrameBytes;
     if (length > 0) {
-        if (std::fwrite(frames.data(), 1, length, file_) != length) {
+        // A write cut short (the disk or the file size limit reached within these frames) keeps
+        // the whole frames it wrote: the file ends with every frame that fitted.
+        const size_t written = std::fwrite(frames.data(), 1, length, file_);
+        if (written != length) {
+            framesWritten_ += written / kCdFrameBytes;
             StopGrowing(std::strerror(errno));
             return;
         }
@@ -252,7 +256,7 @@ void WavFileOutput::StopGrowing(const std::string& reason) {
     Truncate(file_, kHeaderLength + framesWritten_ * kCdFrameBytes);
     WriteSizes();
     if (notice_) {
-        notice_("discolo: cannot write more sound to " + path_ + ": " + reason +
+        notice_("cannot write more sound to " + path_ + ": " + reason +
                 "; the play goes on unheard");
     }
 }

@@ -23,11 +23,12 @@ namespace audio {
 
 class WavFileOutput {
 public:
-    // Told one line (no newline) when the file stops growing; called on the output's own thread.
+    // Told why the file stops growing, in one line without the program's name; called on the
+    // output's own thread.
     using Notice = std::function<void(const std::string& line)>;
 
-    // Creates (or empties) the file; nullptr with a one-line message naming the file and the
-    // reason when it cannot be written.
+    // Creates (or empties) the file; nullptr with the reason in one line, naming the file, when
+    // it cannot be written.
     static std::unique_ptr<WavFileOutput> Open(const std::string& path, std::string& error,
                                                Notice notice = {});
     ~WavFileOutput(); // stops taking, writes the header's final sizes and closes the file

@@ -2,21 +2,22 @@
 // cost of ExecScsiCommand itself. The command is READ SUB-CHANNEL as the position poll sends it.
 #include "bench/bench_disc.h"
 #include "drive/aspi.h"
+#include "drive/aspi_request.h"
+#include "drive/audio_status.h"
+#include "drive/command_blocks.h"
 #include "drive/commands.h"
-#include "drive/srb.h"
 #include "vdrive/bus.h"
 
 #include <benchmark/benchmark.h>
 
 #include <array>
-#include <cstring>
 
 namespace {
 
 constexpr int kAdapter = 0;
 constexpr int kTarget = 3;
 // 42 00 40 01 00 00 00 00 10 00: sub-channel data, LBA, current position, 16 bytes.
-constexpr std::array<uint8_t, 10> kPollCdb = {0x42, 0x00, 0x40, 0x01, 0, 0, 0, 0x00, 0x10, 0x00};
+const Cdb10 kPollCdb = ReadPositionCdb();
 // The log of every request would grow without end; both sides clear it alike.
 constexpr unsigned kLogClearMask = 0xFFF;
 
@@ -44,29 +45,20 @@ void BM_ExecScsiCommand_ReadSubChannel(benchmark::State& state) {
             playing.bus.ClearLog();
         }
     }
-    if (answer[1] != vdrive::kAudioPlaying) {
+    if (answer[1] != kAudioStatusPlaying) {
         state.SkipWithError("the drive did not answer as a playing drive");
     }
 }
 BENCHMARK(BM_ExecScsiCommand_ReadSubChannel);
 
-// The same request, built the way a caller of the layer must build it, sent to the bus entry.
+// The same request, filled in as the transport fills it, sent to the bus entry.
 void BM_DirectSendCommand_ReadSubChannel(benchmark::State& state) {
     PlayingBus playing;
     std::array<uint8_t, 16> answer{};
     unsigned count = 0;
     for (auto _ : state) {
         SRB_ExecSCSICmd srb;
-        std::memset(&srb, 0, sizeof srb);
-        srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
-        srb.SRB_HaId = kAdapter;
-        srb.SRB_Flags = SRB_DIR_IN;
-        srb.SRB_Target = kTarget;
-        srb.SRB_BufLen = static_cast<uint32_t>(answer.size());
-        srb.SRB_BufPointer = answer.data();
-        srb.SRB_SenseLen = SENSE_LEN;
-        srb.SRB_CDBLen = static_cast<uint8_t>(kPollCdb.size());
-        std::memcpy(srb.CDBByte, kPollCdb.data(), kPollCdb.size());
+        PrepareRequest(srb, kAdapter, kTarget, kPollCdb, answer);
         playing.bus.SendCommand(&srb);
         benchmark::DoNotOptimize(srb.SRB_Status);
         benchmark::DoNotOptimize(answer.data());
@@ -74,7 +66,7 @@ void BM_DirectSendCommand_ReadSubChannel(benchmark::State& state) {
             playing.bus.ClearLog();
         }
     }
-    if (answer[1] != vdrive::kAudioPlaying) {
+    if (answer[1] != kAudioStatusPlaying) {
         state.SkipWithError("the drive did not answer as a playing drive");
     }
 }

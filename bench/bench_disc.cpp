@@ -2,8 +2,8 @@
 // block number in byte 3, every block's last sequence number and language in the size packs.
 #include "bench/bench_disc.h"
 
+#include "cdtext/cdtext_encoder.h"
 #include "drive/big_endian.h"
-#include "vdrive/cdtext_encoder.h"
 #include "vdrive/disc_geometry.h"
 
 #include <algorithm>
@@ -16,7 +16,7 @@
 namespace {
 
 constexpr size_t kPacksPerBlock = kBenchPacks / kBenchBlocks;
-constexpr size_t kPackSize = vdrive::kCdTextPackSize;
+constexpr size_t kPackSize = cdtext::kCdTextPackSize;
 
 struct Language {
     uint8_t code;
@@ -32,12 +32,12 @@ constexpr std::array<Language, kBenchBlocks> kLanguages = {{
 const char* const kPerformers[] = {"Ana & Bo", "Kim Lee", "The Odes", "Mo", "Quartet Nine"};
 
 // One block's texts; `padding` 12-byte suffixes make exactly that many more title packs.
-vdrive::CdTextAlbum BlockAlbum(const Language& language, size_t padding) {
-    vdrive::CdTextAlbum album;
+cdtext::CdTextAlbum BlockAlbum(const Language& language, size_t padding) {
+    cdtext::CdTextAlbum album;
     album.title = language.album;
     album.performer = "Various & Friends";
     for (int t = 1; t <= kBenchTracks; ++t) {
-        vdrive::CdTextTrack track;
+        cdtext::CdTextTrack track;
         track.title = std::string(language.song) + " " + std::to_string(t);
         if (static_cast<size_t>(t) <= padding) {
             track.title += " [bonus mix]"; // 12 bytes: one pack more
@@ -56,14 +56,14 @@ vdrive::CdTextAlbum BlockAlbum(const Language& language, size_t padding) {
 std::vector<uint8_t> EncodeBlock(const Language& language) {
     std::vector<uint8_t> packs;
     std::string error;
-    if (!vdrive::EncodeCdText(BlockAlbum(language, 0), packs, error)) {
+    if (!cdtext::EncodeCdText(BlockAlbum(language, 0), packs, error)) {
         Fail(error);
     }
     const size_t base = packs.size() / kPackSize;
     if (base > kPacksPerBlock) {
         Fail("the texts of a block need more than " + std::to_string(kPacksPerBlock) + " packs");
     }
-    if (!vdrive::EncodeCdText(BlockAlbum(language, kPacksPerBlock - base), packs, error) ||
+    if (!cdtext::EncodeCdText(BlockAlbum(language, kPacksPerBlock - base), packs, error) ||
         packs.size() != kPacksPerBlock * kPackSize) {
         Fail("a block is not " + std::to_string(kPacksPerBlock) + " packs: " + error);
     }
@@ -71,7 +71,7 @@ std::vector<uint8_t> EncodeBlock(const Language& language) {
 }
 
 void SetCrc(std::span<uint8_t> pack) {
-    WriteBe16(pack, 16, vdrive::CdTextCrc(pack.first(16)));
+    WriteBe16(pack, 16, cdtext::CdTextCrc(pack.first(16)));
 }
 
 } // namespace
@@ -83,7 +83,7 @@ std::vector<uint8_t> BenchDiscTextPacks() {
         for (size_t at = 0; at < encoded.size(); at += kPackSize) {
             const std::span pack(encoded.data() + at, kPackSize);
             pack[3] = static_cast<uint8_t>((pack[3] & 0x8F) | (block << 4));
-            const bool sizeInfo = pack[0] == vdrive::kPackSizeInfo;
+            const bool sizeInfo = pack[0] == cdtext::kPackSizeInfo;
             // Size packs 1 and 2 carry record bytes 20-27 (last sequence numbers, from pack
             // byte 12) and 28-35 (languages, from pack byte 8).
             if (sizeInfo && pack[1] == 1) {

@@ -4,9 +4,10 @@
 // reads them. The benchmark plays this file with paplay beside discolo's own play.
 //
 //   demo_pcm SECONDS FILE
-#include "audio/scsi_link.h"
-#include "drive/big_endian.h"
-#include "drive/scsi_opcodes.h"
+#include "drive/aspi_request.h"
+#include "drive/audio_status.h"
+#include "drive/command_blocks.h"
+#include "drive/inquiry.h"
 #include "platform/module.h"
 #include "vdrive/bus.h"
 #include "vdrive/demo_bus.h"
@@ -41,18 +42,15 @@ int main(int argc, char** argv) {
     vdrive::Bus bus(clock);
     vdrive::PopulateDemoBus(bus, vdrive::DemoCdTextDisc(), vdrive::DemoMixedDisc());
     bus.Install();
-    ModuleHandle module = OpenModule("WNASPI32.DLL");
-    const AspiLayer layer{
-        reinterpret_cast<uint32_t (*)()>(FindModuleEntry(module, "GetASPI32SupportInfo")),
-        reinterpret_cast<uint32_t (*)(void*)>(FindModuleEntry(module, "SendASPI32Command"))};
-    if (!layer.getSupportInfo || !layer.sendCommand) {
+    const std::optional<AspiLibrary> library = OpenAspiLibrary();
+    if (!library) {
         return Fail("the demo bus does not answer");
     }
 
     for (int adapter = 0; adapter < vdrive::Bus::kMaxAdapters; ++adapter) {
-        for (int target = 0; target < vdrive::Bus::kTargetsPerAdapter; ++target) {
+        for (int target = 0; target < kTargetsPerAdapter; ++target) {
             const vdrive::CdromDrive* drive = bus.DriveAt(adapter, target);
-            if (!drive || drive->AudioStatus() != vdrive::kAudioPlaying) {
+            if (!drive || drive->AudioStatus() != kAudioStatusPlaying) {
                 continue;
             }
             std::FILE* out = std::fopen(argv[2], "wb");
@@ -62,19 +60,15 @@ int main(int argc, char** argv) {
             std::vector<uint8_t> frames(size_t{kChunkFrames} * kFrameBytes);
             int32_t lba = drive->Position();
             for (long second = 0; second < seconds; ++second, lba += kChunkFrames) {
-                std::array<uint8_t, 12> readCd{kOpReadCd, 1 << 2}; // expected sector type CD-DA
-                WriteBe32(readCd, 2, static_cast<uint32_t>(lba));
-                WriteBe24(readCd, 6, uint32_t{kChunkFrames});
-                readCd[9] = 0x10; // the user data: all 2352 bytes of a CD-DA frame
-                if (!audio::SendThrough(layer, static_cast<uint8_t>(adapter),
-                                        static_cast<uint8_t>(target), readCd, frames)
+                const Cdb12 readCd = ReadCdCdb(static_cast<uint32_t>(lba), kChunkFrames);
+                if (!SendCommandBlock(library->entries.sendCommand, adapter, target, readCd, frames)
                          .Ok() ||
                     std::fwrite(frames.data(), 1, frames.size(), out) != frames.size()) {
                     std::fclose(out);
                     return Fail("READ CD failed at " + std::to_string(lba));
                 }
             }
-            CloseModule(module);
+            CloseModule(library->module);
             return std::fclose(out) == 0 ? 0 : Fail(std::string("cannot write ") + argv[2]);
         }
     }

@@ -4,6 +4,7 @@
 // timing an empty call.
 #include "bench/bench_disc.h"
 #include "drive/aspi.h"
+#include "drive/audio_status.h"
 #include "drive/commands.h"
 #include "player/drop_down_combo.h"
 #include "player/player_dlg.h"
@@ -96,7 +97,7 @@ void BM_PollPosition_Tick(benchmark::State& state) {
         player.dialog.PollPosition();
         if ((++count & kLogClearMask) == 0) {
             player.bus.ClearLog();
-            if (player.drive.AudioStatus() != vdrive::kAudioPlaying) { // played out: start again
+            if (player.drive.AudioStatus() != kAudioStatusPlaying) { // played out: start again
                 state.PauseTiming();
                 player.drive.StartPlayingTrack(1);
                 state.ResumeTiming();

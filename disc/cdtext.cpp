@@ -73,6 +73,10 @@ bool FetchDiscText(int hostAdapter, int target, std::span<uint8_t> response,
     if (ReadDiscText(hostAdapter, target, allocationLength, response) != SS_COMP) {
         return false;
     }
+    return IsUsableDiscText(response, discTextLength);
+}
+
+bool IsUsableDiscText(std::span<const uint8_t> response, int32_t discTextLength) {
     return discTextLength >= kSmallestUsableDiscTextLength &&
            CarriesOnlyCdTextPacks(response, discTextLength);
 }

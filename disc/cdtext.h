@@ -24,6 +24,10 @@ inline constexpr size_t kItemAccumulatorLength = 500; // text bytes of an item, 
 bool FetchDiscText(int hostAdapter, int target, std::span<uint8_t> response,
                    int32_t& discTextLength);
 
+// Whether a CD-Text response (4-byte header included) with this capped data length is one the
+// player can use: at least 22 bytes, and every pack within them of a CD-Text type (0x80-0x8F).
+bool IsUsableDiscText(std::span<const uint8_t> response, int32_t discTextLength);
+
 // Item itemIndex of packType (0x80 title, 0x81 performer), walking the packs of the response
 // (4-byte header included) that length covers. Item 0 is the disc's text, item n track n's.
 // Empty when the item is not there. Reads nothing outside the response, whatever length claims.

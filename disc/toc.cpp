@@ -11,9 +11,8 @@
 
 namespace {
 
-constexpr uint8_t kDataTrackControl = 0x04; // CONTROL bit: the track holds data, not audio
-constexpr uint8_t kFailedReadPattern = 99;  // the cache after a failed read: never a real answer
-constexpr uint8_t kUnreadFill = 1;          // the buffer before each read
+constexpr uint8_t kFailedReadPattern = 99; // the cache after a failed read: never a real answer
+constexpr uint8_t kUnreadFill = 1;         // the buffer before each read
 constexpr int32_t kLowestTrack = 1;
 constexpr int32_t kHighestTrack = 99;
 
@@ -59,10 +58,10 @@ int32_t FramesAtSliderPosition(int32_t position) {
 }
 
 bool CheckTocChange(PlayerState& state, int hostAdapter, int target,
-                    std::span<uint8_t, 804> buffer) {
+                    std::span<uint8_t, kTocImageSize> buffer) {
     std::fill_n(buffer.data(), buffer.size(),
                 kUnreadFill); // one memset, not a loop of checked stores
-    if (ReadToc(hostAdapter, target, 0, kTocAllocationLength, buffer) != SS_COMP) {
+    if (ReadToc(hostAdapter, target, 0, kTocImageSize, buffer) != SS_COMP) {
         state.tocImage.fill(kFailedReadPattern);
         return true;
     }
@@ -97,7 +96,7 @@ std::optional<TrackTable> DecodeTrackTable(std::span<const uint8_t> toc) {
         TrackEntry track;
         track.number = table.firstTrack + i;
         track.start = DescriptorStart(toc, descriptor);
-        track.isAudio = (toc[descriptor + 1] & kDataTrackControl) == 0;
+        track.isAudio = (toc[descriptor + 1] & kControlData) == 0;
         track.sliderTick = SliderPositionOf(track.start);
         table.hasAudio = table.hasAudio || track.isAudio;
         table.tracks.push_back(track);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "drive/msf.h"
+#include "drive/toc_layout.h"
 #include "player/player_state.h"
 
 #include <cstdint>
@@ -13,10 +14,6 @@
 
 inline constexpr int32_t kLongestShownFrames = 360000; // 80 minutes; longer counts show "00:00"
 inline constexpr int32_t kFramesPerSliderStep = 450;   // one slider step is 6 seconds
-inline constexpr uint32_t kTocAllocationLength = 804;  // header + 99 tracks + the lead-out
-inline constexpr int kTocHeaderLength = 4;
-inline constexpr int kTocDescriptorLength = 8;
-inline constexpr uint8_t kLeadOutTrackNumber = 0xAA;
 
 // "mm:ss" of a frame count, always five characters; below 0 or above 80 minutes "00:00".
 // Frames below a whole second are dropped, never rounded.
@@ -26,11 +23,11 @@ std::string FormatFrames(int32_t frames);
 int32_t SliderPositionOf(int32_t frames);
 int32_t FramesAtSliderPosition(int32_t position);
 
-// Reads the table of contents (format 0, 804 bytes) into the buffer and tells whether the disc
-// counts as changed against state.tocImage, the one cache for all drives, which it then
+// Reads the table of contents (format 0, kTocImageSize bytes) into the buffer and tells whether the
+// disc counts as changed against state.tocImage, the one cache for all drives, which it then
 // replaces: by the buffer after a completed read, by 99s after a failed one (always a change).
 bool CheckTocChange(PlayerState& state, int hostAdapter, int target,
-                    std::span<uint8_t, 804> buffer);
+                    std::span<uint8_t, kTocImageSize> buffer);
 
 // One track of a decoded table of contents.
 struct TrackEntry {

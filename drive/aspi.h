@@ -17,6 +17,3 @@ void UnloadAspi();
 // (SS_ERR for one that is no status byte) instead of waiting for good.
 int32_t ExecScsiCommand(int hostAdapter, int target, std::span<const uint8_t> cdb,
                         std::span<uint8_t> data);
-
-// 6, 10 or 12: the command block length of an operation code's group.
-int CdbLength(uint8_t operationCode);

@@ -1,5 +1,6 @@
-// One function per SCSI command the player sends. Each builds its command block, runs it once
-// through the transport and returns the result unchanged; none interprets an answer or retries.
+// One function per SCSI command the player sends. Each takes its command block from the builders
+// (drive/command_blocks.h), runs it once through the transport and returns the result unchanged;
+// none interprets an answer or retries.
 // A buffer shorter than the data length the command moves gives -1, and nothing is sent.
 #pragma once
 
@@ -23,7 +24,3 @@ int32_t PauseAudio(int hostAdapter, int target);
 int32_t ResumeAudio(int hostAdapter, int target);
 int32_t EjectMedium(int hostAdapter, int target);
 int32_t LoadMedium(int hostAdapter, int target);
-
-// Answer sizes the player reads
-inline constexpr uint32_t kCapacityLength = 8;
-inline constexpr uint32_t kSenseLength = 18;

@@ -2,19 +2,19 @@
 #include "drive/discovery.h"
 
 #include "drive/aspi.h"
+#include "drive/command_blocks.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-constexpr int kTargetsPerAdapter = 16;
 constexpr uint8_t kInquiryLength = 56;
-constexpr uint8_t kConnectedCdRom = 0x05; // qualifier 000b, device type 05h
 
 template <size_t N>
 void CopyField(std::array<char, N>& to, const std::array<uint8_t, kInquiryLength>& answer,
                size_t from) {
+    static_assert(N > 1);
     std::memcpy(to.data(), answer.data() + from, N - 1);
     to[N - 1] = '\0';
 }
@@ -22,19 +22,14 @@ void CopyField(std::array<char, N>& to, const std::array<uint8_t, kInquiryLength
 } // namespace
 
 int InquireDevice(int hostAdapter, int target, DeviceIdentity& identity) {
-    std::array<uint8_t, 6> cdb{};
-    cdb[0] = 0x12;           // INQUIRY
-    cdb[1] = 0x00;           // EVPD 0: standard data
-    cdb[2] = 0x00;           // page code
-    cdb[4] = kInquiryLength; // allocation length
     std::array<uint8_t, kInquiryLength> answer{};
-    if (ExecScsiCommand(hostAdapter, target, cdb, answer) != 1) {
+    if (ExecScsiCommand(hostAdapter, target, InquiryCdb(kInquiryLength), answer) != 1) {
         return 0;
     }
-    CopyField(identity.vendor, answer, 8);
-    CopyField(identity.product, answer, 16);
-    CopyField(identity.revision, answer, 32);
-    return answer[0] == kConnectedCdRom ? 1 : 0;
+    CopyField(identity.vendor, answer, kInquiryVendorAt);
+    CopyField(identity.product, answer, kInquiryProductAt);
+    CopyField(identity.revision, answer, kInquiryRevisionAt);
+    return answer[0] == kPeripheralCdRom ? 1 : 0;
 }
 
 std::vector<std::string> DiscoverDrives(PlayerState& state) {
@@ -45,8 +40,7 @@ std::vector<std::string> DiscoverDrives(PlayerState& state) {
             if (InquireDevice(adapter, target, identity) == 0) {
                 continue;
             }
-            // Compared up to the NUL, so a vendor field with a NUL inside never matches.
-            if (std::strcmp(identity.vendor.data(), kDriveVendor) != 0) {
+            if (!IsDriveVendor(identity.vendor.data())) {
                 continue;
             }
             if (state.driveCount < 0 || state.driveCount >= kMaxDrives) {

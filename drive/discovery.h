@@ -2,6 +2,7 @@
 // the one vendor the player works with.
 #pragma once
 
+#include "drive/inquiry.h"
 #include "player/player_state.h"
 
 #include <array>
@@ -13,8 +14,6 @@ struct DeviceIdentity {
     std::array<char, 17> product; // bytes 16-31 and a NUL
     std::array<char, 5> revision; // bytes 32-35 and a NUL
 };
-
-inline constexpr char kDriveVendor[] = "VORTANE ";
 
 // 1: the INQUIRY completed and the device is a connected CD-ROM device (byte 0 is 0x05 as a
 // whole); 0 otherwise. The identity is filled whenever the INQUIRY completed, untouched otherwise.

@@ -29,3 +29,16 @@ inline void WriteMsf(std::span<uint8_t> bytes, size_t at, int64_t frames) {
     bytes[at + 1] = static_cast<uint8_t>(frames / kFramesPerSecond % 60);
     bytes[at + 2] = static_cast<uint8_t>(frames % kFramesPerSecond);
 }
+
+// Four bytes `00 M S F` of a length of time, as answers carry it (negative lengths count as
+// their magnitude: a track-relative time counts down inside a pregap) ...
+inline void WriteMsfTime(std::span<uint8_t> bytes, size_t at, int64_t frames) {
+    bytes[at] = 0x00; // reserved
+    WriteMsf(bytes, at + 1, frames < 0 ? -frames : frames);
+}
+
+// ... and of an absolute address: the LBA with the 150-frame offset added (never below 00:00:00).
+inline void WriteMsfAddress(std::span<uint8_t> bytes, size_t at, int32_t lba) {
+    const int64_t frames = int64_t{lba} + kMsfLbaOffset;
+    WriteMsfTime(bytes, at, frames < 0 ? 0 : frames);
+}

@@ -12,7 +12,7 @@ constexpr size_t kRecordLength = 20;
 
 vdrive::DiscImage MixedDisc() {
     vdrive::DiscImage disc = vdrive::MakeAudioDisc({0, 12000, 30000, 45000}, 60000, 2);
-    disc.tracks[0].control = vdrive::kControlData;
+    disc.tracks[0].control = kControlData;
     disc.tracks[2].pregapStart = 29850;
     // Two packs of title text: "Disc\0One\0" and the rest padded.
     const uint8_t packs[36] = {0x80, 0x00, 0x00, 0x00, 'D', 'i', 's',  'c',  0,    'O',  'n', 'e',

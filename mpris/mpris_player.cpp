@@ -158,6 +158,10 @@ MprisView MprisPlayer::View() const {
     if (track != 0) {
         view.metadata = Metadata(track);
     }
+    const QString art = artUrl ? artUrl() : QString();
+    if (!art.isEmpty()) {
+        view.metadata.insert(QStringLiteral("mpris:artUrl"), art);
+    }
     return view;
 }
 

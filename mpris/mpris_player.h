@@ -17,6 +17,7 @@
 #include <QVariantMap>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class PlayerController;
@@ -60,6 +61,9 @@ public:
     // Puts the object on the bus and takes the name org.mpris.MediaPlayer2.discolo, or, when
     // another player has it, ...discolo.instance<pid>. False when the bus refuses both.
     bool Publish();
+    // The URL of the cover of the disc shown (mpris:artUrl), "" when there is none; unset: none.
+    std::function<QString()> artUrl;
+
     // The bus name taken by Publish; empty before.
     QString ServiceName() const { return serviceName; }
 

@@ -10,9 +10,19 @@
 #include <windows.h>
 
 #include <string>
+#include <type_traits>
 #endif
 
 namespace {
+
+#if defined(_WIN32) && defined(__i386__)
+// WNASPI32.DLL exports both entries with the C calling convention. The convention is part of the
+// pointer type here, so a __stdcall declaration fails to build instead of unbalancing the stack
+// on every command.
+static_assert(std::is_same_v<decltype(AspiLayer::getSupportInfo), uint32_t(__cdecl*)()>);
+static_assert(std::is_same_v<decltype(AspiLayer::sendCommand), uint32_t(__cdecl*)(void*)>);
+static_assert(!std::is_same_v<decltype(AspiLayer::sendCommand), uint32_t(__stdcall*)(void*)>);
+#endif
 
 struct Module {
     AspiLayer layer{}; // an installed layer's entries, copied when the module was loaded
@@ -96,6 +106,23 @@ void CloseModule(ModuleHandle handle) {
 #endif
     delete module;
     --loadedModules;
+}
+
+std::optional<AspiLibrary> OpenAspiLibrary() {
+    AspiLibrary library;
+    library.module = OpenModule("WNASPI32.DLL");
+    if (!library.module) {
+        return std::nullopt;
+    }
+    library.entries.getSupportInfo = reinterpret_cast<decltype(AspiLayer::getSupportInfo)>(
+        FindModuleEntry(library.module, "GetASPI32SupportInfo"));
+    library.entries.sendCommand = reinterpret_cast<decltype(AspiLayer::sendCommand)>(
+        FindModuleEntry(library.module, "SendASPI32Command"));
+    if (!library.entries.getSupportInfo || !library.entries.sendCommand) {
+        CloseModule(library.module);
+        return std::nullopt;
+    }
+    return library;
 }
 
 int LoadedModuleCount() {

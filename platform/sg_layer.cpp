@@ -3,6 +3,7 @@
 #include "platform/sg_layer.h"
 
 #include "drive/big_endian.h"
+#include "drive/command_blocks.h"
 #include "drive/msf.h"
 #include "drive/scsi_opcodes.h"
 #include "drive/srb.h"
@@ -40,8 +41,6 @@ constexpr uint8_t kHaStatParityError = 0x0F;
 
 constexpr size_t kSenseBufferLength = 64;
 constexpr int kInterruptRetries = 3; // a signal during SG_IO: the command is sent again
-
-constexpr uint32_t kCurrentPosition = 0xFFFFFFFF; // a PLAY start meaning "from where it is"
 
 enum class Access { Untried, Opened, Denied, Failed };
 
@@ -269,21 +268,18 @@ Transfer RunCommand(int fd, std::span<const uint8_t> cdb, SRB_ExecSCSICmd& srb) 
 
 // PLAY AUDIO MSF for the range of a PLAY AUDIO(12), or nothing when MSF cannot carry it: a play
 // from the current position, a start before 00:00:00, or an end beyond 255:59:74.
-std::optional<std::array<uint8_t, 10>> PlayMsfFor(std::span<const uint8_t, 12> play12) {
+std::optional<Cdb10> PlayMsfFor(std::span<const uint8_t, 12> play12) {
     const uint32_t startField = ReadBe32(play12, 2);
-    if (startField == kCurrentPosition) {
+    if (startField == kPlayFromCurrentPosition) {
         return std::nullopt;
     }
-    const int64_t start = int64_t{static_cast<int32_t>(startField)} + kMsfLbaOffset;
+    const int64_t start = static_cast<int32_t>(startField);
     const int64_t end = start + int64_t{ReadBe32(play12, 6)}; // length 0 stays an empty play
-    if (start < 0 || end > kLastMsfFrame) {
+    if (start + kMsfLbaOffset < 0 || end + kMsfLbaOffset > kLastMsfFrame) {
         return std::nullopt;
     }
-    std::array<uint8_t, 10> cdb{};
-    cdb[0] = kOpPlayAudioMsf;
-    WriteMsf(cdb, 3, start); // bytes 3-5: starting M, S, F
-    WriteMsf(cdb, 6, end);   // bytes 6-8: ending M, S, F (the first frame not played)
-    cdb[9] = play12[11];     // control
+    Cdb10 cdb = PlayAudioMsfCdb(static_cast<int32_t>(start), static_cast<int32_t>(end));
+    cdb[9] = play12[11]; // control
     return cdb;
 }
 
@@ -421,6 +417,6 @@ std::string SgPermissionMessage(const std::vector<std::string>& deniedDevices) {
     for (const std::string& device : deniedDevices) {
         devices += (devices.empty() ? "" : ", ") + device;
     }
-    return "discolo: cannot open " + devices +
+    return "cannot open " + devices +
            " (permission denied); add yourself to the 'cdrom' group and log in again";
 }

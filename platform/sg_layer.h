@@ -83,7 +83,7 @@ std::vector<SgDevice> SgDeviceMap();
 // and closed at once, with the same flags as a command).
 std::vector<std::string> SgDeniedDevices();
 
-// The one line main() prints on standard error for those devices (no newline), or "" when the
-// list is empty, e.g. "discolo: cannot open /dev/sr0 (permission denied); add yourself to the
-// 'cdrom' group and log in again".
+// Why those devices cannot be used, in one line without the program's name (main() prints it on
+// standard error), or "" when the list is empty, e.g. "cannot open /dev/sr0 (permission denied);
+// add yourself to the 'cdrom' group and log in again".
 std::string SgPermissionMessage(const std::vector<std::string>& deniedDevices);

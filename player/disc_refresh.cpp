@@ -105,7 +105,7 @@ void PlayerController::ApplyDiscEnd(std::optional<int32_t> capacityDiscEnd) {
 void PlayerController::ReadDiscContents(const DriveAddress& drive,
                                         std::span<uint8_t, kTocImageSize> toc,
                                         DiscAnswers& answers) {
-    if (ReadToc(drive.adapter, drive.target, 0, kTocAllocationLength, toc) != SS_COMP) {
+    if (ReadToc(drive.adapter, drive.target, 0, kTocImageSize, toc) != SS_COMP) {
         return;
     }
     answers.table = DecodeTrackTable(toc);

@@ -3,13 +3,14 @@
 // the program uses the one instance that ThePlayerState() returns.
 #pragma once
 
+#include "drive/toc_layout.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
 
 inline constexpr int kMaxDrives = 32;
 inline constexpr int kTrackTableSize = 120;
-inline constexpr int kTocImageSize = 804; // 4-byte header + 100 descriptors of 8 bytes
 inline constexpr int kPerformerMaxLength = 119;
 inline constexpr int32_t kNoPolledPosition =
     370000; // beyond any disc: the first poll never counts as advancing

@@ -3,33 +3,17 @@
 // out cut to the command's allocation length and to the caller's buffer, in that one place.
 #include "vdrive/bus.h"
 
-#include "platform/aspi_layer.h"
+#include "drive/scsi_opcodes.h"
+#include "platform/layer_slot.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 
 namespace vdrive {
 
 namespace {
 
-std::atomic<Bus*> currentBus = nullptr;
-
-uint32_t CurrentSupportInfo() {
-    Bus* bus = currentBus.load();
-    return bus ? bus->GetSupportInfo() : uint32_t{SS_NO_ADAPTERS} << 8;
-}
-
-uint32_t CurrentSendCommand(void* request) {
-    if (Bus* bus = currentBus.load()) {
-        return bus->SendCommand(request);
-    }
-    // A module loaded from a bus that is gone: every request completes, none reaches a device.
-    if (request) {
-        static_cast<uint8_t*>(request)[1] = SS_INVALID_HA; // SRB_Status, common to every request
-    }
-    return SS_INVALID_HA;
-}
+using Slot = LayerSlot<Bus>;
 
 // Where a device writes its answer before the cuts: one area for each thread that sends, so that
 // two commands can run at once. Devices write only within the length they report, so only what
@@ -53,7 +37,7 @@ thread_local AnswerArea answerArea;
 
 bool ValidAddress(int adapter, int target) {
     return adapter >= 0 && adapter < Bus::kMaxAdapters && target >= 0 &&
-           target < Bus::kTargetsPerAdapter;
+           target < kTargetsPerAdapter;
 }
 
 } // namespace
@@ -131,20 +115,15 @@ uint32_t Bus::GetSupportInfo() const {
 }
 
 void Bus::Install() {
-    currentBus = this;
-    const AspiLayer layer{&CurrentSupportInfo, &CurrentSendCommand};
-    InstallAspiLayer(&layer);
+    Slot::Install(*this);
 }
 
 void Bus::Uninstall() {
-    Bus* self = this;
-    if (currentBus.compare_exchange_strong(self, nullptr)) {
-        InstallAspiLayer(nullptr);
-    }
+    Slot::Uninstall(*this, nullptr);
 }
 
 bool Bus::Installed() const {
-    return currentBus == this;
+    return Slot::Installed(*this);
 }
 
 void Bus::KeepLog(bool keep) {
@@ -211,7 +190,7 @@ std::optional<Fault> Bus::TakeFault(int adapter, int target, uint8_t opcode) {
 }
 
 void Bus::WriteSense(SRB_ExecSCSICmd& srb, Sense sense) {
-    const auto data = FixedSense(sense);
+    const auto data = FixedSenseData(sense);
     const size_t count = std::min({size_t{srb.SRB_SenseLen}, sizeof srb.SenseArea, data.size()});
     std::memcpy(srb.SenseArea, data.data(), count);
 }
@@ -256,7 +235,7 @@ uint8_t Bus::Execute(SRB_ExecSCSICmd& srb, LoggedCommand& entry) {
     const int adapter = srb.SRB_HaId;
     const int target = srb.SRB_Target;
     const uint8_t opcode = srb.CDBByte[0];
-    const int groupLength = CommandGroupLength(opcode);
+    const int groupLength = ReceivedCommandLength(opcode);
     const bool malformed = srb.SRB_CDBLen == 0 || srb.SRB_CDBLen > sizeof srb.CDBByte ||
                            (groupLength != 0 && srb.SRB_CDBLen < groupLength);
     // Fields of the packed request are read by value, never bound to references.

@@ -1,6 +1,6 @@
-// The virtual SCSI bus: up to 8 host adapters with targets 0-15, each empty or holding a device,
-// answering the two ASPI entries (GetASPI32SupportInfo, SendASPI32Command) as the real layer
-// does. It logs every request and can be told to fail some of them.
+// The virtual SCSI bus: up to 8 host adapters with targets 0-15 (kTargetsPerAdapter), each empty or
+// holding a device, answering the two ASPI entries (GetASPI32SupportInfo, SendASPI32Command) as the
+// real layer does. It logs every request and can be told to fail some of them.
 //
 // How a test uses it:
 //
@@ -27,7 +27,7 @@
 //     bus.LoggedOpcodes();                             //   data length, status, sense
 //     bus.ClearLog();
 //
-//     bus.InjectFault(0, 3, vdrive::Fault::CheckCondition(vdrive::kSenseUnrecoveredReadError));
+//     bus.InjectFault(0, 3, vdrive::Fault::CheckCondition(kSenseUnrecoveredReadError));
 //     bus.InjectFault(0, 3, kOpReadToc, vdrive::Fault::Status(SS_ABORTED, 1)); // once
 //     bus.Vanish(0, 3);                                // the target answers SS_NO_DEVICE
 //     bus.ClearFaults();
@@ -49,7 +49,6 @@
 #include "vdrive/disc_geometry.h"
 #include "vdrive/disc_image.h"
 #include "vdrive/other_device.h"
-#include "vdrive/sense.h"
 
 #include <array>
 #include <atomic>
@@ -95,7 +94,6 @@ struct Fault {
 class Bus {
 public:
     static constexpr int kMaxAdapters = 8;
-    static constexpr int kTargetsPerAdapter = 16;
     static constexpr size_t kLogLimit = 100000; // oldest entries go first beyond this
 
     explicit Bus(Clock& clock = DefaultClock());
@@ -122,7 +120,7 @@ public:
     Device* DeviceAt(int adapter, int target) const;
     CdromDrive* DriveAt(int adapter, int target) const; // nullptr: empty or not a CD-ROM drive
 
-    // The two ASPI entries of this bus.
+    // The two ASPI entries of this bus (while it is installed, LayerSlot<Bus>'s reach them).
     uint32_t GetSupportInfo() const;
     uint32_t SendCommand(void* request);
 

@@ -4,7 +4,11 @@
 #include "vdrive/cdrom_drive.h"
 
 #include "drive/big_endian.h"
+#include "drive/command_blocks.h"
+#include "drive/msf.h"
 #include "drive/scsi_opcodes.h"
+#include "drive/toc_layout.h"
+#include "playback/position_answer.h"
 #include "vdrive/disc_geometry.h"
 
 #include <algorithm>
@@ -14,11 +18,7 @@ namespace vdrive {
 
 namespace {
 
-constexpr uint8_t kPeripheralCdRom = 0x05; // qualifier 000b: connected; type 05h: CD-ROM
-constexpr uint32_t kInquiryLength = 36;
 constexpr uint32_t kBlockLength = 2048; // what drives report for every CD
-constexpr uint8_t kAdrPosition = 0x10;  // ADR 1 in the high nibble of ADR/CONTROL
-constexpr uint8_t kLeadOutTrack = 0xAA;
 constexpr size_t kPackLength = 18;
 // The 16-bit length field of a CD-Text answer counts itself out of 65535 bytes at most.
 constexpr size_t kMaxPacks = (0xFFFF - 2) / kPackLength;
@@ -29,11 +29,7 @@ int32_t ReadSigned32(Cdb cdb, size_t at) {
     return static_cast<int32_t>(ReadBe32(cdb, at));
 }
 
-uint8_t AdrControl(const DiscTrack& track) {
-    return static_cast<uint8_t>(kAdrPosition | (track.control & 0x0F));
-}
-
-// Four bytes of an address in a READ TOC or READ SUB-CHANNEL answer: LBA or 00 M S F.
+// Four bytes of an address in a READ TOC answer: LBA or 00 M S F.
 void WriteAddress(std::span<uint8_t> answer, size_t at, int32_t lba, bool msf) {
     if (msf) {
         WriteMsfAddress(answer, at, lba);
@@ -42,12 +38,11 @@ void WriteAddress(std::span<uint8_t> answer, size_t at, int32_t lba, bool msf) {
     }
 }
 
-// READ CD: expected sector types (CDB byte 1, bits 2-4; 0 is any type, 3 to 5 the Mode 2 kinds,
-// which no image here holds) and main-channel selections (byte 9).
-constexpr uint8_t kSectorCdda = 1;
+// READ CD: expected sector types (CDB byte 1, bits 2-4; 0 is any type, 1 CD-DA, 3 to 5 the Mode 2
+// kinds, which no image here holds) and main-channel selections (byte 9; kReadCdUserData the user
+// data).
 constexpr uint8_t kSectorMode1 = 2;
 constexpr uint8_t kSectorMode2Form2 = 5;
-constexpr uint8_t kSelectUserData = 0x10;
 constexpr uint8_t kSelectEverything = 0xF8; // sync, all headers, user data, EDC/ECC
 constexpr uint8_t kSelectC2Errors = 0x06;
 constexpr uint32_t kMode1UserBytes = 2048;
@@ -76,20 +71,19 @@ bool IsDataFrame(const DiscImage& disc, int32_t lba) {
 // pregap start after `lba`, whatever order the image lists its tracks in.
 int32_t SegmentEnd(const DiscImage& disc, int32_t lba, int32_t stop) {
     int32_t end = stop;
-    for (const DiscTrack& track : disc.tracks) {
-        if (PregapStart(track) > lba) {
-            end = std::min(end, PregapStart(track));
+    for (const playback::DiscTrack& track : disc.tracks) {
+        if (playback::PregapStart(track) > lba) {
+            end = std::min(end, playback::PregapStart(track));
         }
     }
     return end;
 }
 
-Reply ReplyTo(audio::PlayRefusal refusal) {
-    if (refusal == audio::PlayRefusal::None) {
+Reply ReplyTo(playback::PlayRefusal refusal) {
+    if (refusal == playback::PlayRefusal::None) {
         return Reply::Good();
     }
-    const audio::SenseCode code = audio::SenseOf(refusal);
-    return Reply::Check(Sense{code.key, code.asc, code.ascq});
+    return Reply::Check(playback::SenseOf(refusal));
 }
 
 } // namespace
@@ -125,7 +119,7 @@ int32_t CdromDrive::Position() const {
 
 CdromDrive::CdromDrive(Clock& clock, std::optional<DiscImage> disc, DriveSetup setup)
     : clock_(clock), setup_(std::move(setup)), disc_(std::move(disc)) {
-    play_.SetDisc(disc_ ? disc_->Layout() : audio::DiscLayout{});
+    play_.SetDisc(disc_ ? disc_->Layout() : playback::DiscLayout{});
 }
 
 void CdromDrive::SetPendingSense(Sense sense) {
@@ -180,9 +174,10 @@ bool CdromDrive::StartPlayingTrack(int trackNumber) {
     if (trayOpen_ || !disc_) {
         return false;
     }
-    for (const DiscTrack& track : disc_->tracks) {
+    for (const playback::DiscTrack& track : disc_->tracks) {
         if (track.number == trackNumber) {
-            const bool played = play_.Play(track.start, disc_->leadOut) == audio::PlayRefusal::None;
+            const bool played =
+                play_.Play(track.start, disc_->leadOut) == playback::PlayRefusal::None;
             FollowRun();
             return played;
         }
@@ -292,9 +287,9 @@ Reply CdromDrive::Inquiry(Cdb cdb, std::span<uint8_t> answer) {
     answer[1] = 0x80;                       // RMB: removable medium
     answer[2] = 0x02;                       // version: SCSI-2
     answer[3] = 0x02;                       // response data format 2
-    answer[4] = kInquiryLength - 5;         // additional length: the bytes after this one
+    answer[4] = kStandardInquiryLength - 5; // additional length: the bytes after this one
     WriteIdentity(setup_.identity, answer); // bytes 8-35: vendor, product, revision
-    return Reply::Data(kInquiryLength);
+    return Reply::Data(kStandardInquiryLength);
 }
 
 Reply CdromDrive::TestUnitReady(Cdb, std::span<uint8_t>) {
@@ -304,10 +299,10 @@ Reply CdromDrive::TestUnitReady(Cdb, std::span<uint8_t>) {
 Reply CdromDrive::RequestSense(Cdb, std::span<uint8_t> answer) {
     // After a success: NO SENSE, with the audio status in the ASCQ. Reading it here does not
     // use up a "play completed": READ SUB-CHANNEL reports that.
-    const uint8_t audio = (disc_ && !trayOpen_) ? play_.AudioStatus() : kAudioNoStatus;
+    const uint8_t audio = (disc_ && !trayOpen_) ? play_.AudioStatus() : kAudioStatusNone;
     const Sense sense = pendingSense_.value_or(Sense{kSenseKeyNoSense, 0x00, audio});
     pendingSense_.reset();
-    const auto data = FixedSense(sense);
+    const auto data = FixedSenseData(sense);
     std::copy(data.begin(), data.end(), answer.begin());
     return Reply::Data(kFixedSenseLength);
 }
@@ -352,13 +347,13 @@ Reply CdromDrive::ReadSubChannel(Cdb cdb, std::span<uint8_t> answer) {
     const uint32_t allocation = ReadBe16(cdb, 7);
     const DiscImage& disc = *disc_;
 
-    const DiscTrack* isrcTrack = nullptr;
+    const playback::DiscTrack* isrcTrack = nullptr;
     if (subQ) {
-        if (format < 0x01 || format > 0x03) {
+        if (format < kSubChannelCurrentPosition || format > 0x03) {
             return Reply::Check(kSenseInvalidFieldInCdb);
         }
         if (format == 0x03) {
-            for (const DiscTrack& track : disc.tracks) {
+            for (const playback::DiscTrack& track : disc.tracks) {
                 if (track.number == trackNumber) {
                     isrcTrack = &track;
                 }
@@ -369,33 +364,14 @@ Reply CdromDrive::ReadSubChannel(Cdb cdb, std::span<uint8_t> answer) {
         }
     }
 
-    // Audio status; a finished play is reported once, when the status byte reaches the host.
-    answer[1] = allocation >= 2 ? play_.TakeAudioStatus() : play_.AudioStatus();
-    if (!subQ) {
-        WriteBe16(answer, 2, 0); // sub-channel data length: header only
-        return Reply::Data(4);
+    if (!subQ || format == kSubChannelCurrentPosition) {
+        return Reply::Data(playback::AnswerCurrentPosition(play_, subQ, msf, allocation, answer));
     }
-    if (format == 0x01) {
-        const int32_t head = play_.Head();
-        const DiscPosition where = PositionAt(disc, head);
-        WriteBe16(answer, 2, 12);                              // sub-channel data length
-        answer[4] = 0x01;                                      // data format code: current position
-        answer[5] = AdrControl(*where.track);                  // ADR / CONTROL
-        answer[6] = static_cast<uint8_t>(where.track->number); // track number
-        answer[7] = static_cast<uint8_t>(where.index);         // index number
-        WriteAddress(answer, 8, head, msf);                    // absolute address
-        if (msf) {
-            WriteMsfTime(answer, 12,
-                         where.relative); // track-relative time; counts down in a pregap
-        } else {
-            WriteBe32(answer, 12, static_cast<uint32_t>(where.relative)); // track-relative LBA
-        }
-        return Reply::Data(16);
-    }
-    WriteBe16(answer, 2, 20); // sub-channel data length
-    answer[4] = format;       // data format code
+    answer[1] = playback::ReportedAudioStatus(play_, allocation); // audio status
+    WriteBe16(answer, 2, 20);                                     // sub-channel data length
+    answer[4] = format;                                           // data format code
     if (format == 0x03) {
-        answer[5] = AdrControl(*isrcTrack);                  // ADR / CONTROL
+        answer[5] = playback::AdrControl(*isrcTrack);        // ADR / CONTROL
         answer[6] = static_cast<uint8_t>(isrcTrack->number); // track number
     }
     answer[8] = 0x00; // MCVal / TCVal 0: the disc carries no catalog number or ISRC
@@ -424,8 +400,8 @@ Reply CdromDrive::ReadToc(Cdb cdb, std::span<uint8_t> answer) {
 
 Reply CdromDrive::TocFormat0(bool msf, uint8_t startingTrack, std::span<uint8_t> answer) {
     const DiscImage& disc = *disc_;
-    const DiscTrack& last = disc.tracks.back();
-    if (startingTrack != kLeadOutTrack && startingTrack > last.number) {
+    const playback::DiscTrack& last = disc.tracks.back();
+    if (startingTrack != kLeadOutTrackNumber && startingTrack > last.number) {
         return Reply::Check(kSenseInvalidFieldInCdb);
     }
     size_t count = 0;
@@ -435,14 +411,15 @@ Reply CdromDrive::TocFormat0(bool msf, uint8_t startingTrack, std::span<uint8_t>
         answer[at + 2] = number;                // track number
         WriteAddress(answer, at + 4, lba, msf); // track start address
     };
-    if (startingTrack != kLeadOutTrack) {
-        for (const DiscTrack& track : disc.tracks) {
+    if (startingTrack != kLeadOutTrackNumber) {
+        for (const playback::DiscTrack& track : disc.tracks) {
             if (track.number >= startingTrack && count + 1 < kMaxTocDescriptors) {
-                descriptor(AdrControl(track), static_cast<uint8_t>(track.number), track.start);
+                descriptor(playback::AdrControl(track), static_cast<uint8_t>(track.number),
+                           track.start);
             }
         }
     }
-    descriptor(AdrControl(last), kLeadOutTrack,
+    descriptor(playback::AdrControl(last), kLeadOutTrackNumber,
                disc.leadOut); // the lead-out repeats the last CONTROL
     WriteBe16(answer, 0, static_cast<uint32_t>(2 + 8 * count));   // TOC data length
     answer[2] = static_cast<uint8_t>(disc.tracks.front().number); // first track number
@@ -451,11 +428,11 @@ Reply CdromDrive::TocFormat0(bool msf, uint8_t startingTrack, std::span<uint8_t>
 }
 
 Reply CdromDrive::SessionInfo(bool msf, std::span<uint8_t> answer) {
-    const DiscTrack& first = disc_->tracks.front();
+    const playback::DiscTrack& first = disc_->tracks.front();
     WriteBe16(answer, 0, 10);                       // data length
     answer[2] = 1;                                  // first complete session
     answer[3] = 1;                                  // last complete session
-    answer[5] = AdrControl(first);                  // ADR / CONTROL
+    answer[5] = playback::AdrControl(first);        // ADR / CONTROL
     answer[6] = static_cast<uint8_t>(first.number); // first track in the last session
     WriteAddress(answer, 8, first.start, msf);      // its start address
     return Reply::Data(12);
@@ -492,7 +469,7 @@ Reply CdromDrive::ReadCd(Cdb cdb, std::span<uint8_t> answer) {
     const uint32_t count = ReadBe24(cdb, 6);       // transfer length in frames
     const uint8_t selection = cdb[9];              // main channel: sync, headers, user data, EDC
     const uint8_t subChannel = cdb[10] & 0x07;     // sub-channel data selection
-    const bool userData = (selection & kSelectUserData) != 0;
+    const bool userData = (selection & kReadCdUserData) != 0;
     // Served: no main-channel data, or the user data (which for CD-DA is the whole frame). Not
     // served: headers or sync without the data, C2 error flags, any sub-channel.
     if (expected > kSectorMode2Form2 || subChannel != 0 || (selection & kSelectC2Errors) != 0 ||
@@ -503,7 +480,7 @@ Reply CdromDrive::ReadCd(Cdb cdb, std::span<uint8_t> answer) {
         return Reply::Good(); // a length of 0 moves nothing
     }
     const DiscImage& disc = *disc_;
-    if (first < kFirstPregapLba || first >= disc.leadOut ||
+    if (first < playback::kFirstPregapLba || first >= disc.leadOut ||
         first + int64_t{count} > int64_t{disc.leadOut}) {
         return Reply::Check(kSenseLbaOutOfRange);
     }
@@ -516,16 +493,16 @@ Reply CdromDrive::ReadCd(Cdb cdb, std::span<uint8_t> answer) {
     for (int32_t lba = start; lba < stop;) {
         const int32_t segmentEnd = SegmentEnd(disc, lba, stop);
         const bool data = IsDataFrame(disc, lba);
-        if (expected > kSectorMode1 || (expected == kSectorCdda && data) ||
+        if (expected > kSectorMode1 || (expected == kReadCdSectorCdda && data) ||
             (expected == kSectorMode1 && !data)) {
             return Reply::Check(kSenseIllegalModeForTrack);
         }
         uint32_t frameLength = userData ? uint32_t{kFrameBytes} : 0;
         if (data && userData) {
-            if (selection != kSelectUserData && selection != kSelectEverything) {
+            if (selection != kReadCdUserData && selection != kSelectEverything) {
                 return Reply::Check(kSenseInvalidFieldInCdb); // parts of a data sector
             }
-            frameLength = selection == kSelectUserData ? kMode1UserBytes : uint32_t{kFrameBytes};
+            frameLength = selection == kReadCdUserData ? kMode1UserBytes : uint32_t{kFrameBytes};
         }
         length += uint64_t{frameLength} * static_cast<uint32_t>(segmentEnd - lba);
         lba = segmentEnd;

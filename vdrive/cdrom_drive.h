@@ -7,7 +7,7 @@
 // time. Disc() and Setup() hand out what the drive holds; use them while no other thread sends.
 #pragma once
 
-#include "audio/play_model.h"
+#include "playback/play_model.h"
 #include "vdrive/clock.h"
 #include "vdrive/device.h"
 #include "vdrive/disc_image.h"
@@ -18,15 +18,8 @@
 
 namespace vdrive {
 
-// Audio status, as READ SUB-CHANNEL reports it in byte 1 and REQUEST SENSE in the ASCQ.
-using audio::kAudioCompleted;      // once, after a play reached its end
-using audio::kAudioNoStatus;       // nothing playing, nothing to report
-using audio::kAudioPaused;         // a play paused
-using audio::kAudioPlaying;        // a play in progress
-using audio::kAudioStoppedByError; // once, after a play ran into a data track
-
 struct DriveSetup {
-    Identity identity; // vendor "VORTANE " unless set otherwise
+    Identity identity; // vendor kDriveVendor unless set otherwise
     // Drives differ on READ TOC format 5 for a disc without CD-Text: most fail with 05/24/00,
     // some answer GOOD with a bare 4-byte header (data length 2).
     bool cdTextHeaderWithoutText = false;
@@ -109,7 +102,7 @@ private:
     bool trayOpen_ = false;
     bool unitAttention_ = false;
     std::optional<Sense> pendingSense_; // the sense of the last command, for REQUEST SENSE
-    audio::PlayModel play_;
+    playback::PlayModel play_;
     uint32_t clockRun_ = 0;  // the run of play_ that runStartMs_ belongs to
     int64_t runStartMs_ = 0; // clock time at which that run began
     mutable std::mutex mutex_;

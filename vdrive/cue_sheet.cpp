@@ -2,12 +2,12 @@
 // texts and flags, and laid out on the disc with the lengths of the files it names.
 #include "vdrive/cue_sheet.h"
 
+#include "cdtext/cdtext_encoder.h"
+#include "cdtext/text_encoding.h"
 #include "drive/msf.h"
-#include "vdrive/cdtext_encoder.h"
 #include "vdrive/cue_outline.h"
 #include "vdrive/media_file.h"
 #include "vdrive/sheet_audio.h"
-#include "vdrive/text_encoding.h"
 
 #include <libcue.h>
 
@@ -44,7 +44,7 @@ std::mutex& LibcueMutex() {
 
 // What libcue reads from the sheet: texts, flags and the CD-Text file.
 struct LibcueReading {
-    CdTextAlbum album;
+    cdtext::CdTextAlbum album;
     std::vector<uint8_t> flags; // CONTROL bits from FLAGS, per track
     std::string cdTextFile;
 };
@@ -189,28 +189,29 @@ bool ReadCdTextFile(const fs::path& path, std::vector<uint8_t>& packs, std::stri
         return false;
     }
     std::vector<uint8_t> data(bytes.begin(), bytes.end());
-    if (data.size() >= 4 + kCdTextPackSize && data[2] == 0 && data[3] == 0) {
+    if (data.size() >= 4 + cdtext::kCdTextPackSize && data[2] == 0 && data[3] == 0) {
         const size_t length = size_t{data[0]} << 8 | data[1];
         if (length == data.size() - 2 || length == data.size() - 3) {
             data.erase(data.begin(), data.begin() + 4);
         }
     }
-    if (data.size() % kCdTextPackSize == 1) {
+    if (data.size() % cdtext::kCdTextPackSize == 1) {
         data.pop_back();
     }
-    if (data.empty() || data.size() % kCdTextPackSize != 0) {
+    if (data.empty() || data.size() % cdtext::kCdTextPackSize != 0) {
         problem = "is not a CD-Text file: " + std::to_string(bytes.size()) +
                   " bytes are not a whole number of 18-byte packs";
         return false;
     }
-    if (data.size() / kCdTextPackSize > kMaxCdTextPacks) {
+    if (data.size() / cdtext::kCdTextPackSize > kMaxCdTextPacks) {
         problem = "holds more CD-Text packs than a disc can (" +
-                  std::to_string(data.size() / kCdTextPackSize) + ", at most 2048)";
+                  std::to_string(data.size() / cdtext::kCdTextPackSize) + ", at most 2048)";
         return false;
     }
-    for (size_t at = 0; at < data.size(); at += kCdTextPackSize) {
+    for (size_t at = 0; at < data.size(); at += cdtext::kCdTextPackSize) {
         if (data[at] < 0x80 || data[at] > 0x8F) {
-            problem = "is not a CD-Text file: pack " + std::to_string(at / kCdTextPackSize + 1) +
+            problem = "is not a CD-Text file: pack " +
+                      std::to_string(at / cdtext::kCdTextPackSize + 1) +
                       " has no CD-Text pack type";
             return false;
         }
@@ -361,7 +362,7 @@ bool DiscLayout::Build(const LibcueReading& reading, DiscImage& disc) {
         const auto lba = [&](const CueIndex& index) {
             return static_cast<int32_t>(fileStart[index.file]) + index.frames + silence;
         };
-        DiscTrack entry;
+        playback::DiscTrack entry;
         entry.number = track.number;
         entry.control = static_cast<uint8_t>((track.data ? kControlData : 0) | reading.flags[t]);
         entry.start = lba(*track.Index(1));
@@ -430,7 +431,7 @@ bool LoadSheet(const std::string& path, const CueLoadOptions& options, DiscImage
     }
     CueOutline outline;
     CueProblem outlineProblem;
-    if (!ReadCueOutline(DecodeTextFile(bytes), outline, outlineProblem)) {
+    if (!ReadCueOutline(cdtext::DecodeTextFile(bytes), outline, outlineProblem)) {
         error = Where(path, outlineProblem.line) + outlineProblem.message;
         return false;
     }
@@ -467,17 +468,17 @@ bool LoadSheet(const std::string& path, const CueLoadOptions& options, DiscImage
         }
     }
     if (!haveCdText) {
-        CdTextProblem textProblem;
-        if (!EncodeCdText(reading.album, image.cdText, textProblem)) {
+        cdtext::CdTextProblem textProblem;
+        if (!cdtext::EncodeCdText(reading.album, image.cdText, textProblem)) {
             int line = 0;
             if (textProblem.track >= 0) {
                 const bool album = textProblem.track == 0;
                 const CueTrack* track =
                     album ? nullptr
                           : &outline.tracks[size_t(textProblem.track - reading.album.firstTrack)];
-                line = textProblem.packType == kPackTitle
+                line = textProblem.packType == cdtext::kPackTitle
                            ? (album ? outline.titleLine : track->titleLine)
-                       : textProblem.packType == kPackPerformer
+                       : textProblem.packType == cdtext::kPackPerformer
                            ? (album ? outline.performerLine : track->performerLine)
                            : (album ? outline.songwriterLine : track->songwriterLine);
             }

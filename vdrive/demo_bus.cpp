@@ -7,11 +7,11 @@
 namespace vdrive {
 
 Identity DemoDriveIdentity() {
-    return Identity{"VORTANE ", "CD-ROM VX-6012SA", "1.12"};
+    return Identity{kDriveVendor, "CD-ROM VX-6012SA", "1.12"};
 }
 
 Identity DemoSecondDriveIdentity() {
-    return Identity{"VORTANE ", "CD-ROM VX-4020SA", "1.08"};
+    return Identity{kDriveVendor, "CD-ROM VX-4020SA", "1.08"};
 }
 
 Identity DemoForeignDriveIdentity() {

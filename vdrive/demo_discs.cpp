@@ -1,8 +1,8 @@
 // Built-in demo discs. The albums, titles and names are made up for this program.
 #include "vdrive/demo_discs.h"
 
+#include "cdtext/cdtext_encoder.h"
 #include "drive/msf.h"
-#include "vdrive/cdtext_encoder.h"
 #include "vdrive/demo_music.h"
 
 #include <memory>
@@ -29,7 +29,7 @@ DiscImage Layout(int firstTrack, std::span<const DemoTrack> tracks, int variant)
     DiscImage disc;
     int32_t start = 0;
     for (size_t i = 0; i < tracks.size(); ++i) {
-        DiscTrack track;
+        playback::DiscTrack track;
         track.number = firstTrack + static_cast<int>(i);
         track.control = tracks[i].control;
         track.start = start;
@@ -42,10 +42,10 @@ DiscImage Layout(int firstTrack, std::span<const DemoTrack> tracks, int variant)
     return disc;
 }
 
-std::vector<uint8_t> Packs(const CdTextAlbum& album) {
+std::vector<uint8_t> Packs(const cdtext::CdTextAlbum& album) {
     std::vector<uint8_t> packs;
     std::string error;
-    EncodeCdText(album, packs, error); // fixed texts that fit: cannot fail
+    cdtext::EncodeCdText(album, packs, error); // fixed texts that fit: cannot fail
     return packs;
 }
 
@@ -59,7 +59,7 @@ DiscImage DemoCdTextDisc() {
     };
     DiscImage disc = Layout(1, kTracks, 0);
     const std::string band = "The Marlow Vane Quartet";
-    CdTextAlbum album;
+    cdtext::CdTextAlbum album;
     album.title = "Tides & Tin Roofs";
     album.performer = band;
     album.songwriter = "Ilse Brandhorst";
@@ -94,7 +94,7 @@ DiscImage DemoThirdTrackDisc() {
         {198, 14, 0x00}, {256, 9, 0x00}, {143, 67, 0x00}, {287, 31, 0x00}, {221, 50, 0x00},
     };
     DiscImage disc = Layout(3, kTracks, 2);
-    CdTextAlbum album;
+    cdtext::CdTextAlbum album;
     album.title = "Third Shelf Sessions";
     album.performer = "Orla Finchley";
     album.firstTrack = 3;

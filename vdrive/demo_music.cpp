@@ -59,7 +59,7 @@ void WriteSample(std::span<uint8_t> frame, size_t sample, int16_t value) {
 
 } // namespace
 
-DemoMusicSource::DemoMusicSource(audio::DiscLayout layout, int variant)
+DemoMusicSource::DemoMusicSource(playback::DiscLayout layout, int variant)
     : layout_(std::move(layout)), variant_(variant) {}
 
 DemoMusicSource::Note DemoMusicSource::NoteAt(int32_t lba) const {
@@ -67,11 +67,11 @@ DemoMusicSource::Note DemoMusicSource::NoteAt(int32_t lba) const {
     if (tracks.empty()) {
         return {};
     }
-    const size_t index = audio::TrackIndexAt(tracks, lba);
-    const audio::DiscTrack& track = tracks[index];
+    const size_t index = playback::TrackIndexAt(tracks, lba);
+    const playback::DiscTrack& track = tracks[index];
     const int32_t end =
-        index + 1 < tracks.size() ? audio::PregapStart(tracks[index + 1]) : layout_.leadOut;
-    if ((track.control & audio::kControlData) != 0 || lba < track.start || lba >= end) {
+        index + 1 < tracks.size() ? playback::PregapStart(tracks[index + 1]) : layout_.leadOut;
+    if ((track.control & kControlData) != 0 || lba < track.start || lba >= end) {
         return {};
     }
     const int32_t into = lba - track.start;
@@ -113,7 +113,8 @@ bool DemoMusicSource::ReadFrames(int32_t lba, std::span<uint8_t> frames) const {
             continue;
         }
         const std::span<uint8_t> frame = frames.subspan(i * kFrameBytes, kFrameBytes);
-        const audio::DiscTrack& track = layout_.tracks[audio::TrackIndexAt(layout_.tracks, at)];
+        const playback::DiscTrack& track =
+            layout_.tracks[playback::TrackIndexAt(layout_.tracks, at)];
         // Each frame is worked out from its place in the note alone, so a frame reads the same
         // whatever chunk it is read in. Sine and decay advance by rotation and by a factor.
         const double first = double(at - track.start - note.first) * double(kSamplesPerFrame);

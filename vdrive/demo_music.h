@@ -4,7 +4,7 @@
 // track is held for over a second, so that what is playing can be told by its pitch.
 #pragma once
 
-#include "audio/disc_layout.h"
+#include "playback/disc_layout.h"
 #include "vdrive/audio_source.h"
 
 #include <cstdint>
@@ -15,7 +15,7 @@ namespace vdrive {
 class DemoMusicSource final : public AudioSource {
 public:
     // `variant` gives the tracks of one disc other tunes than those of another.
-    DemoMusicSource(audio::DiscLayout layout, int variant);
+    DemoMusicSource(playback::DiscLayout layout, int variant);
 
     bool ReadFrames(int32_t lba, std::span<uint8_t> frames) const override;
 
@@ -31,7 +31,7 @@ private:
     };
     Note NoteAt(int32_t lba) const;
 
-    audio::DiscLayout layout_;
+    playback::DiscLayout layout_;
     int variant_;
 };
 

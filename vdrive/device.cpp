@@ -21,9 +21,9 @@ void WritePadded(const std::string& text, std::span<uint8_t> field) {
 } // namespace
 
 void WriteIdentity(const Identity& identity, std::span<uint8_t> answer) {
-    WritePadded(identity.vendor, answer.subspan(8, 8));    // T10 vendor identification
-    WritePadded(identity.product, answer.subspan(16, 16)); // product identification
-    WritePadded(identity.revision, answer.subspan(32, 4)); // product revision level
+    WritePadded(identity.vendor, answer.subspan(kInquiryVendorAt, kInquiryVendorLength));
+    WritePadded(identity.product, answer.subspan(kInquiryProductAt, kInquiryProductLength));
+    WritePadded(identity.revision, answer.subspan(kInquiryRevisionAt, kInquiryRevisionLength));
 }
 
 std::optional<uint32_t> AllocationLength(Cdb cdb) {
@@ -52,22 +52,6 @@ uint32_t AnswerRoom(Cdb cdb) {
     const uint64_t frames = ReadBe24(cdb, 6); // transfer length in frames
     return static_cast<uint32_t>(
         std::clamp<uint64_t>(frames * 2352, kMaxAnswerLength, kMaxTransferLength));
-}
-
-int CommandGroupLength(uint8_t operationCode) {
-    switch (operationCode >> 5) {
-    case 0:
-        return 6;
-    case 1:
-    case 2:
-        return 10;
-    case 4:
-        return 16;
-    case 5:
-        return 12;
-    default:
-        return 0; // groups 3, 6 and 7: reserved or vendor specific
-    }
 }
 
 } // namespace vdrive

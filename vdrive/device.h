@@ -2,7 +2,8 @@
 // answer length or a sense). The bus owns the cuts to the allocation and buffer lengths.
 #pragma once
 
-#include "vdrive/sense.h"
+#include "drive/fixed_sense.h"
+#include "drive/inquiry.h"
 
 #include <cstdint>
 #include <optional>
@@ -51,7 +52,7 @@ public:
 // The INQUIRY identity of a device, as the host sees it: fields are padded with blanks or cut to
 // 8, 16 and 4 characters. Any byte may appear, NUL included, so that odd devices can be built.
 struct Identity {
-    std::string vendor = "VORTANE ";
+    std::string vendor = kDriveVendor;
     std::string product = "CD-ROM VX-6012SA";
     std::string revision = "1.12";
 };
@@ -66,9 +67,5 @@ std::optional<uint32_t> AllocationLength(Cdb cdb);
 // The room the bus gives a command's answer: kMaxAnswerLength, and for READ CD what its transfer
 // length needs, up to kMaxTransferLength (a drive refuses a longer transfer).
 uint32_t AnswerRoom(Cdb cdb);
-
-// 6, 10, 12 or 16 bytes for the standard command groups; 0 for the vendor-specific groups whose
-// length a device cannot know.
-int CommandGroupLength(uint8_t operationCode);
 
 } // namespace vdrive

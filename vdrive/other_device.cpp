@@ -8,17 +8,11 @@
 
 namespace vdrive {
 
-namespace {
-
-constexpr uint32_t kInquiryLength = 36;
-
-} // namespace
-
 OtherDevice::OtherDevice(uint8_t peripheral, Identity identity)
     : peripheral_(peripheral), identity_(std::move(identity)) {}
 
 Identity DiskIdentity() {
-    return Identity{"VORTANE ", "HARD DISK VD1080", "2.04"};
+    return Identity{kDriveVendor, "HARD DISK VD1080", "2.04"};
 }
 
 void OtherDevice::SetPendingSense(Sense sense) {
@@ -33,16 +27,16 @@ Reply OtherDevice::Execute(Cdb cdb, std::span<uint8_t> answer) {
         if ((cdb[1] & 0x01) != 0 || cdb[2] != 0) { // EVPD or a page code: no vital product data
             return Reply::Check(kSenseInvalidFieldInCdb);
         }
-        answer[0] = peripheral_;          // peripheral qualifier and device type
-        answer[1] = 0x00;                 // RMB 0: fixed medium
-        answer[2] = 0x02;                 // version: SCSI-2
-        answer[3] = 0x02;                 // response data format 2
-        answer[4] = kInquiryLength - 5;   // additional length
-        WriteIdentity(identity_, answer); // vendor, product, revision
-        return Reply::Data(kInquiryLength);
+        answer[0] = peripheral_;                // peripheral qualifier and device type
+        answer[1] = 0x00;                       // RMB 0: fixed medium
+        answer[2] = 0x02;                       // version: SCSI-2
+        answer[3] = 0x02;                       // response data format 2
+        answer[4] = kStandardInquiryLength - 5; // additional length
+        WriteIdentity(identity_, answer);       // vendor, product, revision
+        return Reply::Data(kStandardInquiryLength);
     }
     if (operation == kOpRequestSense) {
-        const auto sense = FixedSense(pendingSense_.value_or(kSenseNone));
+        const auto sense = FixedSenseData(pendingSense_.value_or(kSenseNone));
         std::copy(sense.begin(), sense.end(), answer.begin());
         pendingSense_.reset();
         return Reply::Data(kFixedSenseLength);

@@ -36,6 +36,8 @@ TEST(CommandLine, ChoosesTheDrivesAndKeepsImagesInOrder) {
     EXPECT_EQ(images.audioFile, "");
     EXPECT_TRUE(Parse({"--demo", "--analog"}).analog);
     EXPECT_EQ(Parse({"--audio-file", "out.wav"}).audioFile, "out.wav");
+    EXPECT_FALSE(images.offline);
+    EXPECT_TRUE(Parse({"--image", "a.cue", "--offline"}).offline);
 }
 
 TEST(CommandLine, VersionAndHelp) {
@@ -46,15 +48,14 @@ TEST(CommandLine, VersionAndHelp) {
 }
 
 TEST(CommandLine, RefusesBadArguments) {
-    EXPECT_EQ(Refuse({"--image"}), "discolo: --image needs a file name");
-    EXPECT_EQ(Refuse({"--screenshot", ""}), "discolo: --screenshot needs a file name");
-    EXPECT_EQ(Refuse({"--loud"}), "discolo: unknown argument '--loud' (try --help)");
-    EXPECT_EQ(Refuse({"disc.cue"}), "discolo: unknown argument 'disc.cue' (try --help)");
-    EXPECT_EQ(Refuse({"--demo", "--image", "a.cue"}),
-              "discolo: --demo and --image cannot be used together");
-    EXPECT_EQ(Refuse({"--audio-file"}), "discolo: --audio-file needs a file name");
+    EXPECT_EQ(Refuse({"--image"}), "--image needs a file name");
+    EXPECT_EQ(Refuse({"--screenshot", ""}), "--screenshot needs a file name");
+    EXPECT_EQ(Refuse({"--loud"}), "unknown argument '--loud' (try --help)");
+    EXPECT_EQ(Refuse({"disc.cue"}), "unknown argument 'disc.cue' (try --help)");
+    EXPECT_EQ(Refuse({"--demo", "--image", "a.cue"}), "--demo and --image cannot be used together");
+    EXPECT_EQ(Refuse({"--audio-file"}), "--audio-file needs a file name");
     EXPECT_EQ(Refuse({"--analog", "--audio-file", "out.wav"}),
-              "discolo: --analog and --audio-file cannot be used together");
+              "--analog and --audio-file cannot be used together");
 }
 
 } // namespace

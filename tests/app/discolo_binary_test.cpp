@@ -4,6 +4,7 @@
 #include "player/player_dlg.h"
 #include "player/player_state.h"
 #include "tests/support/image_files.h"
+#include "tests/support/lookup_server.h"
 #include "tests/support/wav_file_check.h"
 #include "vdrive/cue_sheet.h"
 
@@ -50,6 +51,12 @@ protected:
         // No sound server answers there: the drives play on their own, and discolo says so.
         environment.insert(QStringLiteral("PULSE_SERVER"),
                            QStringLiteral("unix:") + runtime.filePath(QStringLiteral("none")));
+        // A disc without CD-Text is looked up: never on the internet from a test, only at the
+        // test's own server (or at a port where nothing listens), with a cache of the test's.
+        environment.insert(QStringLiteral("DISCOLO_MUSICBRAINZ_URL"), webRoot + "/ws/2");
+        environment.insert(QStringLiteral("DISCOLO_COVERART_URL"), webRoot + "/caa");
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"),
+                           runtime.filePath(QStringLiteral("cache")));
         QProcess process;
         process.setProcessEnvironment(environment);
         if (fileSizeLimit > 0) {
@@ -102,9 +109,27 @@ protected:
         return player.size() * player.devicePixelRatio();
     }
 
+    // A disc without CD-Text: the rip of a real disc that the recorded answer names.
+    std::string RipSheet() {
+        folder.Raw("rip.bin", uint64_t{338952 - 150} * 2352);
+        std::string sheet = "FILE \"rip.bin\" BINARY\n";
+        const int offsets[] = {150,    18064,  34719,  48510,  64506,  82409,  99569,
+                               117860, 137646, 147539, 166275, 184290, 205587, 223455,
+                               241522, 258378, 275550, 294931, 320173};
+        for (int i = 0; i < 19; ++i) {
+            const int frame = offsets[i] - 150;
+            char track[64];
+            std::snprintf(track, sizeof track, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:%02d\n",
+                          i + 1, frame / 4500, frame / 75 % 60, frame % 75);
+            sheet += track;
+        }
+        return folder.Write("rip.cue", sheet);
+    }
+
     QTemporaryDir runtime;
     QTemporaryDir pictures;
     ImageFolder folder;
+    QString webRoot = QStringLiteral("http://127.0.0.1:1"); // nothing listens there
     rlim_t fileSizeLimit = 0; // how large a file discolo writes may grow; 0: as large as it likes
 };
 
@@ -232,6 +257,46 @@ TEST_F(DiscoloBinary, AWavFileOnAFullDiskStaysWholeAndSaysSoOnce) {
     const QByteArray bytes = file.readAll();
     EXPECT_EQ(WavProblemOf(bytes), "");
     EXPECT_EQ(bytes.size(), 44 + (200 * 1024 - 44) / 2352 * 2352) << "every whole frame that fits";
+}
+
+// A rip without CD-Text, as a new user tries it: its names come from the (here local) web
+// service and are kept; --offline asks nothing; an unknown disc is named once on standard error.
+TEST_F(DiscoloBinary, LooksUpARipWithoutCdTextAndKeepsItsNames) {
+    lookup_test::LookupServer server;
+    webRoot = server.Root();
+    server.On(QStringLiteral("/ws/2/discid/XoGwK8t1eeR.pBP8rWC1qTQniCU-"),
+              {lookup_test::Reply::Json(
+                  200, lookup_test::RecordedAnswer("release_with_multiple_discs.json"))});
+    const std::string sheet = RipSheet();
+
+    const Finished offline =
+        Run({"--image", sheet, "--offline", "--analog", "--screenshot", PicturePath()});
+    EXPECT_EQ(offline.exitCode, 0) << offline.err;
+    EXPECT_EQ(offline.err, "");
+    EXPECT_TRUE(server.Requests().empty());
+
+    const Finished online = Run({"--image", sheet, "--analog", "--screenshot", PicturePath()});
+    EXPECT_EQ(online.exitCode, 0) << online.err;
+    EXPECT_EQ(online.err, "");
+    ASSERT_GE(server.Requests().size(), 1u);
+    EXPECT_TRUE(server.Requests()[0].userAgent.startsWith("Discolo/1.0.12.0 ( "));
+    QFile entry(
+        runtime.filePath(QStringLiteral("cache/discolo/XoGwK8t1eeR.pBP8rWC1qTQniCU-.json")));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains("\"title\": \"The Black Dog\""));
+
+    // An unknown disc (the recorded answer names none of its releases for it).
+    server.On(QStringLiteral("/ws/2/discid/"), {lookup_test::Reply::Json(404, "{}")});
+    folder.Raw("rip.bin", uint64_t{330000} * 2352); // another lead-out: another disc
+    const Finished unknown = Run({"--image", sheet, "--analog", "--screenshot", PicturePath()});
+    EXPECT_EQ(unknown.exitCode, 0);
+    EXPECT_EQ(std::count(unknown.err.begin(), unknown.err.end(), '\n'), 1) << unknown.err;
+    EXPECT_EQ(unknown.err.rfind("discolo: MusicBrainz does not know the disc in the drive; anyone "
+                                "can add it at http",
+                                0),
+              0u)
+        << unknown.err;
+    EXPECT_NE(unknown.err.find("cdtoc/attach?id="), std::string::npos);
 }
 
 TEST_F(DiscoloBinary, APictureThatCannotBeSavedIsAnErrorAfterTheRun) {

@@ -83,7 +83,7 @@ TEST_F(DriveSetupTest, TheDemoBusHoldsTheDiskTheThreeDrivesAndAPlayingDisc) {
     ASSERT_NE(bus.DriveAt(0, 3), nullptr);
     const vdrive::CdromDrive& playing = *bus.DriveAt(0, 3);
     EXPECT_FALSE(playing.Disc()->cdText.empty()) << "the CD-Text disc";
-    EXPECT_EQ(playing.AudioStatus(), vdrive::kAudioPlaying);
+    EXPECT_EQ(playing.AudioStatus(), kAudioStatusPlaying);
     const int32_t before = playing.Position();
     clock.Advance(2000);
     EXPECT_EQ(playing.Position(), before + 150) << "the drive plays on the clock it was given";
@@ -109,7 +109,7 @@ TEST_F(DriveSetupTest, EachSheetBecomesADriveHoldingItsDisc) {
         EXPECT_EQ(drive->Disc()->leadOut, expected.leadOut);
         ASSERT_EQ(drive->Disc()->tracks.size(), 2u);
         EXPECT_EQ(drive->Disc()->tracks[1].start, 750);
-        EXPECT_EQ(drive->AudioStatus(), vdrive::kAudioNoStatus) << "an image drive waits for Play";
+        EXPECT_EQ(drive->AudioStatus(), kAudioStatusNone) << "an image drive waits for Play";
     }
     EXPECT_EQ(drives.bus->DeviceAt(0, 2), nullptr);
     EXPECT_EQ(ListedDrives(state),
@@ -161,9 +161,8 @@ TEST_F(DriveSetupTest, ABadSheetGivesTheLoadersErrorAndInstallsNothing) {
         ASSERT_FALSE(vdrive::LoadCueSheet(bad, ignored, loaderError));
 
         EXPECT_FALSE(SetUpDrives(WithImages({good, bad}), drives, error, options));
-        EXPECT_EQ(error, "discolo: " + loaderError);
-        EXPECT_EQ(error.rfind("discolo: " + bad + where, 0), 0u)
-            << "names the sheet first: " << error;
+        EXPECT_EQ(error, loaderError);
+        EXPECT_EQ(error.rfind(bad + where, 0), 0u) << "names the sheet first: " << error;
         EXPECT_EQ(error.find('\n'), std::string::npos);
         EXPECT_EQ(drives.bus, nullptr);
         EXPECT_EQ(LoadAspi(), 0u) << "no layer answers";
@@ -177,7 +176,7 @@ TEST_F(DriveSetupTest, RefusesMoreSheetsThanThePlayerCanList) {
         SetUpDrives(WithImages(std::vector<std::string>(32, sheet)), drives, error, options));
     EXPECT_FALSE(
         SetUpDrives(WithImages(std::vector<std::string>(33, sheet)), drives, error, options));
-    EXPECT_EQ(error, "discolo: at most 32 images at once (33 given)");
+    EXPECT_EQ(error, "at most 32 images at once (33 given)");
     EXPECT_EQ(drives.bus, nullptr);
 }
 

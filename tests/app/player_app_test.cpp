@@ -190,7 +190,7 @@ TEST_F(RunningPlayer, AScreenshotOfAWindowThatClosedFirstIsAnError) {
     ScheduleScreenshot(ThePlayerApp(), PicturePath(), 60000, outcome);
     Run([](CPlayerDlg& player) { player.reject(); });
     EXPECT_FALSE(outcome.saved);
-    EXPECT_EQ(outcome.error, "discolo: the window closed before the picture was taken");
+    EXPECT_EQ(outcome.error, "the window closed before the picture was taken");
     EXPECT_FALSE(QFile::exists(PicturePath()));
 }
 
@@ -220,13 +220,12 @@ TEST(SavePicture, NamesThePathItCouldNotWrite) {
     QImage picture(4, 4, QImage::Format_RGB32);
     std::string error;
     EXPECT_FALSE(SavePicture(picture, path, error));
-    EXPECT_EQ(error.rfind("discolo: cannot save the picture to " + path.toStdString() + ": ", 0),
-              0u)
+    EXPECT_EQ(error.rfind("cannot save the picture to " + path.toStdString() + ": ", 0), 0u)
         << error;
     EXPECT_EQ(error.find('\n'), std::string::npos);
 
     EXPECT_FALSE(SavePicture(QImage(), directory.filePath(QStringLiteral("x.png")), error));
-    EXPECT_EQ(error, "discolo: there was no window to take a picture of");
+    EXPECT_EQ(error, "there was no window to take a picture of");
 }
 
 } // namespace

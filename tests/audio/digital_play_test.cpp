@@ -127,8 +127,8 @@ TEST_F(DigitalPlay, TheEndOfTheDiscIsHeardToItsLastFrameAndReportedOnce) {
     // The window plays to the frame before the last that READ CAPACITY names: 4000 to 5997.
     Listen(30000);
     EXPECT_EQ(Heard(), "0+7 2000+7 4000+1998");
-    EXPECT_EQ(AudioStatus(), audio::kAudioCompleted);
-    EXPECT_EQ(AudioStatus(), audio::kAudioNoStatus);
+    EXPECT_EQ(AudioStatus(), kAudioStatusCompleted);
+    EXPECT_EQ(AudioStatus(), kAudioStatusNone);
     Poll();
     EXPECT_EQ(state.isPlaying, 0);
     EXPECT_EQ(dialog->discPositionText, "01:19"); // the last frame played
@@ -136,9 +136,8 @@ TEST_F(DigitalPlay, TheEndOfTheDiscIsHeardToItsLastFrameAndReportedOnce) {
 
 // A drive that cannot read its own audio plays on its own path, and the window works as ever.
 TEST_F(DigitalPlay, ADriveThatCannotReadItsAudioPlaysTheDiscItself) {
-    const vdrive::Sense faults[] = {vdrive::kSenseInvalidOperationCode,
-                                    vdrive::kSenseUnrecoveredReadError};
-    for (const vdrive::Sense& fault : faults) {
+    const Sense faults[] = {kSenseInvalidOperationCode, kSenseUnrecoveredReadError};
+    for (const Sense& fault : faults) {
         SCOPED_TRACE(testing::Message() << "READ CD fails with " << int{fault.asc});
         Restart();
         bus.InjectFault(0, 3, kOpReadCd, vdrive::Fault::CheckCondition(fault));
@@ -146,10 +145,10 @@ TEST_F(DigitalPlay, ADriveThatCannotReadItsAudioPlaysTheDiscItself) {
         ASSERT_TRUE(Eventually([this] { return Stats().analog; }));
         Tick(2000);
         EXPECT_EQ(FramesHeard(), 0u);
-        EXPECT_EQ(drive->AudioStatus(), vdrive::kAudioPlaying);
+        EXPECT_EQ(drive->AudioStatus(), kAudioStatusPlaying);
         EXPECT_EQ(dialog->discPositionText, "00:02");
         dialog->OnPauseResume();
-        EXPECT_EQ(drive->AudioStatus(), vdrive::kAudioPaused) << "the drive's own pause";
+        EXPECT_EQ(drive->AudioStatus(), kAudioStatusPaused) << "the drive's own pause";
         dialog->OnNextTrack(); // positions the drive only: the window counts as paused
         Poll();
         dialog->OnPlay();
@@ -164,8 +163,7 @@ TEST_F(DigitalPlay, BadChunksAreHeardAsSilenceAndTenInARowStopThePlay) {
     dialog->OnPlay();
     Tick(500);
     // Two chunks fail all four tries, wherever the reader has got to.
-    bus.InjectFault(0, 3, kOpReadCd,
-                    vdrive::Fault::CheckCondition(vdrive::kSenseUnrecoveredReadError, 8));
+    bus.InjectFault(0, 3, kOpReadCd, vdrive::Fault::CheckCondition(kSenseUnrecoveredReadError, 8));
     Tick(6000);
     EXPECT_EQ(FramesHeard(), 487u) << "silence takes time like music";
     const std::string heard = Heard();
@@ -178,13 +176,12 @@ TEST_F(DigitalPlay, BadChunksAreHeardAsSilenceAndTenInARowStopThePlay) {
     EXPECT_EQ(Stats().failedChunks, 2u);
     EXPECT_EQ(dialog->discPositionText, "00:06");
 
-    bus.InjectFault(0, 3, kOpReadCd,
-                    vdrive::Fault::CheckCondition(vdrive::kSenseUnrecoveredReadError));
+    bus.InjectFault(0, 3, kOpReadCd, vdrive::Fault::CheckCondition(kSenseUnrecoveredReadError));
     Listen(20000);
     EXPECT_EQ(Stats().failedChunks, 12u);
     EXPECT_NE(Heard().find("silence+270"), std::string::npos) << Heard();
-    EXPECT_EQ(AudioStatus(), audio::kAudioStoppedByError);
-    EXPECT_EQ(AudioStatus(), audio::kAudioNoStatus);
+    EXPECT_EQ(AudioStatus(), kAudioStatusStoppedByError);
+    EXPECT_EQ(AudioStatus(), kAudioStatusNone);
     const size_t reads = bus.CountCommands(kOpReadCd);
     Tick(2000);
     EXPECT_EQ(state.isPlaying, 0);

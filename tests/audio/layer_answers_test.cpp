@@ -4,10 +4,9 @@
 // SENSE) must be the same. The test's clock stands still, so the drive's play and the layer's
 // (which hears nothing without a sink) stand at the same place.
 #include "audio/play_layer.h"
-#include "audio/toc_decode.h"
+#include "drive/aspi_request.h"
 #include "drive/big_endian.h"
-#include "drive/msf.h"
-#include "drive/scsi_opcodes.h"
+#include "drive/command_blocks.h"
 #include "vdrive/bus.h"
 
 #include <gtest/gtest.h>
@@ -25,17 +24,17 @@ using Bytes = std::vector<uint8_t>;
 // sub-channel).
 vdrive::DiscImage MixedDisc() {
     vdrive::DiscImage disc = vdrive::MakeAudioDisc({0, 3000, 6000}, 9000);
-    disc.tracks[2].control = vdrive::kControlData;
+    disc.tracks[2].control = kControlData;
     return disc;
 }
 
-Bytes Play12(int32_t start, int32_t length) {
-    Bytes cdb(12, 0);
-    cdb[0] = kOpPlayAudio12;
-    WriteBe32(cdb, 2, static_cast<uint32_t>(start));
-    WriteBe32(cdb, 6, static_cast<uint32_t>(length));
-    return cdb;
+Bytes Of(std::span<const uint8_t> cdb) {
+    return {cdb.begin(), cdb.end()};
 }
+Bytes Play12(int32_t start, int32_t length) {
+    return Of(PlayAudio12Cdb(static_cast<uint32_t>(start), static_cast<uint32_t>(length)));
+}
+// PLAY AUDIO(10), which the program itself never sends.
 Bytes Play10(int32_t start, uint16_t length) {
     Bytes cdb{kOpPlayAudio10, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     WriteBe32(cdb, 2, static_cast<uint32_t>(start));
@@ -43,33 +42,19 @@ Bytes Play10(int32_t start, uint16_t length) {
     return cdb;
 }
 Bytes PlayMsf(int32_t start, int32_t end) {
-    Bytes cdb{kOpPlayAudioMsf, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    WriteMsf(cdb, 3, start + kMsfLbaOffset);
-    WriteMsf(cdb, 6, end + kMsfLbaOffset);
-    return cdb;
+    return Of(PlayAudioMsfCdb(start, end));
 }
 Bytes Seek(int32_t address) {
-    Bytes cdb{kOpSeek10, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    WriteBe32(cdb, 2, static_cast<uint32_t>(address));
-    return cdb;
+    return Of(SeekCdb(static_cast<uint32_t>(address)));
 }
 Bytes Pause(bool resume) {
-    return {kOpPauseResume, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(resume ? 1 : 0), 0};
+    return Of(PauseResumeCdb(resume));
 }
 Bytes Position(bool msf, bool subQ, uint8_t allocation) {
-    return {kOpReadSubChannel,
-            static_cast<uint8_t>(msf ? 0x02 : 0),
-            static_cast<uint8_t>(subQ ? 0x40 : 0),
-            0x01,
-            0,
-            0,
-            0,
-            0,
-            allocation,
-            0};
+    return Of(ReadSubChannelCdb(subQ, msf, kSubChannelCurrentPosition, 0, allocation));
 }
-const Bytes kStop{kOpStopPlayScan, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-const Bytes kRequestSense{kOpRequestSense, 0, 0, 0, 18, 0};
+const Bytes kStop = Of(StopPlayScanCdb());
+const Bytes kRequestSense = Of(RequestSenseCdb(kFixedSenseLength));
 
 struct Answer {
     uint8_t status = 0;
@@ -112,15 +97,7 @@ protected:
     Answer Send(int target, const Bytes& cdb, uint32_t length = 24) {
         Bytes data(length, 0xEE); // what the answer leaves alone shows
         SRB_ExecSCSICmd srb;
-        std::memset(&srb, 0, sizeof srb);
-        srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
-        srb.SRB_Target = static_cast<uint8_t>(target);
-        srb.SRB_Flags = SRB_DIR_IN;
-        srb.SRB_BufLen = length;
-        srb.SRB_BufPointer = length ? data.data() : nullptr;
-        srb.SRB_SenseLen = SENSE_LEN;
-        srb.SRB_CDBLen = static_cast<uint8_t>(cdb.size());
-        std::memcpy(srb.CDBByte, cdb.data(), cdb.size());
+        EXPECT_TRUE(PrepareRequest(srb, 0, target, cdb, data));
         if (target == kThroughLayer) {
             layer->SendCommand(&srb);
         } else {
@@ -177,42 +154,35 @@ TEST_F(LayerAnswers, EveryCommandItTakesOverIsAnsweredAsTheDriveAnswersIt) {
     EXPECT_TRUE(layer->Stats(0, kThroughLayer).digital);
 }
 
-TEST(TocDecoding, OnlyAWholeConsistentTableIsADisc) {
-    // Two audio tracks and a data track at 0, 20000, 30000; the lead-out at 40000.
-    Bytes good{0x00, 0x22, 0x01, 0x03};
-    for (const auto& [number, control, start] :
-         {std::tuple{1, 0x10, 0}, {2, 0x10, 20000}, {3, 0x14, 30000}, {0xAA, 0x14, 40000}}) {
-        Bytes descriptor(8, 0);
-        descriptor[1] = static_cast<uint8_t>(control);
-        descriptor[2] = static_cast<uint8_t>(number);
-        WriteBe32(descriptor, 4, static_cast<uint32_t>(start));
-        good.insert(good.end(), descriptor.begin(), descriptor.end());
-    }
-    const std::optional<audio::DiscLayout> layout = audio::DecodeToc(good);
-    ASSERT_TRUE(layout);
-    EXPECT_EQ(layout->leadOut, 40000);
-    ASSERT_EQ(layout->tracks.size(), 3u);
-    EXPECT_EQ(layout->tracks[2].control, vdrive::kControlData);
-    EXPECT_EQ(layout->tracks[1].pregapStart, 20000) << "no pregap is made up";
+TEST_F(LayerAnswers, ADrivePlayingOnItsOwnWhenTheLayerComesPlaysOnThroughIt) {
+    constexpr int kForeign = 5;
+    constexpr int kDisk = 6;
+    vdrive::CdromDrive& foreign = bus.AddDrive(
+        0, kForeign, MixedDisc(), vdrive::DriveSetup{{"NORDISK ", "CD-ROM ND-2400S ", "3.01"}});
+    bus.AddDisk(0, kDisk);
+    ASSERT_TRUE(foreign.StartPlayingTrack(1));
+    ASSERT_TRUE(bus.DriveAt(0, kThroughLayer)->StartPlayingTrack(2)); // from 3000
+    clock.Advance(1000);                                              // one second on: 3075
+    bus.ClearLog();
+    layer->Install();
+    EXPECT_TRUE(layer->Stats(0, kThroughLayer).digital) << "the layer carries the play on";
+    EXPECT_FALSE(layer->Stats(0, kDirect).digital) << "an idle drive is left alone";
+    EXPECT_NE(bus.DriveAt(0, kThroughLayer)->AudioStatus(), kAudioStatusPlaying)
+        << "the drive's own play stopped: one sound at a time";
+    EXPECT_FALSE(layer->Stats(0, kForeign).digital)
+        << "a drive the player does not list plays on on its own, out of the window's reach";
+    EXPECT_EQ(foreign.AudioStatus(), kAudioStatusPlaying);
 
-    auto with = [&good](size_t at, uint8_t value) {
-        Bytes bad = good;
-        bad[at] = value;
-        return bad;
-    };
-    const std::pair<const char*, Bytes> bad[] = {
-        {"cut short", Bytes(good.begin(), good.end() - 8)},
-        {"a length that leaves out the lead-out", with(1, 0x1A)},
-        {"no first track", with(2, 0)},
-        {"a last track before the first", with(3, 0)},
-        {"a track missing", with(3, 4)},
-        {"a track out of order", with(4 + 8 + 2, 3)},
-        {"starts that go back", with(4 + 16 + 6, 0)},
-        {"a lead-out before the last start", with(4 + 24 + 6, 0)},
-        {"nothing at all", Bytes{}},
-    };
-    for (const auto& [what, answer] : bad) {
-        EXPECT_FALSE(audio::DecodeToc(answer)) << what;
+    const Answer position = Send(kThroughLayer, Position(false, true, 16));
+    ASSERT_EQ(position.status, SS_COMP);
+    EXPECT_EQ(position.data[1], kAudioStatusPlaying);
+    EXPECT_EQ(position.data[6], 2) << "track";
+    EXPECT_EQ(ReadBe32(position.data, 8), 3075u) << "from where the drive had got";
+
+    layer.reset(); // its reader stops: the log holds still
+    for (const vdrive::LoggedCommand& command : bus.Log()) {
+        EXPECT_FALSE(command.target == kDisk && command.Opcode() != kOpInquiry)
+            << "a disk is sent no audio command: " << int{command.Opcode()};
     }
 }
 

@@ -1,11 +1,11 @@
 // The disc layer against drives that behave like real ones: the virtual bus with its CD-ROM
 // drives, their discs and CD-Text as a disc writer encodes it.
+#include "cdtext/cdtext_encoder.h"
 #include "disc/cdtext.h"
 #include "disc/toc.h"
 #include "drive/aspi.h"
 #include "drive/commands.h"
 #include "vdrive/bus.h"
-#include "vdrive/cdtext_encoder.h"
 #include "vdrive/demo_discs.h"
 
 #include <gtest/gtest.h>
@@ -73,8 +73,7 @@ TEST_F(DiscOnVirtualBus, DecodesTheMixedDiscAndTheDiscNumberedFromThree) {
         ASSERT_EQ(table->tracks.size(), disc.tracks.size());
         for (size_t i = 0; i < disc.tracks.size(); ++i) {
             EXPECT_EQ(table->tracks[i].start, disc.tracks[i].start);
-            EXPECT_EQ(table->tracks[i].isAudio,
-                      (disc.tracks[i].control & vdrive::kControlData) == 0);
+            EXPECT_EQ(table->tracks[i].isAudio, (disc.tracks[i].control & kControlData) == 0);
         }
         EXPECT_TRUE(table->hasAudio);
         EXPECT_EQ(table->leadOutStart, disc.leadOut);
@@ -86,13 +85,13 @@ TEST_F(DiscOnVirtualBus, DecodesTheMixedDiscAndTheDiscNumberedFromThree) {
 }
 
 TEST_F(DiscOnVirtualBus, ReadsTheTextsADiscWriterEncoded) {
-    vdrive::CdTextAlbum album;
+    cdtext::CdTextAlbum album;
     album.title = "Rock & Roll";
     album.performer = "The Band";
     album.tracks = {{"One", "Me & You", ""}, {"Two & Three", "", ""}, {"Four", "Solo", ""}};
     vdrive::DiscImage disc = vdrive::MakeAudioDisc({0, 15000, 30000}, 45000);
-    vdrive::CdTextProblem problem;
-    ASSERT_TRUE(vdrive::EncodeCdText(album, disc.cdText, problem)) << problem.message;
+    cdtext::CdTextProblem problem;
+    ASSERT_TRUE(cdtext::EncodeCdText(album, disc.cdText, problem)) << problem.message;
     bus.AddDrive(0, 1, disc);
     Load();
 

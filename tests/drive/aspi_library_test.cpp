@@ -83,8 +83,8 @@ TEST(AspiLibrary, DiscoveryPlayAndUnloadRunThroughTheLibraryTheLoaderFinds) {
     EXPECT_EQ(state.driveTarget[0], 1);
 
     // READ TOC, PLAY and READ SUB-CHANNEL complete on the library's second thread.
-    std::array<uint8_t, kTocAllocationLength> toc{};
-    ASSERT_EQ(ReadToc(0, 1, 0, kTocAllocationLength, toc), SS_COMP);
+    std::array<uint8_t, kTocImageSize> toc{};
+    ASSERT_EQ(ReadToc(0, 1, 0, kTocImageSize, toc), SS_COMP);
     const auto table = DecodeTrackTable(toc);
     ASSERT_TRUE(table.has_value());
     EXPECT_EQ(table->firstTrack, 1);
@@ -109,7 +109,7 @@ TEST(AspiLibrary, DiscoveryPlayAndUnloadRunThroughTheLibraryTheLoaderFinds) {
     // Failures come back as the library reports them; the request to an adapter that is not
     // there is refused by the return value alone, its status never written.
     EXPECT_EQ(PauseAudio(0, 1), SS_ERR) << "a command the drive lacks";
-    EXPECT_EQ(ReadToc(0, 4, 0, kTocAllocationLength, toc), SS_ERR) << "the other vendor's drive";
+    EXPECT_EQ(ReadToc(0, 4, 0, kTocImageSize, toc), SS_ERR) << "the other vendor's drive";
     EXPECT_EQ(TestUnitReady(0, 7), SS_ERR) << "no device";
     EXPECT_EQ(TestUnitReady(1, 1), SS_INVALID_HA) << "no adapter";
 

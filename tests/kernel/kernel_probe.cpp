@@ -250,7 +250,7 @@ void VirtualDriveChecks(int a, int t, const std::string& scenario) {
     const std::string prefix = scenario + " A" + std::to_string(a) + "T" + std::to_string(t) + " ";
 
     std::array<uint8_t, 804> toc{};
-    const int32_t tocResult = ReadToc(a, t, 0, kTocAllocationLength, toc);
+    const int32_t tocResult = ReadToc(a, t, 0, kTocImageSize, toc);
     Report(a, t, "READ TOC (disc check)", tocResult);
     const std::optional<TrackTable> table = DecodeTrackTable(toc);
     bool same = tocResult == 1 && table && table->tracks.size() == disc.tracks.size() &&
@@ -378,7 +378,7 @@ void FullTable(int a, int t, bool cd, bool virtualDrive, const std::string& scen
     Report(a, t, "READ CAPACITY", r, "[" + Hex(capacity.data(), 8) + "]");
 
     std::array<uint8_t, 804> toc{};
-    r = ReadToc(a, t, 0, kTocAllocationLength, toc);
+    r = ReadToc(a, t, 0, kTocImageSize, toc);
     std::string tocText;
     if (auto table = DecodeTrackTable(toc)) {
         tocText = "tracks " + std::to_string(table->firstTrack) + ".." +

@@ -12,13 +12,14 @@
 // and sense, moves cmd_tail on and tells the kernel with a write to the uio device. One line per
 // command goes to standard output ("tcmu uio0 12 00 00 00 24 00 -> GOOD 36"), so that the guest
 // log shows what the kernel sent and what it got.
+#include "drive/fixed_sense.h"
+#include "drive/scsi_opcodes.h"
 #include "tests/kernel/guest_tools.h"
 #include "vdrive/cdrom_drive.h"
 #include "vdrive/clock.h"
 #include "vdrive/cue_sheet.h"
 #include "vdrive/demo_discs.h"
 #include "vdrive/device.h"
-#include "vdrive/sense.h"
 
 #include <algorithm>
 #include <array>
@@ -138,7 +139,7 @@ void Answer(Ring& ring, uint8_t* entry) {
         return;
     }
     const uint8_t* sent = ring.map + cdbOffset;
-    const int groupLength = vdrive::CommandGroupLength(sent[0]);
+    const int groupLength = ReceivedCommandLength(sent[0]);
     const auto cdbLength = static_cast<size_t>(groupLength == 0 ? 16 : groupLength);
     std::copy_n(sent, cdbLength, cdb.begin());
 
@@ -148,7 +149,7 @@ void Answer(Ring& ring, uint8_t* entry) {
     std::string outcome;
     if (reply.failed()) {
         ring.lastLength = 0;
-        const auto sense = vdrive::FixedSense(*reply.sense);
+        const auto sense = FixedSenseData(*reply.sense);
         entry[kEntryStatus] = kStatusCheckCondition;
         std::memset(entry + kEntrySense, 0, kSenseBufferSize);
         std::memcpy(entry + kEntrySense, sense.data(), sense.size());

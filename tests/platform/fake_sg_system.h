@@ -131,7 +131,7 @@ inline void AnswerCheckCondition(sg_io_hdr_t& header, const std::vector<uint8_t>
 }
 
 // Fixed-format sense with the given key, ASC and ASCQ.
-inline std::vector<uint8_t> Sense(uint8_t key, uint8_t asc, uint8_t ascq) {
+inline std::vector<uint8_t> SenseBytes(uint8_t key, uint8_t asc, uint8_t ascq) {
     std::vector<uint8_t> sense(18, 0);
     sense[0] = 0x70;
     sense[2] = key;

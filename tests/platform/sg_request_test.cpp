@@ -220,7 +220,7 @@ TEST_F(SgRequests, TheKernelsOutcomeBecomesTheRequestStatus) {
 
 TEST_F(SgRequests, AnEmptyDriveFailsWithItsOwnSense) {
     system.answer = [](const std::string&, sg_io_hdr_t& header) {
-        AnswerCheckCondition(header, Sense(0x02, 0x3A, 0x01)); // what the kernel passes on
+        AnswerCheckCondition(header, SenseBytes(0x02, 0x3A, 0x01)); // what the kernel passes on
         return 0;
     };
     std::array<uint8_t, 6> cdb{};
@@ -468,7 +468,7 @@ TEST_F(SgRequests, ThePlayersPlayReportsTheResultOfThePlayAudioMsfSentInstead) {
         if (header.cmdp[0] == 0xA5) {
             return EPERM;
         }
-        AnswerCheckCondition(header, Sense(0x05, 0x64, 0x00)); // a data track
+        AnswerCheckCondition(header, SenseBytes(0x05, 0x64, 0x00)); // a data track
         return 0;
     };
     EXPECT_EQ(PlayAudioLba(1, 0, 2 * 4500, 0), SS_ERR);

@@ -13,11 +13,11 @@ namespace {
 TEST(SgPermissionMessage, NamesTheDevicesAndTheFixOnOneLine) {
     EXPECT_EQ(SgPermissionMessage({}), "");
     EXPECT_EQ(SgPermissionMessage({"/dev/sr0"}),
-              "discolo: cannot open /dev/sr0 (permission denied); add yourself to the 'cdrom' "
-              "group and log in again");
+              "cannot open /dev/sr0 (permission denied); add yourself to the 'cdrom' group and "
+              "log in again");
     EXPECT_EQ(SgPermissionMessage({"/dev/sr0", "/dev/sg4"}),
-              "discolo: cannot open /dev/sr0, /dev/sg4 (permission denied); add yourself to the "
-              "'cdrom' group and log in again");
+              "cannot open /dev/sr0, /dev/sg4 (permission denied); add yourself to the 'cdrom' "
+              "group and log in again");
 }
 
 using SgPermissions = SgLayerTest;

@@ -2,8 +2,8 @@
 // never interpreted, and only the fields' own ampersand rule changes what is drawn.
 #include "tests/support/player_on_bus.h"
 
+#include "cdtext/cdtext_encoder.h"
 #include "player/static_text.h"
-#include "vdrive/cdtext_encoder.h"
 
 #include <QColor>
 #include <QFontMetrics>
@@ -96,12 +96,12 @@ TEST_F(PlainText, LabelsFieldsAndEntriesShowTagsEntitiesPicturesAndAmpersandsAsT
     int32_t leadOut = 60000;
     for (const QString& text : texts) {
         vdrive::DiscImage disc = vdrive::MakeAudioDisc({0, 20000}, leadOut += 75);
-        vdrive::CdTextAlbum album;
+        cdtext::CdTextAlbum album;
         album.title = text.toStdString();
         album.performer = "Band";
         album.tracks = {{text.toStdString(), text.toStdString(), ""}, {"Two", "B", ""}};
         std::string error;
-        ASSERT_TRUE(vdrive::EncodeCdText(album, disc.cdText, error)) << error;
+        ASSERT_TRUE(cdtext::EncodeCdText(album, disc.cdText, error)) << error;
         drive.InsertDisc(disc);
         RefreshTick();
         RefreshTick();

@@ -2,7 +2,7 @@
 // The controller runs it; the stand-in window shows the parts the controller names.
 #include "tests/support/controller_on_bus.h"
 
-#include "vdrive/cdtext_encoder.h"
+#include "cdtext/cdtext_encoder.h"
 
 #include <functional>
 
@@ -11,22 +11,22 @@ namespace {
 
 vdrive::DiscImage DataOnlyDisc() {
     vdrive::DiscImage disc = vdrive::MakeAudioDisc({0, 30000}, 50000);
-    for (vdrive::DiscTrack& track : disc.tracks) {
-        track.control = vdrive::kControlData;
+    for (playback::DiscTrack& track : disc.tracks) {
+        track.control = kControlData;
     }
     return disc;
 }
 
-std::vector<uint8_t> Packs(const vdrive::CdTextAlbum& album) {
+std::vector<uint8_t> Packs(const cdtext::CdTextAlbum& album) {
     std::vector<uint8_t> packs;
     std::string error;
-    EXPECT_TRUE(vdrive::EncodeCdText(album, packs, error)) << error;
+    EXPECT_TRUE(cdtext::EncodeCdText(album, packs, error)) << error;
     return packs;
 }
 
 vdrive::DiscImage DataOnlyDiscWithText() {
     vdrive::DiscImage disc = DataOnlyDisc();
-    vdrive::CdTextAlbum album;
+    cdtext::CdTextAlbum album;
     album.title = "Manuals";
     album.performer = "Setup Crew";
     album.tracks = {{"Install", "Setup Crew", ""}, {"Data", "Setup Crew", ""}};
@@ -254,7 +254,7 @@ TEST_F(Refresh, ASecondDriveWithTheSameTableIsNotRebuilt) {
 
 TEST_F(Refresh, CutsLongTextsToTheirFieldsAndReadsLatin1) {
     vdrive::DiscImage disc = ThreeTrackDisc();
-    vdrive::CdTextAlbum album;
+    cdtext::CdTextAlbum album;
     album.title = std::string(250, 'A');
     album.performer = "Band";
     album.tracks = {{std::string(150, 'T'), std::string(150, 'P'), ""},

@@ -4,7 +4,7 @@
 // readout five characters long. The seed is printed; DISCOLO_TEST_SEED repeats a run.
 #include "tests/support/controller_on_bus.h"
 
-#include "platform/aspi_layer.h"
+#include "platform/layer_slot.h"
 #include "tests/support/readout_format.h"
 
 #include <cstdlib>
@@ -19,26 +19,21 @@ namespace {
 class SpoilingLayer {
 public:
     SpoilingLayer(vdrive::Bus& bus, std::mt19937& random) : bus_(bus), random_(random) {
-        current = this;
-        const AspiLayer layer{&SupportInfo, &SendCommand};
-        InstallAspiLayer(&layer);
+        LayerSlot<SpoilingLayer>::Install(*this);
     }
-    ~SpoilingLayer() {
-        InstallAspiLayer(nullptr);
-        current = nullptr;
-    }
+    ~SpoilingLayer() { LayerSlot<SpoilingLayer>::Uninstall(*this, nullptr); }
     SpoilingLayer(const SpoilingLayer&) = delete;
     SpoilingLayer& operator=(const SpoilingLayer&) = delete;
 
-private:
-    static uint32_t SupportInfo() { return current->bus_.GetSupportInfo(); }
-    static uint32_t SendCommand(void* request) {
+    uint32_t GetSupportInfo() const { return bus_.GetSupportInfo(); }
+    uint32_t SendCommand(void* request) {
         auto& srb = *static_cast<SRB_ExecSCSICmd*>(request);
-        current->bus_.SendCommand(&srb);
-        current->Spoil(srb);
+        bus_.SendCommand(&srb);
+        Spoil(srb);
         return srb.SRB_Status;
     }
 
+private:
     uint8_t Byte() { return static_cast<uint8_t>(random_() & 0xFF); }
 
     void Spoil(SRB_ExecSCSICmd& srb) {
@@ -74,7 +69,6 @@ private:
         }
     }
 
-    static inline SpoilingLayer* current = nullptr;
     vdrive::Bus& bus_;
     std::mt19937& random_;
 };

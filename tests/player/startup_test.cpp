@@ -116,7 +116,7 @@ TEST_F(StartUp, ChoosingAnotherDriveStopsTheOldOneThenReadsTheNew) {
     EXPECT_EQ(AddressOf(bus.Log()[0]), 0);
     EXPECT_EQ(bus.Log()[1].Opcode(), kOpReadToc);
     EXPECT_EQ(bus.Log()[1].target, 2);
-    EXPECT_NE(first.AudioStatus(), vdrive::kAudioPlaying);
+    EXPECT_NE(first.AudioStatus(), kAudioStatusPlaying);
     EXPECT_EQ(state.currentDrive, 1);
     EXPECT_EQ(Shown().driveSelection, 1);
     EXPECT_EQ(Shown().titleText, "Audio CD");
@@ -133,7 +133,7 @@ TEST_F(StartUp, ClosingWhilePlayingStopsTheDriveKillsBothTimersAndUnloadsTheLaye
 
     EXPECT_EQ(Sent(), Opcodes{kOpSeek10});
     EXPECT_EQ(AddressOf(bus.Log()[0]), 0);
-    EXPECT_NE(drive.AudioStatus(), vdrive::kAudioPlaying);
+    EXPECT_NE(drive.AudioStatus(), kAudioStatusPlaying);
     EXPECT_EQ(timers.killed, (std::vector<uint32_t>{102, 101})); // the disc timer first
     EXPECT_EQ(state.pollTimer, 0u);
     EXPECT_EQ(state.discTimer, 0u);

@@ -118,7 +118,7 @@ TEST_F(Transport, PlayPlaysFromTheDrivesPositionToTheDiscEnd) {
     EXPECT_EQ(PlayLengthOf(LastOf(kOpPlayAudio12)), kThreeTrackDiscEnd - 1234 - 1);
     EXPECT_EQ(state.currentTrack, 2); // the track the selector shows
     EXPECT_EQ(state.playStarted, 1);
-    EXPECT_EQ(drive->AudioStatus(), vdrive::kAudioPlaying);
+    EXPECT_EQ(drive->AudioStatus(), kAudioStatusPlaying);
 }
 
 TEST_F(Transport, PlayWithoutAPositionStartsTheSelectedTrack) {
@@ -277,7 +277,7 @@ TEST_F(Transport, AJumpWhileStoppedOnlyPositions) {
     player.SeekAndPlay(30000);
     EXPECT_EQ(PlayLengthOf(LastOf(kOpPlayAudio12)), 0);
     EXPECT_EQ(drive->Position(), 30000);
-    EXPECT_NE(drive->AudioStatus(), vdrive::kAudioPlaying);
+    EXPECT_NE(drive->AudioStatus(), kAudioStatusPlaying);
 }
 
 TEST_F(Transport, EjectLoadOpensTheTrayOfAReadyDriveAndOnlyStopsAnEmptyOne) {

@@ -101,7 +101,7 @@ TEST_F(WindowStartUp, ClosingWhilePlayingStopsTheDriveBeforeTheWindowGoes) {
 
     EXPECT_EQ(Sent(), Opcodes{kOpSeek10});
     EXPECT_EQ(AddressOf(bus.Log()[0]), 0);
-    EXPECT_NE(drive.AudioStatus(), vdrive::kAudioPlaying);
+    EXPECT_NE(drive.AudioStatus(), kAudioStatusPlaying);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(SeekLba(0, 3, 0), -1); // the layer is unloaded
@@ -116,7 +116,7 @@ TEST_F(WindowStartUp, OkEndsTheWindowWithoutTheClosingSteps) {
     dialog->accept();
 
     EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(drive.AudioStatus(), vdrive::kAudioPlaying);
+    EXPECT_EQ(drive.AudioStatus(), kAudioStatusPlaying);
     EXPECT_FALSE(dialog->isVisible());
 }
 

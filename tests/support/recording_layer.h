@@ -3,7 +3,7 @@
 #pragma once
 
 #include "drive/srb.h"
-#include "platform/aspi_layer.h"
+#include "platform/layer_slot.h"
 
 #include <array>
 #include <cstdint>
@@ -22,33 +22,24 @@ public:
     uint8_t status = SS_COMP;                     // answer to every command...
     std::function<void(SRB_ExecSCSICmd&)> answer; // ...or this, when set: fill data and status
 
-    RecordingLayer() {
-        current = this;
-        AspiLayer layer{&GetSupportInfo, &SendCommand};
-        InstallAspiLayer(&layer);
-    }
-    ~RecordingLayer() {
-        InstallAspiLayer(nullptr);
-        current = nullptr;
-    }
+    RecordingLayer() { LayerSlot<RecordingLayer>::Install(*this); }
+    ~RecordingLayer() { LayerSlot<RecordingLayer>::Uninstall(*this, nullptr); }
     RecordingLayer(const RecordingLayer&) = delete;
     RecordingLayer& operator=(const RecordingLayer&) = delete;
 
     std::vector<RecordedRequest> requests;
 
-private:
-    static inline RecordingLayer* current = nullptr;
-
-    static uint32_t GetSupportInfo() { return current->supportInfo; }
-    static uint32_t SendCommand(void* request) {
+    // The two entries, as the installed layer answers them.
+    uint32_t GetSupportInfo() const { return supportInfo; }
+    uint32_t SendCommand(void* request) {
         auto* srb = static_cast<SRB_ExecSCSICmd*>(request);
         RecordedRequest recorded{*srb, {}};
         recorded.cdb.assign(srb->CDBByte, srb->CDBByte + srb->SRB_CDBLen);
-        current->requests.push_back(recorded);
-        if (current->answer) {
-            current->answer(*srb);
+        requests.push_back(recorded);
+        if (answer) {
+            answer(*srb);
         } else {
-            srb->SRB_Status = current->status;
+            srb->SRB_Status = status;
         }
         return srb->SRB_Status;
     }

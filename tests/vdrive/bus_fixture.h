@@ -38,7 +38,7 @@ struct Sent {
     Bytes data; // the first `transferred` bytes of the buffer
     std::array<uint8_t, 16> senseArea{};
 
-    vdrive::Sense sense() const {
+    Sense sense() const {
         return {static_cast<uint8_t>(senseArea[2] & 0x0F), senseArea[12], senseArea[13]};
     }
 };
@@ -154,7 +154,7 @@ protected:
     }
 
     // The sense that REQUEST SENSE reports now (and so clears).
-    vdrive::Sense RequestedSense(int adapter, int target) {
+    Sense RequestedSense(int adapter, int target) {
         const Sent sent = Send(adapter, target, SenseCdb(), 18);
         EXPECT_EQ(sent.status, SS_COMP);
         EXPECT_EQ(sent.data.size(), 18u);

@@ -65,11 +65,11 @@ TEST_F(VirtualBus, RefusesMalformedRequestsWithoutRunningThem) {
     EXPECT_EQ(request([](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = 17; }), SS_INVALID_SRB);
     EXPECT_EQ(request([](SRB_ExecSCSICmd& s) { s.SRB_Cmd = SC_HA_INQUIRY; }), SS_INVALID_CMD);
     EXPECT_EQ(bus.SendCommand(nullptr), SS_INVALID_SRB);
-    EXPECT_EQ(drive.AudioStatus(), kAudioNoStatus) << "no refused PLAY started";
+    EXPECT_EQ(drive.AudioStatus(), kAudioStatusNone) << "no refused PLAY started";
 
     EXPECT_EQ(request([](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = 12; }), SS_COMP)
         << "padded blocks are fine";
-    EXPECT_EQ(drive.AudioStatus(), kAudioPlaying);
+    EXPECT_EQ(drive.AudioStatus(), kAudioStatusPlaying);
 }
 
 TEST_F(VirtualBus, CutsSenseToTheSenseLength) {
@@ -79,7 +79,7 @@ TEST_F(VirtualBus, CutsSenseToTheSenseLength) {
         const Sent sent = Send(0, 3, TurCdb(), 0, static_cast<uint8_t>(senseLength));
         EXPECT_EQ(sent.status, SS_ERR);
         EXPECT_EQ(sent.targetStatus, STATUS_CHKCOND);
-        const auto expected = FixedSense(kSenseNoMedium);
+        const auto expected = FixedSenseData(kSenseNoMedium);
         for (size_t i = 0; i < std::min<size_t>(static_cast<size_t>(senseLength), 16); ++i) {
             EXPECT_EQ(sent.senseArea[i], expected[i]) << "byte " << i;
         }
@@ -158,7 +158,7 @@ TEST_F(VirtualBus, InjectedFaultsFailTheTargetOrOneOperationCode) {
     EXPECT_EQ(play.targetStatus, STATUS_CHKCOND);
     EXPECT_EQ(play.sense(), kSenseUnrecoveredReadError);
     EXPECT_EQ(RequestedSense(0, 3), kSenseUnrecoveredReadError) << "the drive holds the sense too";
-    EXPECT_EQ(drive.AudioStatus(), kAudioNoStatus) << "the failed PLAY did not run";
+    EXPECT_EQ(drive.AudioStatus(), kAudioStatusNone) << "the failed PLAY did not run";
     EXPECT_EQ(Send(0, 3, TurCdb()).status, SS_COMP) << "other operation codes pass";
 
     bus.InjectFault(0, 3, Fault::Status(SS_ABORTED));

@@ -1,4 +1,4 @@
-#include "vdrive/cdtext_encoder.h"
+#include "cdtext/cdtext_encoder.h"
 
 #include "tests/vdrive/libcdio_cdtext.h"
 #include "tests/vdrive/pack_strings.h"
@@ -10,10 +10,10 @@
 
 namespace {
 
-using vdrive::CdTextAlbum;
-using vdrive::CdTextProblem;
-using vdrive::EncodeCdText;
-using vdrive::kCdTextPackSize;
+using cdtext::CdTextAlbum;
+using cdtext::CdTextProblem;
+using cdtext::EncodeCdText;
+using cdtext::kCdTextPackSize;
 
 const std::string kRealData = DISCOLO_REALDATA_DIR;
 
@@ -92,10 +92,10 @@ TEST(CdTextEncoder, ChecksumMatchesEveryPackOfRealDiscs) {
             const auto pack =
                 std::span(bytes).subspan(dump.header + i * kCdTextPackSize, kCdTextPackSize);
             const uint16_t stored = static_cast<uint16_t>((pack[16] << 8) | pack[17]);
-            EXPECT_EQ(vdrive::CdTextCrc(pack.first(16)), stored) << dump.file << " pack " << i;
+            EXPECT_EQ(cdtext::CdTextCrc(pack.first(16)), stored) << dump.file << " pack " << i;
         }
     }
-    EXPECT_EQ(vdrive::CdTextCrc(Hex("8f 00 2a 00 01 01 03 00 06 05 04 05 07 06 01 02")), 0x4865);
+    EXPECT_EQ(cdtext::CdTextCrc(Hex("8f 00 2a 00 01 01 03 00 06 05 04 05 07 06 01 02")), 0x4865);
 }
 
 TEST(CdTextEncoder, EachPackNamesTheTrackAndCarriedCharactersOfItsFirstByte) {
@@ -207,7 +207,7 @@ TEST(CdTextEncoder, FillsTheLast253TextPacksAndRefusesOneMore) {
 
     album.title += 'x';
     EXPECT_FALSE(EncodeCdText(album, packs, problem));
-    EXPECT_EQ(problem.packType, vdrive::kPackTitle);
+    EXPECT_EQ(problem.packType, cdtext::kPackTitle);
     EXPECT_EQ(problem.track, 1);
     EXPECT_NE(problem.message.find("track 1 title"), std::string::npos) << problem.message;
     EXPECT_TRUE(packs.empty());

@@ -48,7 +48,7 @@ void ExpectPlayable(const std::string& sheet, const DiscImage& disc) {
     EXPECT_LE(disc.tracks.size(), 99u) << sheet;
     EXPECT_EQ(disc.tracks.front().pregapStart, 0) << sheet;
     for (size_t i = 0; i < disc.tracks.size(); ++i) {
-        const vdrive::DiscTrack& track = disc.tracks[i];
+        const playback::DiscTrack& track = disc.tracks[i];
         EXPECT_LE(track.pregapStart, track.start) << sheet << " track " << track.number;
         if (i > 0) {
             EXPECT_EQ(track.number, disc.tracks[i - 1].number + 1) << sheet;

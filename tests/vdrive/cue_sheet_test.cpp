@@ -11,10 +11,10 @@
 
 namespace {
 
+using playback::DiscTrack;
 using vdrive::CueLoadOptions;
 using vdrive::CueLoadReport;
 using vdrive::DiscImage;
-using vdrive::DiscTrack;
 using vdrive::LoadCueSheet;
 
 constexpr uint64_t kFrame = 2352;

@@ -27,7 +27,7 @@ TEST_F(VirtualBus, TheDemoBusListsTwoDrivesAndPlaysTrack2OfTheCdTextDisc) {
     clock.Advance(1000);
     std::array<uint8_t, 16> position{};
     ASSERT_EQ(ReadSubChannel(0, 3, 1, 0, 1, 0, 16, position), 1);
-    EXPECT_EQ(position[1], kAudioPlaying);
+    EXPECT_EQ(position[1], kAudioStatusPlaying);
     EXPECT_EQ(position[6], 2);
     EXPECT_EQ(position[11], 15075 & 0xFF);
     ASSERT_NE(bus.DriveAt(0, 5), nullptr);

@@ -35,11 +35,11 @@ TEST(DemoDiscs, LookLikeRealDiscs) {
             << row.name;
         EXPECT_EQ(disc.tracks.front().start, 0) << row.name;
         for (size_t i = 0; i < disc.tracks.size(); ++i) {
-            const vdrive::DiscTrack& track = disc.tracks[i];
+            const playback::DiscTrack& track = disc.tracks[i];
             EXPECT_EQ(track.number, row.firstTrack + static_cast<int>(i)) << row.name;
             const bool data =
                 std::count(row.dataTracks.begin(), row.dataTracks.end(), track.number) > 0;
-            EXPECT_EQ(track.control, data ? vdrive::kControlData : 0)
+            EXPECT_EQ(track.control, data ? kControlData : 0)
                 << row.name << " track " << track.number;
             const int32_t end =
                 i + 1 < disc.tracks.size() ? disc.tracks[i + 1].start : disc.leadOut;

@@ -95,9 +95,9 @@ TEST(DemoMusic, EveryAudioTrackOpensAudiblyOnThePitchItsSourceNamesAndNeverClick
         ASSERT_NE(music, nullptr) << demo.name;
         double previousPitch = 0;
         for (size_t i = 0; i < disc.tracks.size(); ++i) {
-            const vdrive::DiscTrack& track = disc.tracks[i];
+            const playback::DiscTrack& track = disc.tracks[i];
             SCOPED_TRACE(demo.name + " track " + std::to_string(track.number));
-            if ((track.control & vdrive::kControlData) != 0) {
+            if ((track.control & kControlData) != 0) {
                 EXPECT_EQ(music->NoteFrequency(track.start), 0) << "no music on data";
                 continue;
             }
@@ -131,7 +131,7 @@ TEST(DemoMusic, EveryAudioTrackOpensAudiblyOnThePitchItsSourceNamesAndNeverClick
             const int32_t end =
                 i + 1 < disc.tracks.size() ? disc.tracks[i + 1].pregapStart : disc.leadOut;
             for (const int32_t boundary : {track.pregapStart, track.start, end}) {
-                const int32_t first = std::max(boundary - 3, audio::kFirstPregapLba);
+                const int32_t first = std::max(boundary - 3, playback::kFirstPregapLba);
                 const int32_t last = std::min(boundary + 3, disc.leadOut);
                 EXPECT_LE(LargestStep(LeftSamples(disc, first, last - first)), musicStep)
                     << "at frame " << boundary;

@@ -169,14 +169,14 @@ TEST_F(DriveAnswers, RequestSenseReportsTheLastFailureOnceThenTheAudioStatus) {
     Send(0, 3, PauseCdb());
     Send(0, 3, InquiryCdb(), 56);
     EXPECT_EQ(RequestedSense(0, 3), kSenseCommandSequenceError) << "INQUIRY keeps the sense";
-    EXPECT_EQ(RequestedSense(0, 3), (Sense{kSenseKeyNoSense, 0x00, kAudioNoStatus}))
+    EXPECT_EQ(RequestedSense(0, 3), (Sense{kSenseKeyNoSense, 0x00, kAudioStatusNone}))
         << "then it is gone";
     Send(0, 3, PauseCdb());
     Send(0, 3, TurCdb());
-    EXPECT_EQ(RequestedSense(0, 3), (Sense{kSenseKeyNoSense, 0x00, kAudioNoStatus}))
+    EXPECT_EQ(RequestedSense(0, 3), (Sense{kSenseKeyNoSense, 0x00, kAudioStatusNone}))
         << "a later command clears it";
     Send(0, 3, Play10Cdb(0, 750));
-    EXPECT_EQ(RequestedSense(0, 3), (Sense{kSenseKeyNoSense, 0x00, kAudioPlaying}));
+    EXPECT_EQ(RequestedSense(0, 3), (Sense{kSenseKeyNoSense, 0x00, kAudioStatusPlaying}));
 }
 
 // Each refusal, with the sense it gives in SenseArea and then through REQUEST SENSE.

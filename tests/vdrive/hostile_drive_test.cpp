@@ -77,7 +77,7 @@ TEST_F(HostileDriveOnTheBus, FailsWithAnySenseOrCompletesWithoutData) {
     script = {6, 0x03, 0x11, 0x05};
     Sent sent = Send(0, 1, CapacityCdb(), 8);
     EXPECT_EQ(sent.status, SS_ERR);
-    EXPECT_EQ(sent.sense(), (vdrive::Sense{0x03, 0x11, 0x05}));
+    EXPECT_EQ(sent.sense(), (Sense{0x03, 0x11, 0x05}));
 
     script = {7};
     sent = Send(0, 1, CapacityCdb(), 8);

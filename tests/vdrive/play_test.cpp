@@ -46,7 +46,7 @@ TEST_F(Play, TheHeadMoves75FramesASecondWithoutDriftingOnOddSteps) {
         clock.Advance(row.step);
         EXPECT_EQ(PollPosition().lba, row.expected) << "frames = elapsed ms * 75 / 1000";
     }
-    EXPECT_EQ(PollPosition().status, kAudioPlaying);
+    EXPECT_EQ(PollPosition().status, kAudioStatusPlaying);
 }
 
 TEST_F(Play, APlayEndsAtItsEndAndReportsCompletionOnce) {
@@ -56,14 +56,14 @@ TEST_F(Play, APlayEndsAtItsEndAndReportsCompletionOnce) {
     clock.Advance(1);
     EXPECT_EQ(PollPosition().track, 2);
     clock.Advance(1332);
-    EXPECT_EQ(PollPosition().status, kAudioPlaying);
+    EXPECT_EQ(PollPosition().status, kAudioStatusPlaying);
     clock.Advance(1);
-    EXPECT_EQ(RequestedSense(0, 3).ascq, kAudioCompleted)
+    EXPECT_EQ(RequestedSense(0, 3).ascq, kAudioStatusCompleted)
         << "REQUEST SENSE shows it without using it up";
     const Poll done = PollPosition();
-    EXPECT_EQ(done.status, kAudioCompleted);
+    EXPECT_EQ(done.status, kAudioStatusCompleted);
     EXPECT_EQ(done.lba, 20099) << "the head stays on the last frame played";
-    EXPECT_EQ(PollPosition().status, kAudioNoStatus);
+    EXPECT_EQ(PollPosition().status, kAudioStatusNone);
     clock.Advance(5000);
     EXPECT_EQ(PollPosition().lba, 20099);
 }
@@ -76,9 +76,9 @@ TEST_F(Play, TheThreePlayCommandsPlayTheSameRange) {
         Ok(cdb);
         EXPECT_EQ(drive.Position(), 300);
         clock.Advance(1999);
-        EXPECT_EQ(drive.AudioStatus(), kAudioPlaying);
+        EXPECT_EQ(drive.AudioStatus(), kAudioStatusPlaying);
         clock.Advance(1);
-        EXPECT_EQ(drive.AudioStatus(), kAudioCompleted)
+        EXPECT_EQ(drive.AudioStatus(), kAudioStatusCompleted)
             << "the MSF end is the first frame not played";
         EXPECT_EQ(drive.Position(), 449);
     }
@@ -90,7 +90,7 @@ TEST_F(Play, ALengthOfZeroStartsNothingAndLeavesTheHead) {
     Ok(PlayMsfCdb(0, 10, 0, 0, 10, 0));
     clock.Advance(3000);
     EXPECT_EQ(PollPosition().lba, 5000);
-    EXPECT_EQ(PollPosition().status, kAudioNoStatus);
+    EXPECT_EQ(PollPosition().status, kAudioStatusNone);
 
     Ok(Play12Cdb(100, 1000));
     Ok(Play12Cdb(30000, 0));
@@ -109,7 +109,7 @@ TEST_F(Play, ANewPlayReplacesTheRunningOneAndAllOnesStartsFromTheHead) {
     clock.Advance(999);
     EXPECT_EQ(drive.Position(), 30224);
     clock.Advance(1);
-    EXPECT_EQ(drive.AudioStatus(), kAudioCompleted);
+    EXPECT_EQ(drive.AudioStatus(), kAudioStatusCompleted);
 }
 
 TEST_F(Play, SeekEndsAPlayAndLeavesTheHeadAtItsAddress) {
@@ -118,7 +118,7 @@ TEST_F(Play, SeekEndsAPlayAndLeavesTheHeadAtItsAddress) {
     Ok(SeekCdb(30000));
     clock.Advance(1000);
     const Poll poll = PollPosition();
-    EXPECT_EQ(poll.status, kAudioNoStatus);
+    EXPECT_EQ(poll.status, kAudioStatusNone);
     EXPECT_EQ(poll.lba, 30000);
     EXPECT_EQ(poll.track, 2);
 }
@@ -129,12 +129,12 @@ TEST_F(Play, PauseHoldsThePositionAndResumeContinuesFromIt) {
     Ok(PauseCdb());
     Ok(PauseCdb()); // pausing twice is no error
     clock.Advance(5000);
-    EXPECT_EQ(PollPosition().status, kAudioPaused);
+    EXPECT_EQ(PollPosition().status, kAudioStatusPaused);
     EXPECT_EQ(PollPosition().lba, 1150);
     Ok(ResumeCdb());
     Ok(ResumeCdb()); // nor is resuming a play
     clock.Advance(1000);
-    EXPECT_EQ(PollPosition().status, kAudioPlaying);
+    EXPECT_EQ(PollPosition().status, kAudioStatusPlaying);
     EXPECT_EQ(PollPosition().lba, 1225);
     EXPECT_EQ(PauseAudio(0, 3), 1);
     EXPECT_EQ(ResumeAudio(0, 3), 1);
@@ -146,17 +146,17 @@ TEST_F(Play, StopAndSpindleStopEndThePlayWhereItGot) {
         Bytes cdb;
         uint8_t status;
     };
-    for (const Row& row : {Row{"stop play/scan", StopCdb(), kAudioNoStatus},
-                           Row{"spindle stop", StartStopCdb(0x00), kAudioNoStatus},
-                           Row{"spindle start", StartStopCdb(0x01), kAudioPlaying},
-                           Row{"power condition", StartStopCdb(0x32), kAudioPlaying}}) {
+    for (const Row& row : {Row{"stop play/scan", StopCdb(), kAudioStatusNone},
+                           Row{"spindle stop", StartStopCdb(0x00), kAudioStatusNone},
+                           Row{"spindle start", StartStopCdb(0x01), kAudioStatusPlaying},
+                           Row{"power condition", StartStopCdb(0x32), kAudioStatusPlaying}}) {
         SCOPED_TRACE(row.name);
         Ok(Play12Cdb(0, 40000));
         clock.Advance(1000);
         Ok(row.cdb);
         clock.Advance(1000);
         EXPECT_EQ(drive.AudioStatus(), row.status);
-        EXPECT_EQ(drive.Position(), row.status == kAudioPlaying ? 150 : 75);
+        EXPECT_EQ(drive.Position(), row.status == kAudioStatusPlaying ? 150 : 75);
     }
 }
 
@@ -169,9 +169,9 @@ TEST_F(Play, APlayRunningIntoADataTrackStopsAtItWithAnError) {
     Ok(Play12Cdb(18850, 21000));
     clock.Advance(2000);
     const Poll poll = PollPosition();
-    EXPECT_EQ(poll.status, kAudioStoppedByError);
+    EXPECT_EQ(poll.status, kAudioStatusStoppedByError);
     EXPECT_EQ(poll.lba, 18999);
-    EXPECT_EQ(PollPosition().status, kAudioNoStatus);
+    EXPECT_EQ(PollPosition().status, kAudioStatusNone);
 }
 
 } // namespace

@@ -60,7 +60,7 @@ TEST_F(ReadCd, DeliversTheImagesFramesBitForBitAcrossATrackBoundary) {
         EXPECT_EQ(sent.data.size(), kChunk * kFrameBytes);
         EXPECT_EQ(PatternMismatch(sent.data, 19990), "");
     }
-    EXPECT_EQ(drive.AudioStatus(), kAudioPlaying) << "reading leaves the play alone";
+    EXPECT_EQ(drive.AudioStatus(), kAudioStatusPlaying) << "reading leaves the play alone";
 
     // The largest read a drive takes, through the transport as the play layer will send it.
     std::vector<uint8_t> large(kMaxReadCdFrames * kFrameBytes);

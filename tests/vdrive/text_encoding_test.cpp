@@ -1,4 +1,4 @@
-#include "vdrive/text_encoding.h"
+#include "cdtext/text_encoding.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +32,7 @@ TEST(TextEncoding, SheetFilesBecomeUtf8WhateverTheyWereWrittenIn) {
         {"UTF-16LE unpaired surrogate", std::string("\xFF\xFE\x3D\xD8", 4), "\xEF\xBF\xBD"},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(vdrive::DecodeTextFile(row.input), row.expected) << row.name;
+        EXPECT_EQ(cdtext::DecodeTextFile(row.input), row.expected) << row.name;
     }
 }
 
@@ -47,7 +47,7 @@ TEST(TextEncoding, CdTextGetsIso88591WithQuestionMarksForTheRest) {
         {"broken UTF-8", "a\xE2\x80z", "a??z"},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(vdrive::Utf8ToLatin1(row.input), row.expected) << row.name;
+        EXPECT_EQ(cdtext::Utf8ToLatin1(row.input), row.expected) << row.name;
     }
 }
 

@@ -34,7 +34,7 @@ TEST_F(Tray, TheFirstCommandAfterADiscArrivesAnswersUnitAttentionOnce) {
         SCOPED_TRACE(testing::PrintToString(cdb));
         drive.InsertDisc(TwoTrackDisc());
         EXPECT_EQ(Send(0, 3, InquiryCdb(), 56).status, SS_COMP) << "INQUIRY is exempt";
-        EXPECT_EQ(RequestedSense(0, 3), (Sense{kSenseKeyNoSense, 0, kAudioNoStatus}))
+        EXPECT_EQ(RequestedSense(0, 3), (Sense{kSenseKeyNoSense, 0, kAudioStatusNone}))
             << "so is REQUEST SENSE";
         const Sent first = Send(0, 3, cdb, 804);
         EXPECT_EQ(first.status, SS_ERR);
@@ -42,7 +42,7 @@ TEST_F(Tray, TheFirstCommandAfterADiscArrivesAnswersUnitAttentionOnce) {
         EXPECT_EQ(RequestedSense(0, 3), kSenseMediumMayHaveChanged);
         EXPECT_EQ(Send(0, 3, TurCdb()).status, SS_COMP) << "only once";
     }
-    EXPECT_EQ(drive.AudioStatus(), kAudioNoStatus)
+    EXPECT_EQ(drive.AudioStatus(), kAudioStatusNone)
         << "the PLAY that met the unit attention did not run";
 }
 
@@ -57,7 +57,7 @@ TEST_F(Tray, EjectStopsPlayAndOpensTheTrayAndLoadBringsTheDiscBack) {
     ASSERT_EQ(LoadMedium(0, 3), 1);
     EXPECT_EQ(Send(0, 3, TurCdb()).sense(), kSenseMediumMayHaveChanged);
     EXPECT_EQ(Send(0, 3, TurCdb()).status, SS_COMP);
-    EXPECT_EQ(drive.AudioStatus(), kAudioNoStatus);
+    EXPECT_EQ(drive.AudioStatus(), kAudioStatusNone);
     EXPECT_EQ(LoadMedium(0, 3), 1);
     EXPECT_EQ(Send(0, 3, TurCdb()).status, SS_COMP) << "loading a closed drive changes nothing";
 }

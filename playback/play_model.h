@@ -12,21 +12,14 @@
 // Not safe for concurrent use: the owner serialises calls (the drive and the layer hold a lock).
 #pragma once
 
-#include "audio/disc_layout.h"
 #include "drive/audio_status.h"
+#include "drive/fixed_sense.h"
+#include "playback/disc_layout.h"
 
 #include <cstdint>
 #include <span>
 
-namespace audio {
-
-// Audio status, as READ SUB-CHANNEL reports it in byte 1 and REQUEST SENSE in the ASCQ (the
-// values are the drive ABI's, drive/audio_status.h).
-inline constexpr uint8_t kAudioPlaying = kAudioStatusPlaying;
-inline constexpr uint8_t kAudioPaused = kAudioStatusPaused;
-inline constexpr uint8_t kAudioCompleted = kAudioStatusCompleted;
-inline constexpr uint8_t kAudioStoppedByError = kAudioStatusStoppedByError;
-inline constexpr uint8_t kAudioNoStatus = kAudioStatusNone;
+namespace playback {
 
 // Why a drive refuses a command that changes the play.
 enum class PlayRefusal {
@@ -37,13 +30,12 @@ enum class PlayRefusal {
     CommandSequenceError, // 05/2C/00: pause or resume with nothing to pause or resume
 };
 
-// The sense data a drive answers a refusal with (key 0, ASC 0, ASCQ 0 for None).
-struct SenseCode {
-    uint8_t key = 0;
-    uint8_t asc = 0;
-    uint8_t ascq = 0;
-};
-SenseCode SenseOf(PlayRefusal refusal);
+// The sense a drive answers a refusal with (kSenseNone for None).
+Sense SenseOf(PlayRefusal refusal);
+
+// Whether a PLAY AUDIO(10), (12) or MSF command block starts from where the head is: a start of
+// all ones (FFFFFFFFh, or FF FF FF in MSF). `cdb` holds 10 bytes or more.
+bool PlaysFromHead(std::span<const uint8_t> cdb);
 
 class PlayModel {
 public:
@@ -90,7 +82,7 @@ public:
     // What AudioStatus() and Head() would be after AdvanceTo(Run(), framesIntoRun), without
     // changing anything.
     struct View {
-        uint8_t audioStatus = kAudioNoStatus;
+        uint8_t audioStatus = kAudioStatusNone;
         int32_t head = 0;
     };
     View Peek(int64_t framesIntoRun) const;
@@ -114,4 +106,4 @@ private:
     PlayState state_;
 };
 
-} // namespace audio
+} // namespace playback

@@ -5,16 +5,16 @@
 #pragma once
 
 #include "drive/msf.h"
+#include "drive/toc_layout.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
-namespace audio {
+namespace playback {
 
 inline constexpr int32_t kFirstPregapLba = -kMsfLbaOffset; // the first track's pregap starts here
-inline constexpr uint8_t kControlData = 0x04;              // CONTROL bit: data track
 
 struct DiscTrack {
     int number = 1;          // 1..99; consecutive on one disc, the first need not be 1
@@ -34,6 +34,9 @@ struct DiscLayout {
     int32_t leadOut = 0;           // LBA of the lead-out: the first frame after the last track
 };
 
+// The ADR/CONTROL byte a drive reports for the track: ADR 1 (position) and its CONTROL nibble.
+uint8_t AdrControl(const DiscTrack& track);
+
 // Where the track's index 0 begins: its pregap start, or its start when the layout says less.
 int32_t PregapStart(const DiscTrack& track);
 
@@ -52,4 +55,4 @@ DiscPosition PositionAt(std::span<const DiscTrack> tracks, int32_t lba);
 // The start of the first data track at or after `lba`'s track (its pregap start), or `leadOut`.
 int32_t DataBoundaryAfter(std::span<const DiscTrack> tracks, int32_t leadOut, int32_t lba);
 
-} // namespace audio
+} // namespace playback

@@ -1,15 +1,15 @@
 // CD-Text packs as disc writers lay them out: the strings of one pack type run on from pack to
 // pack, each pack names the track of its first character and how much of that string earlier
 // packs already hold, and three size packs close the block.
-#include "vdrive/cdtext_encoder.h"
+#include "cdtext/cdtext_encoder.h"
 
+#include "cdtext/text_encoding.h"
 #include "drive/big_endian.h"
-#include "vdrive/text_encoding.h"
 
 #include <algorithm>
 #include <array>
 
-namespace vdrive {
+namespace cdtext {
 namespace {
 
 constexpr size_t kPayloadSize = 12;
@@ -44,7 +44,9 @@ bool BuildStream(const CdTextAlbum& album, uint8_t packType, TextStream& stream)
     bool anyText = false;
     std::string previous;
     for (size_t item = 0; item <= album.tracks.size(); ++item) {
-        const std::string text = Utf8ToLatin1(TextOf(album, packType, item));
+        const std::string& given = TextOf(album, packType, item);
+        const std::string text =
+            album.encoding == TextEncoding::Latin1 ? given : Utf8ToLatin1(given);
         anyText = anyText || !text.empty();
         // Only a track after the first may point back; the first track never repeats the album.
         const bool repeat = album.repeatAsTab && item >= 2 && !text.empty() && text == previous;
@@ -185,4 +187,4 @@ bool EncodeCdText(const CdTextAlbum& album, std::vector<uint8_t>& packs, std::st
     return ok;
 }
 
-} // namespace vdrive
+} // namespace cdtext

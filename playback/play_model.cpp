@@ -1,37 +1,38 @@
 // The play model. A running play is kept as where its current run began and how many frames of
 // it have been played, so the head follows exactly from what its owner reports, without
 // accumulated steps.
-#include "audio/play_model.h"
+#include "playback/play_model.h"
 
 #include "drive/big_endian.h"
+#include "drive/command_blocks.h"
 #include "drive/fixed_sense.h"
-#include "drive/scsi_opcodes.h"
 
 #include <algorithm>
 #include <utility>
 
-namespace audio {
+namespace playback {
 
-namespace {
-
-constexpr uint32_t kFromHead = 0xFFFFFFFF; // a PLAY start of all ones: from where the head is
-
-} // namespace
-
-SenseCode SenseOf(PlayRefusal refusal) {
+Sense SenseOf(PlayRefusal refusal) {
     switch (refusal) {
     case PlayRefusal::None:
         break;
     case PlayRefusal::InvalidField:
-        return {kSenseKeyIllegalRequest, 0x24, 0x00};
+        return kSenseInvalidFieldInCdb;
     case PlayRefusal::LbaOutOfRange:
-        return {kSenseKeyIllegalRequest, 0x21, 0x00};
+        return kSenseLbaOutOfRange;
     case PlayRefusal::IllegalModeForTrack:
-        return {kSenseKeyIllegalRequest, 0x64, 0x00};
+        return kSenseIllegalModeForTrack;
     case PlayRefusal::CommandSequenceError:
-        return {kSenseKeyIllegalRequest, 0x2C, 0x00};
+        return kSenseCommandSequenceError;
     }
-    return {};
+    return kSenseNone;
+}
+
+bool PlaysFromHead(std::span<const uint8_t> cdb) {
+    if (cdb[0] == kOpPlayAudioMsf) {
+        return cdb[3] == 0xFF && cdb[4] == 0xFF && cdb[5] == 0xFF; // starting M, S, F
+    }
+    return ReadBe32(cdb, 2) == kPlayFromCurrentPosition; // starting logical block address
 }
 
 // ---- the state of a play ------------------------------------------------------------------
@@ -83,7 +84,7 @@ PlayRefusal PlayModel::PlayCommand(std::span<const uint8_t> cdb) {
     switch (cdb[0]) {
     case kOpPlayAudio10:
     case kOpPlayAudio12: {
-        const bool fromHead = ReadBe32(cdb, 2) == kFromHead;
+        const bool fromHead = PlaysFromHead(cdb);
         const int64_t first = fromHead ? 0 : static_cast<int32_t>(ReadBe32(cdb, 2)); // start LBA
         int64_t length = ReadBe16(cdb, 7); // PLAY AUDIO(10): transfer length in frames
         if (cdb[0] == kOpPlayAudio12) {
@@ -95,7 +96,7 @@ PlayRefusal PlayModel::PlayCommand(std::span<const uint8_t> cdb) {
         return Play(first, first + length, fromHead);
     }
     case kOpPlayAudioMsf: {
-        const bool fromHead = cdb[3] == 0xFF && cdb[4] == 0xFF && cdb[5] == 0xFF;
+        const bool fromHead = PlaysFromHead(cdb);
         const int64_t end = MsfToLba(cdb[6], cdb[7], cdb[8]); // ending M, S, F: first not played
         const int64_t first = fromHead ? Head() : MsfToLba(cdb[3], cdb[4], cdb[5]); // starting MSF
         return Play(first, end);
@@ -193,17 +194,17 @@ namespace {
 uint8_t StatusOf(PlayModel::Audio audio) {
     switch (audio) {
     case PlayModel::Audio::Playing:
-        return kAudioPlaying;
+        return kAudioStatusPlaying;
     case PlayModel::Audio::Paused:
-        return kAudioPaused;
+        return kAudioStatusPaused;
     case PlayModel::Audio::Completed:
-        return kAudioCompleted;
+        return kAudioStatusCompleted;
     case PlayModel::Audio::StoppedByError:
-        return kAudioStoppedByError;
+        return kAudioStatusStoppedByError;
     case PlayModel::Audio::Idle:
         break;
     }
-    return kAudioNoStatus;
+    return kAudioStatusNone;
 }
 
 } // namespace
@@ -232,4 +233,4 @@ PlayModel::View PlayModel::Peek(int64_t framesIntoRun) const {
     return View{StatusOf(ahead.audio), ahead.Head()};
 }
 
-} // namespace audio
+} // namespace playback

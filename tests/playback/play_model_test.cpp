@@ -1,6 +1,6 @@
 // The play model moved by progress reports, as the digital play layer moves it with the frames
 // its sound output has consumed (the virtual drive's clock-driven play is tested in tests/vdrive).
-#include "audio/play_model.h"
+#include "playback/play_model.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 namespace {
 
-using namespace audio;
+using namespace playback;
 
 // Two audio tracks, the second at 20000, lead-out at 40000.
 DiscLayout TwoTracks() {
@@ -28,7 +28,7 @@ TEST(PlayModelByProgress, TheHeadFollowsTheFramesPlayedOfTheCurrentRunOnly) {
     ASSERT_EQ(model.Pause(), PlayRefusal::None);
     EXPECT_FALSE(model.AdvanceTo(first, 400)) << "frames still arriving after the pause";
     EXPECT_EQ(model.Head(), 1300);
-    EXPECT_EQ(model.AudioStatus(), kAudioPaused);
+    EXPECT_EQ(model.AudioStatus(), kAudioStatusPaused);
 
     ASSERT_EQ(model.Resume(), PlayRefusal::None);
     const uint32_t resumed = model.Run();
@@ -41,7 +41,7 @@ TEST(PlayModelByProgress, TheHeadFollowsTheFramesPlayedOfTheCurrentRunOnly) {
     ASSERT_EQ(model.Play(30000, 30750), PlayRefusal::None);
     EXPECT_FALSE(model.AdvanceTo(resumed, 5000)) << "a late report of the replaced play";
     EXPECT_EQ(model.Head(), 30000);
-    EXPECT_EQ(model.AudioStatus(), kAudioPlaying);
+    EXPECT_EQ(model.AudioStatus(), kAudioStatusPlaying);
 }
 
 TEST(PlayModelByProgress, AFinishedPlayReportsItsStatusOnceAndKeepsItsHead) {
@@ -60,24 +60,24 @@ TEST(PlayModelByProgress, AFinishedPlayReportsItsStatusOnceAndKeepsItsHead) {
          [](PlayModel& m) {
              m.Play(19950, 20100);
              m.AdvanceTo(m.Run(), 149);
-             EXPECT_EQ(m.TakeAudioStatus(), kAudioPlaying);
+             EXPECT_EQ(m.TakeAudioStatus(), kAudioStatusPlaying);
              m.AdvanceTo(m.Run(), 150);
          },
-         kAudioCompleted, 20099},
+         kAudioStatusCompleted, 20099},
         {"ran into a data track", dataSecond,
          [](PlayModel& m) {
              m.Play(19800, 30000);
              EXPECT_EQ(m.End(), 19900) << "the play ends at the data track's pregap";
              m.AdvanceTo(m.Run(), 400);
          },
-         kAudioStoppedByError, 19899},
+         kAudioStatusStoppedByError, 19899},
         {"could not be read on", TwoTracks(),
          [](PlayModel& m) {
              m.Play(0, 40000);
              m.AdvanceTo(m.Run(), 500);
              EXPECT_TRUE(m.StopWithError(m.Run()));
          },
-         kAudioStoppedByError, 500},
+         kAudioStatusStoppedByError, 500},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -88,7 +88,7 @@ TEST(PlayModelByProgress, AFinishedPlayReportsItsStatusOnceAndKeepsItsHead) {
         EXPECT_EQ(model.AudioStatus(), row.status);
         EXPECT_EQ(model.AudioStatus(), row.status) << "REQUEST SENSE does not use it up";
         EXPECT_EQ(model.TakeAudioStatus(), row.status);
-        EXPECT_EQ(model.TakeAudioStatus(), kAudioNoStatus) << "reported once";
+        EXPECT_EQ(model.TakeAudioStatus(), kAudioStatusNone) << "reported once";
         EXPECT_EQ(model.Head(), row.head);
         EXPECT_FALSE(model.AdvanceTo(run, 100000));
         EXPECT_FALSE(model.StopWithError(run));

@@ -1,11 +1,15 @@
 // Addresses on a disc layout. The layout comes from outside (an image, a drive's answer), so every
 // lookup stays inside its track list.
-#include "audio/disc_layout.h"
+#include "playback/disc_layout.h"
 
 #include <algorithm>
 #include <limits>
 
-namespace audio {
+namespace playback {
+
+uint8_t AdrControl(const DiscTrack& track) {
+    return static_cast<uint8_t>(kAdrPosition | (track.control & 0x0F));
+}
 
 int32_t PregapStart(const DiscTrack& track) {
     return std::min(track.pregapStart, track.start);
@@ -40,4 +44,4 @@ int32_t DataBoundaryAfter(std::span<const DiscTrack> tracks, int32_t leadOut, in
     return leadOut;
 }
 
-} // namespace audio
+} // namespace playback

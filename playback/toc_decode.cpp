@@ -1,24 +1,25 @@
 // Decoding of the table of contents for the digital play. Only what the answer holds within its
 // own length and the bytes received is read.
-#include "audio/toc_decode.h"
+#include "playback/toc_decode.h"
 
 #include "drive/big_endian.h"
+#include "drive/toc_layout.h"
 
 #include <algorithm>
 
-namespace audio {
+namespace playback {
 
 namespace {
 
-constexpr uint8_t kLeadOutTrack = 0xAA;
-constexpr size_t kDescriptorLength = 8;
+constexpr auto kHeaderLength = static_cast<size_t>(kTocHeaderLength);
+constexpr auto kDescriptorLength = static_cast<size_t>(kTocDescriptorLength);
 // Addresses beyond this are no CD's: 24 bits of frames are over 62 hours.
 constexpr int32_t kHighestAddress = 0xFFFFFF;
 
 } // namespace
 
 std::optional<DiscLayout> DecodeToc(std::span<const uint8_t> answer) {
-    if (answer.size() < 4) {
+    if (answer.size() < kHeaderLength) {
         return std::nullopt;
     }
     const size_t length = std::min<size_t>(answer.size(), ReadBe16(answer, 0) + size_t{2});
@@ -29,7 +30,8 @@ std::optional<DiscLayout> DecodeToc(std::span<const uint8_t> answer) {
     }
     DiscLayout layout;
     bool leadOut = false;
-    for (size_t at = 4; at + kDescriptorLength <= length && !leadOut; at += kDescriptorLength) {
+    for (size_t at = kHeaderLength; at + kDescriptorLength <= length && !leadOut;
+         at += kDescriptorLength) {
         const uint8_t adrControl = answer[at + 1];
         const uint8_t number = answer[at + 2];
         const auto start = static_cast<int32_t>(ReadBe32(answer, at + 4));
@@ -37,7 +39,7 @@ std::optional<DiscLayout> DecodeToc(std::span<const uint8_t> answer) {
             (!layout.tracks.empty() && start <= layout.tracks.back().start)) {
             return std::nullopt;
         }
-        if (number == kLeadOutTrack) {
+        if (number == kLeadOutTrackNumber) {
             layout.leadOut = start;
             leadOut = true;
         } else if (number == first + static_cast<int>(layout.tracks.size()) && number <= last) {
@@ -61,4 +63,4 @@ bool SameLayout(const DiscLayout& a, const DiscLayout& b) {
                       });
 }
 
-} // namespace audio
+} // namespace playback

@@ -1,10 +1,10 @@
 // Text conversions between the encodings cue sheets use and the ISO-8859-1 of CD-Text.
-#include "vdrive/text_encoding.h"
+#include "cdtext/text_encoding.h"
 
 #include <array>
 #include <cstdint>
 
-namespace vdrive {
+namespace cdtext {
 namespace {
 
 // Windows-1252 0x80-0x9F; 0 marks the undefined bytes, which keep their C1 code point.
@@ -155,4 +155,4 @@ std::string Utf8ToLatin1(std::string_view text) {
     return out;
 }
 
-} // namespace vdrive
+} // namespace cdtext

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace vdrive {
+namespace cdtext {
 
 // Turns the bytes of a text file into UTF-8: a UTF-8 BOM is dropped, UTF-16 with a BOM (either
 // byte order) is decoded, text without a BOM is kept when it is valid UTF-8 and read as
@@ -22,4 +22,4 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // UTF-8 sequence becomes '?'.
 std::string Utf8ToLatin1(std::string_view text);
 
-} // namespace vdrive
+} // namespace cdtext

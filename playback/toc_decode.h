@@ -2,15 +2,13 @@
 // a layout. The answer comes from a drive and is not trusted.
 #pragma once
 
-#include "audio/disc_layout.h"
+#include "playback/disc_layout.h"
 
 #include <cstdint>
 #include <optional>
 #include <span>
 
-namespace audio {
-
-inline constexpr uint32_t kTocAllocation = 4 + 8 * 100; // 99 tracks and the lead-out
+namespace playback {
 
 // The layout a READ TOC format 0 answer in LBA form describes, or nothing when it describes no
 // disc a play can use: a short or inconsistent answer, track numbers outside 1-99 or out of order,
@@ -19,4 +17,4 @@ std::optional<DiscLayout> DecodeToc(std::span<const uint8_t> answer);
 
 bool SameLayout(const DiscLayout& a, const DiscLayout& b);
 
-} // namespace audio
+} // namespace playback

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace vdrive {
+namespace cdtext {
 
 inline constexpr size_t kCdTextPackSize = 18;
 inline constexpr int kMaxCdTextTextPacks =
@@ -19,13 +19,15 @@ inline constexpr uint8_t kPackPerformer = 0x81;
 inline constexpr uint8_t kPackSongwriter = 0x82;
 inline constexpr uint8_t kPackSizeInfo = 0x8F;
 
-// Texts are UTF-8; a character outside ISO-8859-1 is stored as '?'. An empty text is a track
-// without that item.
+// Texts are UTF-8 (a character outside ISO-8859-1 is stored as '?'), or ISO-8859-1 bytes as
+// stored when the album says so. An empty text is a track without that item.
 struct CdTextTrack {
     std::string title;
     std::string performer;
     std::string songwriter;
 };
+
+enum class TextEncoding { Utf8, Latin1 };
 
 struct CdTextAlbum {
     std::string title;
@@ -36,6 +38,7 @@ struct CdTextAlbum {
     // A track text equal to the previous track's is stored as a single TAB, as disc writers do
     // to save room; players show the previous text again.
     bool repeatAsTab = true;
+    TextEncoding encoding = TextEncoding::Utf8; // of every text above
 };
 
 // What went wrong; for texts that do not fit, the first text that found no room.
@@ -53,4 +56,4 @@ bool EncodeCdText(const CdTextAlbum& album, std::vector<uint8_t>& packs, std::st
 // The pack checksum over bytes 0-15: CRC-16 x^16 + x^12 + x^5 + 1, start 0, MSB first, inverted.
 uint16_t CdTextCrc(std::span<const uint8_t> bytes);
 
-} // namespace vdrive
+} // namespace cdtext
