@@ -27,7 +27,7 @@ bool CPlayerApp::InitInstance() {
     // The desktop's media keys and controls reach the window through the session bus, when there
     // is one; without it the player runs as ever.
     const std::unique_ptr<MprisPlayer> mediaControls =
-        PublishOnSessionBus(dialog, ThePlayerState());
+        PublishOnSessionBus(dialog.Controller(), dialog);
     if (mediaControls) {
         mediaControls->artUrl = artUrl;
     }

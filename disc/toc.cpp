@@ -59,7 +59,8 @@ int32_t FramesAtSliderPosition(int32_t position) {
 
 bool CheckTocChange(PlayerState& state, int hostAdapter, int target,
                     std::span<uint8_t, kTocImageSize> buffer) {
-    std::ranges::fill(buffer, kUnreadFill);
+    std::fill_n(buffer.data(), buffer.size(),
+                kUnreadFill); // one memset, not a loop of checked stores
     if (ReadToc(hostAdapter, target, 0, kTocImageSize, buffer) != SS_COMP) {
         state.tocImage.fill(kFailedReadPattern);
         return true;

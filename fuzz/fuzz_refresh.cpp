@@ -1,28 +1,22 @@
-// Fuzz target: the disc refresh and the position poll of the real player window against a drive
-// whose answers to READ TOC, READ CAPACITY, READ SUB-CHANNEL and the rest come from the
-// fuzzer's bytes, with the bytes also choosing which tick or user action comes next.
+// Fuzz target: the player's disc refresh, position poll and handlers, run by its controller with
+// no window, against a drive whose answers to READ TOC, READ CAPACITY, READ SUB-CHANNEL and the
+// rest come from the fuzzer's bytes, with the bytes also choosing which tick or user action
+// comes next and where the user leaves the slider.
+//
+// An input is a session of start-up and up to 16 ticks or actions: short sessions reach the
+// same code as sessions of 64, several times as often. The bus keeps no log, which nothing reads.
 #include "drive/aspi.h"
-#include "player/player_dlg.h"
+#include "player/player_controller.h"
+#include "player/player_timers.h"
 #include "vdrive/bus.h"
+#include "vdrive/cdtext_encoder.h"
 #include "vdrive/demo_discs.h"
 #include "vdrive/hostile_drive.h"
 
-#include <QApplication>
-
 #include <memory>
+#include <string>
 
 namespace {
-
-QApplication& Application() {
-    static int argc = 1;
-    static char name[] = "fuzz_refresh";
-    static char* argv[] = {name, nullptr};
-    static QApplication* application = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *application;
-}
 
 struct Bytes {
     const uint8_t* at;
@@ -31,49 +25,69 @@ struct Bytes {
     bool Done() const { return at >= end; }
 };
 
+// The honest disc behind the hostile drive, made once: three audio tracks with CD-Text, a title
+// and a performer each, the second performer a repeat. Every path of the refresh is there as on
+// a longer disc, and each rebuild decodes a few packs (the CD-Text decoding has its own target).
+const vdrive::DiscImage& Disc() {
+    static const vdrive::DiscImage disc = [] {
+        vdrive::DiscImage image = vdrive::MakeAudioDisc({0, 9000, 21000}, 33000);
+        vdrive::CdTextAlbum album;
+        album.title = "Rock & Roll";
+        album.performer = "Band";
+        album.tracks = {{"One", "Singer", ""}, {"Two", "Singer", ""}, {"Three", "", ""}};
+        std::string error;
+        vdrive::EncodeCdText(album, image.cdText, error);
+        return image;
+    }();
+    return disc;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Application();
     Bytes bytes{data, data + size};
     vdrive::ManualClock clock;
     vdrive::Bus bus(clock);
-    vdrive::CdromDrive honest(clock, vdrive::DemoCdTextDisc());
+    bus.KeepLog(false);
+    vdrive::CdromDrive honest(clock, Disc());
     bus.AddDevice(
         0, 3, std::make_unique<vdrive::HostileDrive>(honest, [&bytes] { return bytes.Next(); }));
     bus.Install();
 
     PlayerState state;
     {
-        CPlayerDlg dialog(state);
-        dialog.showError = [](const QString&, const QString&) {};
-        dialog.OnInitDialog();
-        for (int step = 0; step < 64 && !bytes.Done(); ++step) {
+        PlayerController player(state);
+        player.OnInitDialog();
+        for (int step = 0; step < 16 && !bytes.Done(); ++step) {
             switch (bytes.Next() % 8) {
-            case 0:
-                dialog.RefreshDisc();
+            case 0: // timer 2
+                player.RefreshDisc();
                 break;
             case 1:
-                dialog.OnPlay();
+                player.OnPlay();
                 break;
             case 2:
-                dialog.OnNextTrack();
+                player.OnNextTrack();
                 break;
             case 3:
-                dialog.OnPreviousTrack();
+                player.OnPreviousTrack();
                 break;
             case 4:
-                dialog.OnHScroll(bytes.Next() % 10);
+                player.OnHScroll(bytes.Next() % 10, bytes.Next() * 4);
                 break;
             case 5:
-                dialog.OnTrackDropDown();
+                player.OnTrackDropDown();
                 break;
-            default:
+            case 6:
+                player.OnTrackSelChange(bytes.Next() % 101 - 1);
+                break;
+            default: // timer 1, a poll interval after the last
+                clock.Advance(kPollIntervalMs);
+                player.PollPosition();
                 break;
             }
-            clock.Advance(kPollIntervalMs);
-            dialog.PollPosition();
-            if (dialog.trackPositionText.size() != 5 || dialog.discPositionText.size() != 5) {
+            const PlayerView& view = player.View();
+            if (view.trackPositionText.size() != 5 || view.discPositionText.size() != 5) {
                 __builtin_trap(); // a readout is always "mm:ss"
             }
         }

@@ -1,11 +1,11 @@
-// The player on the media bus: what the bus shows is read from the window and the record, and
-// every command is the matching button's handler.
+// The player on the media bus: what the bus shows is read from the controller, and every
+// command is the controller's handler of the matching button.
 #include "mpris/mpris_player.h"
 
 #include "disc/toc.h"
+#include "drive/audio_status.h"
 #include "mpris/mpris_adaptors.h"
-#include "player/drop_down_combo.h"
-#include "player/player_dlg.h"
+#include "player/player_controller.h"
 #include "player/readouts.h"
 #include "player/static_text.h"
 #include "player/track_lookup.h"
@@ -15,6 +15,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QFileInfo>
+#include <QWidget>
 
 #include <algorithm>
 #include <optional>
@@ -32,11 +33,10 @@ QString TrackId(int32_t track) {
     return QString::fromLatin1(kTrackPathPrefix) + QString::number(track);
 }
 
-// A track selector entry is "[07]  Title" with CD-Text and "Track 07" without: the title is what
-// follows the number, or the whole entry when the disc names no titles.
-QString EntryTitle(const QString& entry, int32_t track) {
-    const QString prefix = QString::asprintf("[%02d]  ", track);
-    return entry.startsWith(prefix) ? entry.mid(prefix.size()) : entry;
+// A text as the window's fields draw it: a doubled ampersand once.
+QString AsDrawn(const std::string& text) {
+    return PrefixedDisplayText(
+        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 // A session bus is there when its address is given, or at the usual place of the user's bus.
@@ -61,18 +61,18 @@ int64_t MicrosecondsToFrames(int64_t microseconds) {
            microseconds % kMicrosecondsPerSecond * kFramesPerSecond / kMicrosecondsPerSecond;
 }
 
-MprisPlayer::MprisPlayer(CPlayerDlg& playerWindow, PlayerState& playerState,
+MprisPlayer::MprisPlayer(PlayerController& playerController, QWidget& playerWindow,
                          QDBusConnection busConnection, QObject* parent)
-    : QObject(parent), window(playerWindow), state(playerState),
+    : QObject(parent), player(playerController), window(playerWindow),
       connection(std::move(busConnection)) {
     new MprisRootAdaptor(this);
     new MprisPlayerAdaptor(this);
     told = View();
-    connect(&window, &CPlayerDlg::Updated, this, &MprisPlayer::Follow);
-    connect(&window, &CPlayerDlg::Jumped, this, &MprisPlayer::NoteJump);
+    player.AddListener(*this);
 }
 
 MprisPlayer::~MprisPlayer() {
+    player.RemoveListener(*this);
     if (!serviceName.isEmpty()) {
         connection.unregisterService(serviceName);
         connection.unregisterObject(QString::fromLatin1(kMprisObjectPath));
@@ -101,35 +101,38 @@ bool MprisPlayer::Publish() {
 
 bool MprisPlayer::DiscIn() const {
     // The disc refresh enables the track selector only for a disc with audio tracks.
-    return state.driveCount > 0 && window.trackCombo->isEnabled() && window.trackCombo->count() > 0;
+    const PlayerView& view = player.View();
+    return player.State().driveCount > 0 && view.trackSelectorEnabled && !view.trackEntries.empty();
 }
 
 int32_t MprisPlayer::Track() const {
-    return DiscIn() && IsDiscTrack(state, state.currentTrack) ? state.currentTrack : 0;
+    const int32_t current = player.State().currentTrack;
+    return DiscIn() && IsDiscTrack(player.State(), current) ? current : 0;
 }
 
 bool MprisPlayer::KnownAddress(int32_t& address) const {
-    if (jumped && state.lastPolledPosition == polledAtJump) {
+    const int32_t polled = player.State().lastPolledPosition;
+    if (jumped && polled == polledAtJump) {
         address = jumpAddress; // no poll since the jump
         return true;
     }
-    if (state.lastPolledPosition == kNoPolledPosition) {
+    if (polled == kNoPolledPosition) {
         return false;
     }
-    address = ShownPosition(state.lastPolledPosition);
+    address = ShownPosition(polled);
     return true;
 }
 
 bool MprisPlayer::NothingToResume() const {
-    // The view's pause is inferred from the window; the drive knows. One that does not say, or
-    // does not answer, is taken at the window's word.
-    const std::optional<SubChannelPosition> position = ReadSelectedPosition(state);
-    return position && (position->audioStatus == kAudioStatusCompleted ||
-                        position->audioStatus == kAudioStatusStoppedByError ||
-                        position->audioStatus == kAudioStatusNone);
+    // The view's pause is inferred; the controller knows what the drive last said of its play,
+    // and what its own commands did since. Not knowing, it is taken at the view's word.
+    const std::optional<uint8_t> status = player.KnownAudioStatus();
+    return status && (*status == kAudioStatusCompleted || *status == kAudioStatusStoppedByError ||
+                      *status == kAudioStatusNone);
 }
 
 MprisView MprisPlayer::View() const {
+    const PlayerState& state = player.State();
     MprisView view;
     const bool disc = DiscIn();
     int32_t address = 0;
@@ -143,36 +146,17 @@ MprisView MprisPlayer::View() const {
     } else {
         view.playbackStatus = kStopped;
     }
-    const int entry = window.trackCombo->currentIndex();
+    const int entry = player.View().trackSelection;
+    const int entries = static_cast<int>(player.View().trackEntries.size());
     view.canControl = disc;
     view.canPlay = disc;
     view.canSeek = disc;
     view.canPause = disc && state.playStarted != 0;
-    view.canGoNext = disc && entry < window.trackCombo->count() - 1;
+    view.canGoNext = disc && entry < entries - 1;
     view.canGoPrevious = disc && entry > 0;
-
     const int32_t track = Track();
-    if (track == 0) {
-        return view;
-    }
-    view.metadata.insert(QStringLiteral("mpris:trackid"),
-                         QVariant::fromValue(QDBusObjectPath(TrackId(track))));
-    view.metadata.insert(QStringLiteral("mpris:length"),
-                         static_cast<qlonglong>(FramesToMicroseconds(TrackLength(state, track))));
-    view.metadata.insert(QStringLiteral("xesam:trackNumber"), static_cast<int>(track));
-    // The texts as the window shows them: the fields draw a doubled ampersand once.
-    const QString title =
-        EntryTitle(window.trackCombo->itemText(track - state.listBaseTrack), track);
-    if (!title.isEmpty()) {
-        view.metadata.insert(QStringLiteral("xesam:title"), title);
-    }
-    const QString artist = PrefixedDisplayText(QString::fromLatin1(PerformerAt(state, track)));
-    if (!artist.isEmpty()) {
-        view.metadata.insert(QStringLiteral("xesam:artist"), QStringList{artist});
-    }
-    const QString album = PrefixedDisplayText(window.titleText);
-    if (!album.isEmpty()) {
-        view.metadata.insert(QStringLiteral("xesam:album"), album);
+    if (track != 0) {
+        view.metadata = Metadata(track);
     }
     const QString art = artUrl ? artUrl() : QString();
     if (!art.isEmpty()) {
@@ -181,32 +165,59 @@ MprisView MprisPlayer::View() const {
     return view;
 }
 
+// Every field of a track's metadata is set here.
+QVariantMap MprisPlayer::Metadata(int32_t track) const {
+    const PlayerState& state = player.State();
+    QVariantMap metadata;
+    metadata.insert(QStringLiteral("mpris:trackid"),
+                    QVariant::fromValue(QDBusObjectPath(TrackId(track))));
+    metadata.insert(QStringLiteral("mpris:length"),
+                    static_cast<qlonglong>(FramesToMicroseconds(TrackLength(state, track))));
+    metadata.insert(QStringLiteral("xesam:trackNumber"), static_cast<int>(track));
+    // The texts as the window shows them: a track's name as its entry lists it, the performer
+    // and album as the fields draw them.
+    const std::string& name = player.TrackTitle(track);
+    if (!name.empty()) {
+        metadata.insert(QStringLiteral("xesam:title"),
+                        QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    }
+    const QString artist = AsDrawn(PerformerAt(state, track));
+    if (!artist.isEmpty()) {
+        metadata.insert(QStringLiteral("xesam:artist"), QStringList{artist});
+    }
+    const QString album = AsDrawn(player.View().titleText);
+    if (!album.isEmpty()) {
+        metadata.insert(QStringLiteral("xesam:album"), album);
+    }
+    return metadata;
+}
+
 int64_t MprisPlayer::FramesIntoTrack() const {
     const int32_t track = Track();
     int32_t address = 0;
     if (track == 0 || !KnownAddress(address)) {
         return 0;
     }
-    const int64_t into = int64_t{address} - TrackStartAt(state, track);
-    return std::clamp<int64_t>(into, 0, TrackLength(state, track));
+    const int64_t into = int64_t{address} - TrackStartAt(player.State(), track);
+    return std::clamp<int64_t>(into, 0, TrackLength(player.State(), track));
 }
 
 int64_t MprisPlayer::Position() const {
     return FramesToMicroseconds(FramesIntoTrack());
 }
 
-void MprisPlayer::NoteJump(int32_t address) {
+void MprisPlayer::Jumped(int32_t address) {
     int32_t before = 0;
     if (!KnownAddress(before) || before != address) {
         seekToTell = true; // a play from where the drive already is moves nothing
     }
     jumped = true;
     jumpAddress = address;
-    polledAtJump = state.lastPolledPosition;
+    polledAtJump = player.State().lastPolledPosition;
 }
 
-void MprisPlayer::Follow() {
-    if (jumped && state.lastPolledPosition != polledAtJump) {
+void MprisPlayer::Settled() {
+    if (jumped && player.State().lastPolledPosition != polledAtJump) {
         jumped = false; // a poll has seen the drive since
     }
     const MprisView now = View();
@@ -252,70 +263,63 @@ void MprisPlayer::Quit() {
 
 void MprisPlayer::Play() {
     if (DiscIn()) {
-        window.OnPlay();
+        player.OnPlay();
     }
-    Follow();
 }
 
 void MprisPlayer::Pause() {
     const MprisView view = View();
     if (view.playbackStatus == kPlaying && view.canPause) {
-        window.OnPauseResume();
+        player.OnPauseResume();
     }
-    Follow();
 }
 
 void MprisPlayer::PlayPause() {
     const MprisView view = View();
     if (view.playbackStatus == kStopped) {
         if (view.canPlay) {
-            window.OnPlay();
+            player.OnPlay();
         }
     } else if (view.canPause) {
         if (view.playbackStatus == kPaused && NothingToResume()) {
-            window.OnPlay(); // the play ended, or a jump ended the pause: the key starts a play
+            player.OnPlay(); // the play ended, or a jump ended the pause: the key starts a play
         } else {
-            window.OnPauseResume(); // pauses a play, resumes a pause
+            player.OnPauseResume(); // pauses a play, resumes a pause
         }
     }
-    Follow();
 }
 
 void MprisPlayer::Stop() {
     if (DiscIn()) {
-        window.OnStop();
+        player.OnStop();
     }
-    Follow();
 }
 
 void MprisPlayer::Next() {
     if (View().canGoNext) {
-        window.OnNextTrack();
+        player.OnNextTrack();
     }
-    Follow();
 }
 
 void MprisPlayer::Previous() {
     if (View().canGoPrevious) {
-        window.OnPreviousTrack();
+        player.OnPreviousTrack();
     }
-    Follow();
 }
 
 void MprisPlayer::Seek(int64_t offset) {
     const int32_t track = Track();
     if (track != 0) {
         const int64_t into = FramesIntoTrack() + MicrosecondsToFrames(offset);
-        if (into > TrackLength(state, track)) {
+        if (into > TrackLength(player.State(), track)) {
             if (View().canGoNext) {
-                window.OnNextTrack(); // past the track's end: on to the next, as Next
+                player.OnNextTrack(); // past the track's end: on to the next, as Next
             }
         } else {
-            window.SeekAndPlay(TrackStartAt(state, track) +
+            player.SeekAndPlay(TrackStartAt(player.State(), track) +
                                static_cast<int32_t>(std::max<int64_t>(into, 0)));
         }
     }
-    Follow();
 }
 
 void MprisPlayer::SetPosition(const QString& trackId, int64_t position) {
@@ -323,11 +327,10 @@ void MprisPlayer::SetPosition(const QString& trackId, int64_t position) {
     // A position for a track that is no longer current, or outside the track, changes nothing.
     // Compared in microseconds: in frames, a position just past the end rounds down onto it.
     if (track != 0 && trackId == TrackId(track) && position >= 0 &&
-        position <= FramesToMicroseconds(TrackLength(state, track))) {
-        window.SeekAndPlay(TrackStartAt(state, track) +
+        position <= FramesToMicroseconds(TrackLength(player.State(), track))) {
+        player.SeekAndPlay(TrackStartAt(player.State(), track) +
                            static_cast<int32_t>(MicrosecondsToFrames(position)));
     }
-    Follow();
 }
 
 void MprisPlayer::OpenUri(const QString& /*uri*/) {
@@ -338,7 +341,7 @@ void MprisPlayer::OpenUri(const QString& /*uri*/) {
     }
 }
 
-std::unique_ptr<MprisPlayer> PublishOnSessionBus(CPlayerDlg& window, PlayerState& state) {
+std::unique_ptr<MprisPlayer> PublishOnSessionBus(PlayerController& player, QWidget& window) {
     if (!SessionBusAdvertised()) {
         return nullptr;
     }
@@ -346,9 +349,9 @@ std::unique_ptr<MprisPlayer> PublishOnSessionBus(CPlayerDlg& window, PlayerState
     if (!bus.isConnected()) {
         return nullptr;
     }
-    auto player = std::make_unique<MprisPlayer>(window, state, bus);
-    if (!player->Publish()) {
+    auto media = std::make_unique<MprisPlayer>(player, window, bus);
+    if (!media->Publish()) {
         return nullptr;
     }
-    return player;
+    return media;
 }

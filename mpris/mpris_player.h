@@ -1,11 +1,13 @@
 // The player on the desktop's media bus (MPRIS 2): media keys, the panel's media controls and
 // tools such as playerctl see what the window shows and press the window's own buttons. The
-// object only observes the window and the player record; every command runs the handler of
-// the matching button, so the window and the bus cannot disagree.
+// object reads the player's controller (its view, its record and what it knows of the drive's
+// play) and follows the controller's own notifications; every command runs the controller's
+// handler of the matching button, so the window and the bus cannot disagree. It sends no drive
+// command of its own.
 #pragma once
 
 #include "player/desktop_id.h"
-#include "player/player_state.h"
+#include "player/player_window.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -18,7 +20,8 @@
 #include <functional>
 #include <memory>
 
-class CPlayerDlg;
+class PlayerController;
+class QWidget;
 
 inline constexpr const char* kMprisServiceName = "org.mpris.MediaPlayer2.discolo";
 inline constexpr const char* kMprisObjectPath = "/org/mpris/MediaPlayer2";
@@ -45,12 +48,13 @@ int64_t MicrosecondsToFrames(int64_t microseconds);
 
 // The calls of the bus reach it through its adaptors, which hand it their calling context, so
 // that it can answer one with an error.
-class MprisPlayer : public QObject, protected QDBusContext {
+class MprisPlayer : public QObject, protected QDBusContext, private PlayerListener {
     Q_OBJECT
 
 public:
-    // Follows the window from now on; nothing is on the bus until Publish.
-    MprisPlayer(CPlayerDlg& window, PlayerState& state, QDBusConnection connection,
+    // Follows the player from now on; nothing is on the bus until Publish. `window` is the one
+    // raised and closed on the bus's request.
+    MprisPlayer(PlayerController& player, QWidget& window, QDBusConnection connection,
                 QObject* parent = nullptr);
     ~MprisPlayer() override;
 
@@ -63,7 +67,7 @@ public:
     // The bus name taken by Publish; empty before.
     QString ServiceName() const { return serviceName; }
 
-    // What the bus shows now, read from the window and the record.
+    // What the bus shows now, read from the controller.
     MprisView View() const;
     // Microseconds into the current track: the latest poll, or the latest jump after it.
     int64_t Position() const;
@@ -88,20 +92,22 @@ signals:
     void Seeked(qlonglong position);
 
 private:
-    // After the window or a command changed something: the properties that differ from what the
-    // bus was last told, in one PropertiesChanged, then Seeked after a jump. Nothing otherwise.
-    void Follow();
-    void NoteJump(int32_t address);
+    // After the controller ran a handler or a tick: the properties that differ from what the bus
+    // was last told, in one PropertiesChanged, then Seeked after a jump. Nothing otherwise.
+    void Settled() override;
+    void Jumped(int32_t address) override;
+    // The track's metadata: its id, length, number, title, performer and the album.
+    QVariantMap Metadata(int32_t track) const;
     // The track the window treats as current, or 0 when it names no track of the disc.
     int32_t Track() const;
     // The frame address the drive was last seen or sent at; false before either.
     bool KnownAddress(int32_t& address) const;
     int64_t FramesIntoTrack() const;
     bool DiscIn() const;
-    bool NothingToResume() const; // the selected drive says no play is paused
+    bool NothingToResume() const; // the drive holds no paused play, as far as the player knows
 
-    CPlayerDlg& window;
-    PlayerState& state;
+    PlayerController& player;
+    QWidget& window;
     QDBusConnection connection;
     QString serviceName;
     MprisView told; // what the bus was last told
@@ -113,4 +119,4 @@ private:
 
 // The player on the session bus, or nullptr, silently, when there is no session bus (or it
 // refuses the player): the player then runs exactly as without it.
-std::unique_ptr<MprisPlayer> PublishOnSessionBus(CPlayerDlg& window, PlayerState& state);
+std::unique_ptr<MprisPlayer> PublishOnSessionBus(PlayerController& player, QWidget& window);

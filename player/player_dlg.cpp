@@ -1,5 +1,5 @@
-// The player window's layout, bindings and message map. The handlers' bodies live in
-// player_behaviour.cpp.
+// The player window: its layout, bindings and message map, the handlers that hand each message
+// to the controller, and the view model applied to the widgets.
 #include "player/player_dlg.h"
 
 #include "app/text_label.h"
@@ -7,6 +7,7 @@
 #include "player/drop_down_combo.h"
 #include "player/player_template.h"
 #include "player/position_slider.h"
+#include "player/readouts.h"
 #include "player/static_text.h"
 #include "player/text_field_accessible.h"
 #include "resources/resources.h"
@@ -17,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
@@ -26,9 +28,14 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
+#include <tuple>
 #include <utility>
 
 namespace {
+
+constexpr unsigned kSystemCommandMask = 0xFFF0;
+constexpr unsigned kCloseCommand = 0xF060; // the window menu's Close
 
 // The statics that the window binds to label objects; every other static is a plain text.
 bool IsBoundLabel(int id) {
@@ -151,7 +158,7 @@ CPlayerDlg::CPlayerDlg(PlayerState& playerState, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      state(playerState) {
+      state(playerState), controller(playerState, this, this) {
     LoadDiscoloResources();
     // The icon theme's copy when Discolo is installed (sharp at every size the desktop asks
     // for), else the built-in 32 x 32 icon.
@@ -167,6 +174,7 @@ CPlayerDlg::CPlayerDlg(PlayerState& playerState, QWidget* parent)
     aboutAction = new QAction(QString::fromLatin1(kAboutMenuText), this);
     aboutAction->setShortcut(QKeySequence(Qt::Key_F1));
     ConnectMessageMap();
+    ShowSliderScale(controller.View().slider); // a new trackbar's scale, as the view has it
     showError = [this](const QString& caption, const QString& text) {
         QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, this);
         box.setTextFormat(Qt::PlainText); // the stop icon, an OK button and the text as it stands
@@ -288,18 +296,6 @@ void CPlayerDlg::ConnectMessageMap() {
     connect(discTimeModeButton, &QPushButton::clicked, this, [this] { OnDiscTimeMode(); });
     connect(positionSlider, &PositionSlider::scrolled, this, [this](int code) { OnHScroll(code); });
     // 19: a left-button release on the window itself arrives through mouseReleaseEvent.
-
-    // Once a handler the user ran has returned (its connection above comes first), observers of
-    // the window look again.
-    for (QPushButton* button :
-         {playButton, stopButton, pauseButton, ejectButton, previousButton, nextButton,
-          forwardButton, backButton, trackTimeModeButton, discTimeModeButton}) {
-        connect(button, &QPushButton::clicked, this, &CPlayerDlg::Updated);
-    }
-    for (QComboBox* combo : {driveCombo, trackCombo}) {
-        connect(combo, &QComboBox::activated, this, &CPlayerDlg::Updated);
-    }
-    connect(positionSlider, &PositionSlider::scrolled, this, &CPlayerDlg::Updated);
 }
 
 void CPlayerDlg::SetButtonFaces() {
@@ -426,4 +422,223 @@ void CPlayerDlg::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+// ---- start-up and closing -------------------------------------------------------------------
+
+bool CPlayerDlg::OnInitDialog() {
+    InitDialogBase(); // the first transfer: every bound text still empty
+    AppendAboutToSystemMenu(QString::fromLatin1(kAboutMenuText));
+    setWindowIcon(icon); // stands for the large and the small icon alike
+    for (CTextLabel* readout : {trackTimeLabel, discTimeLabel}) {
+        readout->SetForeColor(FromColorRef(kReadoutForeground));
+        readout->SetBackColor(FromColorRef(kReadoutBackground));
+        readout->SetFontHeight(kReadoutFontHeight);
+        readout->SetStaticEdge(1);
+    }
+    for (CTextLabel* caption :
+         {titleCaption, trackCaption, artistCaption, trackPositionCaption, discPositionCaption}) {
+        caption->SetBold(1);
+    }
+    SetButtonFaces();
+    return controller.OnInitDialog(); // the ASPI layer, the drives, the first disc, the timers
+}
+
+void CPlayerDlg::OnCancel() {
+    OnStop(); // the selected drive stops before the window goes
+    controller.CloseDown();
+    QDialog::reject();
+}
+
+void CPlayerDlg::OnSysCommand(unsigned commandId, long /*parameter*/) {
+    const unsigned command = commandId & kSystemCommandMask;
+    if (command == kAboutCommandId) {
+        if (aboutBox) {
+            aboutBox();
+        }
+    } else if (command == kCloseCommand) {
+        reject(); // the window menu's Close is the cancel path
+    }
+}
+
+void CPlayerDlg::ShowError(const std::string& caption, const std::string& text) {
+    if (showError) {
+        showError(QString::fromStdString(caption), QString::fromStdString(text));
+    }
+}
+
+void CPlayerDlg::DestroyWindow() {
+    // Initialisation runs while the window is being shown, before a modal loop exists to end, so
+    // the end is queued: it then ends exec() (or just hides a window shown without one).
+    QMetaObject::invokeMethod(
+        this, [this] { QDialog::done(QDialog::Rejected); }, Qt::QueuedConnection);
+}
+
+uint32_t CPlayerDlg::StartTimer(int /*id*/, int intervalMs) {
+    return static_cast<uint32_t>(startTimer(intervalMs)); // timerEvent tells the two apart
+}
+
+void CPlayerDlg::KillTimer(uint32_t timer) {
+    killTimer(static_cast<int>(timer));
+}
+
+// ---- the handlers ---------------------------------------------------------------------------
+
+void CPlayerDlg::OnDriveSelChange() {
+    controller.OnDriveSelChange(driveCombo->currentIndex());
+}
+
+void CPlayerDlg::OnTrackSelChange() {
+    controller.OnTrackSelChange(trackCombo->currentIndex());
+}
+
+void CPlayerDlg::OnPlay() {
+    controller.OnPlay();
+}
+
+void CPlayerDlg::OnStop() {
+    controller.OnStop();
+}
+
+void CPlayerDlg::OnPauseResume() {
+    controller.OnPauseResume();
+}
+
+void CPlayerDlg::OnEjectLoad() {
+    controller.OnEjectLoad();
+}
+
+void CPlayerDlg::OnPreviousTrack() {
+    controller.OnPreviousTrack();
+}
+
+void CPlayerDlg::OnNextTrack() {
+    controller.OnNextTrack();
+}
+
+void CPlayerDlg::OnTimer(int id) {
+    controller.OnTimer(id);
+}
+
+void CPlayerDlg::OnFastForward() {
+    controller.OnFastForward();
+}
+
+void CPlayerDlg::OnFastBackward() {
+    controller.OnFastBackward();
+}
+
+void CPlayerDlg::OnTrackDropDown() {
+    controller.OnTrackDropDown();
+}
+
+void CPlayerDlg::OnTrackTimeMode() {
+    controller.OnTrackTimeMode();
+}
+
+void CPlayerDlg::OnDiscTimeMode() {
+    controller.OnDiscTimeMode();
+}
+
+void CPlayerDlg::OnHScroll(int code) {
+    controller.OnHScroll(code, positionSlider->GetPos());
+}
+
+void CPlayerDlg::OnLButtonUp() {
+    controller.OnLButtonUp();
+}
+
+void CPlayerDlg::RefreshDisc() {
+    controller.RefreshDisc();
+}
+
+void CPlayerDlg::SeekAndPlay(int32_t address) {
+    controller.SeekAndPlay(address);
+}
+
+void CPlayerDlg::PollPosition() {
+    controller.PollPosition();
+}
+
+bool CPlayerDlg::FastButtonHeld(FastButton button) const {
+    return (button == FastButton::Forward ? forwardButton : backButton)->isDown();
+}
+
+// ---- the view model on the widgets ----------------------------------------------------------
+
+namespace {
+
+// Texts of the view are the disc's bytes (Latin-1) or the program's own ASCII.
+QString FromView(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void ShowEntries(QComboBox* combo, const std::vector<std::string>& entries, int selection) {
+    combo->clear();
+    for (const std::string& entry : entries) {
+        combo->addItem(FromView(entry));
+    }
+    combo->setCurrentIndex(selection); // the program's choice: reaches no handler
+}
+
+} // namespace
+
+void CPlayerDlg::ViewChanged(const PlayerView& view, ViewParts parts) {
+    if ((parts & kViewTexts) != 0) {
+        ShowTexts(view);
+    }
+    if ((parts & kViewToggles) != 0) {
+        for (auto [button, check, caption] :
+             {std::tuple{trackTimeModeButton, view.trackTimeCheck, &view.trackTimeCaption},
+              std::tuple{discTimeModeButton, view.discTimeCheck, &view.discTimeCaption}}) {
+            button->setChecked(check != 0); // the program's change: reaches no handler
+            button->setText(FromView(*caption));
+        }
+        UpdateData(true); // the bound check states take the new ones
+    }
+    if ((parts & kViewDriveEntries) != 0) {
+        ShowEntries(driveCombo, view.driveEntries, view.driveSelection);
+    }
+    if ((parts & kViewDriveSelection) != 0) {
+        driveCombo->setCurrentIndex(view.driveSelection);
+    }
+    if ((parts & kViewTrackEntries) != 0) {
+        ShowEntries(trackCombo, view.trackEntries, view.trackSelection);
+    }
+    if ((parts & kViewTrackSelection) != 0) {
+        trackCombo->setCurrentIndex(view.trackSelection);
+    }
+    if ((parts & kViewTrackEnabled) != 0) {
+        trackCombo->setEnabled(view.trackSelectorEnabled);
+    }
+    if ((parts & kViewSliderScale) != 0) {
+        ShowSliderScale(view.slider);
+    }
+    if ((parts & kViewSliderPosition) != 0) {
+        positionSlider->SetPos(view.slider.position);
+    }
+}
+
+// The view's texts into the bound members, then to the controls: UpdateData(false).
+void CPlayerDlg::ShowTexts(const PlayerView& view) {
+    artistText = FromView(view.artistText);
+    titleText = FromView(view.titleText);
+    trackTotalText = FromView(view.trackTotalText);
+    discTotalText = FromView(view.discTotalText);
+    trackPositionText = FromView(view.trackPositionText);
+    discPositionText = FromView(view.discPositionText);
+    trackTimeCheck = view.trackTimeCheck;
+    discTimeCheck = view.discTimeCheck;
+    trackNumberText = FromView(view.trackNumberText);
+    UpdateData(false);
+}
+
+void CPlayerDlg::ShowSliderScale(const SliderView& slider) {
+    positionSlider->ClearTics(false);
+    positionSlider->SetRange(slider.minimum, slider.maximum, slider.redraw);
+    positionSlider->SetLineSize(slider.lineSize);
+    positionSlider->SetPageSize(slider.pageSize);
+    for (const int32_t tick : slider.ticks) {
+        positionSlider->SetTic(tick);
+    }
 }

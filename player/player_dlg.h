@@ -1,11 +1,15 @@
-// CPlayerDlg: the player window. Its layout comes from the dialog 102 table, its texts and toggle
-// states are bound members copied to and from the controls by UpdateData, and one message map
-// connects every control's signal to its handler.
+// CPlayerDlg: the player window, a view of the player's controller. Its layout comes from the
+// dialog 102 table, its texts and toggle states are bound members copied to and from the
+// controls by UpdateData, and one message map connects every control's signal to its handler,
+// which hands the message to the controller. What the controller changes in its view model the
+// window shows, part by part, as it changes.
 #pragma once
 
 #include "player/dialog_template.h"
+#include "player/player_controller.h"
 #include "player/player_state.h"
 #include "player/player_timers.h"
+#include "player/player_window.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -25,7 +29,7 @@ inline constexpr unsigned kAboutCommandId = 0x0010;
 inline constexpr const char* kAboutMenuText = "&About Discolo..."; // string 101
 inline constexpr int kIconId = 128;
 
-class CPlayerDlg : public QDialog {
+class CPlayerDlg : public QDialog, private PlayerWindow, private PlayerTimers {
     Q_OBJECT
 
 public:
@@ -91,7 +95,11 @@ public:
     // modal loop.
     std::function<void(const QString& caption, const QString& text)> showError;
 
-    // Handlers and the operations they share (player_behaviour.cpp).
+    // The controller behind the window: what the window shows is its view model.
+    PlayerController& Controller() { return controller; }
+    const PlayerController& Controller() const { return controller; }
+
+    // Handlers: each hands its message, with what the control reports, to the controller.
     virtual bool OnInitDialog();
     virtual void OnCancel();
     virtual void OnSysCommand(unsigned commandId, long parameter);
@@ -117,13 +125,6 @@ public:
 
     void reject() override; // the cancel path: close box, Escape, the window menu's Close
 
-signals:
-    // After each timer tick and after each handler the user ran: what the window shows may have
-    // changed. Observers compare for themselves; the signal promises no change.
-    void Updated();
-    // The window sent the drive to a new address: a jump (SeekAndPlay) or Stop's seek to 0.
-    void Jumped(int32_t address);
-
 protected:
     // The base part of the dialog's initialisation: the first transfer of the bound values.
     void InitDialogBase();
@@ -144,7 +145,20 @@ private:
     void ExchangeText(bool saveAndValidate, int id, QString& value);
     void ExchangeCheck(bool saveAndValidate, int id, int& value);
 
+    // PlayerWindow: the view model shown, the fast buttons' state, the message, the end.
+    void ViewChanged(const PlayerView& view, ViewParts parts) override;
+    bool FastButtonHeld(FastButton button) const override;
+    void ShowError(const std::string& caption, const std::string& text) override;
+    void DestroyWindow() override;
+    // PlayerTimers: the window's own timers.
+    uint32_t StartTimer(int id, int intervalMs) override;
+    void KillTimer(uint32_t timer) override;
+
+    void ShowTexts(const PlayerView& view);
+    void ShowSliderScale(const SliderView& slider);
+
     std::map<int, QWidget*> controls;
     QAction* aboutAction = nullptr;
     bool initialised = false;
+    PlayerController controller;
 };

@@ -2,20 +2,11 @@
 // and reports what the user does as trackbar notification codes, after it has moved.
 #pragma once
 
+#include "player/trackbar_codes.h"
+
 #include <QSlider>
 
 #include <vector>
-
-// Trackbar notification codes (TB_LINEUP ... TB_ENDTRACK).
-inline constexpr int kTbLineUp = 0;        // one line toward the start
-inline constexpr int kTbLineDown = 1;      // one line toward the end
-inline constexpr int kTbPageUp = 2;        // one page toward the start
-inline constexpr int kTbPageDown = 3;      // one page toward the end
-inline constexpr int kTbThumbPosition = 4; // a drag of the thumb ended
-inline constexpr int kTbThumbTrack = 5;    // the thumb is being dragged
-inline constexpr int kTbTop = 6;           // moved to the start
-inline constexpr int kTbBottom = 7;        // moved to the end
-inline constexpr int kTbEndTrack = 8;      // the key or mouse button that moved it was released
 
 class PositionSlider : public QSlider {
     Q_OBJECT

@@ -8,7 +8,6 @@
 #include "player/player_timers.h"
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 
@@ -36,10 +35,6 @@ struct SubChannelPosition {
 };
 SubChannelPosition
 DecodeSubChannelPosition(std::span<const uint8_t, kSubChannelAnswerLength> answer);
-
-// The selected drive's current position, read as the position poll reads it; nothing without a
-// selected drive or when the drive refuses.
-std::optional<SubChannelPosition> ReadSelectedPosition(const PlayerState& state);
 
 // The drive plays: it says so, or its position moved by 21 to 29 frames since the last poll
 // (never on the first poll, when lastPolledPosition still holds kNoPolledPosition).

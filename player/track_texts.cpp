@@ -3,8 +3,10 @@
 
 #include "disc/cdtext.h"
 #include "disc/text_cut.h"
+#include "disc/toc.h"
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -43,6 +45,7 @@ DiscTexts MakeDiscTexts(const TrackTable& table, const DiscTextItems* discText) 
         text.track = track.number;
         if (discText == nullptr) {
             text.entry = NumberedEntry(track.number);
+            text.title = text.entry;
             continue;
         }
         const int32_t index = track.number - table.firstTrack + 1;
@@ -51,8 +54,8 @@ DiscTexts MakeDiscTexts(const TrackTable& table, const DiscTextItems* discText) 
             title = previousTitle;
         }
         previousTitle = title;
-        text.entry = TitlePrefix(track.number);
-        text.entry += CutText(title, kLabelTitleLimit);
+        text.title = CutText(title, kLabelTitleLimit);
+        text.entry = TitlePrefix(track.number) + text.title;
 
         std::string performer = item(kPackTypePerformer, index);
         if (performer == kSameAsPrevious) {
@@ -64,4 +67,16 @@ DiscTexts MakeDiscTexts(const TrackTable& table, const DiscTextItems* discText) 
         text.performer = CutText(performer, kPerformerTextLimit);
     }
     return texts;
+}
+
+std::string DiscTotalText(int32_t frames) {
+    return "Total disc time: " + FormatFrames(frames);
+}
+
+std::string TrackTotalText(int32_t frames) {
+    return "Total track time: " + FormatFrames(frames);
+}
+
+std::string TrackNumberText(int32_t track) {
+    return "Track " + std::to_string(track);
 }

@@ -1,6 +1,7 @@
 // The texts the disc refresh gives each track (its selector entry and its performer row) and
-// the album title, from the table of contents and the disc's CD-Text. No window is involved:
-// the refresh puts the result into the selector, the performer table and the title field.
+// the album title, from the table of contents and the disc's CD-Text, and the texts of the
+// total and track number fields. No window is involved: the refresh puts the result into the
+// view, the performer table and the title field.
 #pragma once
 
 #include "disc/disc_text_items.h"
@@ -21,6 +22,7 @@ inline constexpr size_t kPerformerTextLimit = kPerformerMaxLength; // one trackP
 struct TrackText {
     int32_t track = 0;
     std::string entry; // "[07]  Intro" with CD-Text, "Track 07" without
+    std::string title; // the track's name in its entry: "Intro", or "Track 07" without CD-Text
     // The performer row with CD-Text; without, the row keeps "unknown artist".
     std::optional<std::string> performer;
 };
@@ -39,3 +41,8 @@ struct DiscTexts {
 // performer has the disc's. Every item is cut to 199 bytes, a title in an entry to 93, a
 // performer to 119.
 DiscTexts MakeDiscTexts(const TrackTable& table, const DiscTextItems* discText);
+
+// "Total disc time: 13:19", "Total track time: 04:26", "Track 3".
+std::string DiscTotalText(int32_t frames);
+std::string TrackTotalText(int32_t frames);
+std::string TrackNumberText(int32_t track);

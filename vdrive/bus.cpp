@@ -126,6 +126,10 @@ bool Bus::Installed() const {
     return Slot::Installed(*this);
 }
 
+void Bus::KeepLog(bool keep) {
+    keepLog_ = keep;
+}
+
 void Bus::ClearLog() {
     const std::lock_guard lock(mutex_);
     log_.clear();
@@ -204,8 +208,11 @@ uint32_t Bus::SendCommand(void* request) {
     LoggedCommand entry;
     entry.adapter = srb.SRB_HaId;
     entry.target = srb.SRB_Target;
-    entry.cdb.assign(srb.CDBByte,
-                     srb.CDBByte + std::min<size_t>(srb.SRB_CDBLen, sizeof srb.CDBByte));
+    const bool logged = keepLog_;
+    if (logged) {
+        entry.cdb.assign(srb.CDBByte,
+                         srb.CDBByte + std::min<size_t>(srb.SRB_CDBLen, sizeof srb.CDBByte));
+    }
     entry.dataLength = srb.SRB_BufLen;
 
     srb.SRB_HaStat = HASTAT_OK;
@@ -213,7 +220,7 @@ uint32_t Bus::SendCommand(void* request) {
     const uint8_t status = Execute(srb, entry);
     entry.status = status;
     entry.targetStatus = srb.SRB_TargStat;
-    {
+    if (logged) {
         const std::lock_guard lock(mutex_);
         if (log_.size() >= kLogLimit) {
             log_.pop_front();

@@ -51,6 +51,7 @@
 #include "vdrive/other_device.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -131,6 +132,8 @@ public:
 
     const std::deque<LoggedCommand>& Log() const { return log_; }
     void ClearLog();
+    // Every command is logged unless the log is left off (a fuzzer reads none of it).
+    void KeepLog(bool keep);
     std::vector<uint8_t> LoggedOpcodes() const;
     size_t CountCommands(uint8_t opcode) const;
 
@@ -156,7 +159,8 @@ private:
     static void WriteSense(SRB_ExecSCSICmd& srb, Sense sense);
 
     Clock& clock_;
-    mutable std::mutex mutex_; // guards everything below
+    std::atomic<bool> keepLog_{true}; // read by every command without the lock
+    mutable std::mutex mutex_;        // guards everything below
     int adapterCount_ = 0;
     std::vector<std::unique_ptr<Device>> devices_;
     std::array<std::array<Device*, kTargetsPerAdapter>, kMaxAdapters> slots_{};

@@ -12,7 +12,6 @@
 #include <libcue.h>
 
 #include <fstream>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -169,8 +168,11 @@ bool ReadWholeFile(const fs::path& path, uintmax_t limit, std::string& bytes,
         problem = "is too large (" + std::to_string(size) + " bytes)";
         return false;
     }
+    // In one read of the size just measured; a file that shrank since gives what is left.
     std::ifstream in(path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    bytes.resize(static_cast<size_t>(size));
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    bytes.resize(static_cast<size_t>(in.gcount()));
     if (!in && !in.eof()) {
         problem = "cannot be read";
         return false;

@@ -125,8 +125,8 @@ protected:
         Start();
         RebuildWhenNamesArrive(
             *service, [this] { return dialog.get(); }, state);
-        mediaBus =
-            std::make_unique<MprisPlayer>(*dialog, state, QDBusConnection(QStringLiteral("none")));
+        mediaBus = std::make_unique<MprisPlayer>(dialog->Controller(), *dialog,
+                                                 QDBusConnection(QStringLiteral("none")));
         mediaBus->artUrl = [this] { return ShownCoverUrl(*service, state); };
     }
 

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -171,12 +172,12 @@ TEST(HostileDriveSoak, PlayerSurvivesAHostileDriveAndKeepsEveryReadoutFiveCharac
         soak.Disturb();
         soak.Tick(tick);
         // The readouts are written by every rebuild and every successful poll.
-        const QString track = soak.dialog.trackTimeLabel->text();
-        const QString disc = soak.dialog.discTimeLabel->text();
-        ASSERT_TRUE(IsReadout(track)) << "track readout '" << track.toStdString() << "' at tick "
-                                      << tick << ", seed " << seed;
+        const std::string track = soak.dialog.trackTimeLabel->text().toStdString();
+        const std::string disc = soak.dialog.discTimeLabel->text().toStdString();
+        ASSERT_TRUE(IsReadout(track))
+            << "track readout '" << track << "' at tick " << tick << ", seed " << seed;
         ASSERT_TRUE(IsReadout(disc))
-            << "disc readout '" << disc.toStdString() << "' at tick " << tick << ", seed " << seed;
+            << "disc readout '" << disc << "' at tick " << tick << ", seed " << seed;
         ASSERT_GE(soak.state.currentDrive, 0);
         ASSERT_LT(soak.state.currentDrive, soak.state.driveCount);
     }

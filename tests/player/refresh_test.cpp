@@ -1,5 +1,6 @@
 // The disc refresh: what the window shows for each kind of disc, and when it rebuilds at all.
-#include "tests/support/player_on_bus.h"
+// The controller runs it; the stand-in window shows the parts the controller names.
+#include "tests/support/controller_on_bus.h"
 
 #include "cdtext/cdtext_encoder.h"
 
@@ -33,7 +34,7 @@ vdrive::DiscImage DataOnlyDiscWithText() {
     return disc;
 }
 
-class Refresh : public PlayerOnBus {};
+class Refresh : public ControllerOnBus {};
 
 // One row for each kind of disc a drive can hold.
 struct DiscRow {
@@ -122,32 +123,35 @@ TEST_F(Refresh, ShowsEachKindOfDiscAsItsRowSays) {
         state = PlayerState{};
         state.isPlaying = 1;
         state.currentTrack = 7;
-        OpenWindow();
+        StandInWindow rowWindow;
+        PlayerController rowPlayer(state, nullptr, &rowWindow);
+        rowPlayer.OnInitDialog();
+        const PlayerView& shown = rowWindow.shown;
 
-        EXPECT_EQ(Shown("titleField"), QString::fromLatin1(row.title));
-        ASSERT_EQ(dialog->trackCombo->count(), row.entryCount);
+        EXPECT_EQ(shown.titleText, row.title);
+        ASSERT_EQ(shown.trackEntries.size(), static_cast<size_t>(row.entryCount));
         for (size_t i = 0; i < row.firstEntries.size(); ++i) {
-            EXPECT_EQ(TrackEntries()[i], QString::fromLatin1(row.firstEntries[i]));
+            EXPECT_EQ(shown.trackEntries[i], row.firstEntries[i]);
         }
-        EXPECT_EQ(dialog->trackCombo->currentIndex(), row.entryCount > 0 ? 0 : -1);
-        EXPECT_EQ(dialog->trackCombo->isEnabled(), row.selectorEnabled);
-        EXPECT_EQ(Shown("artistField"), QString::fromLatin1(row.performer));
-        EXPECT_EQ(dialog->positionSlider->GetRangeMin(), 0);
-        EXPECT_EQ(dialog->positionSlider->GetRangeMax(), row.sliderMax);
-        EXPECT_EQ(dialog->positionSlider->GetTics().size(), row.tickCount);
-        EXPECT_EQ(dialog->positionSlider->GetPos(), 0);
+        EXPECT_EQ(shown.trackSelection, row.entryCount > 0 ? 0 : -1);
+        EXPECT_EQ(shown.trackSelectorEnabled, row.selectorEnabled);
+        EXPECT_EQ(shown.artistText, row.performer);
+        EXPECT_EQ(shown.slider.minimum, 0);
+        EXPECT_EQ(shown.slider.maximum, row.sliderMax);
+        EXPECT_EQ(shown.slider.ticks.size(), row.tickCount);
+        EXPECT_EQ(shown.slider.position, 0);
         EXPECT_EQ(state.isPlaying, row.playFlagCleared ? 0 : 1);
-        EXPECT_EQ(Shown("discTotalField"), QString::fromLatin1(row.discTotal));
-        EXPECT_EQ(Shown("trackTotalField"), QString::fromLatin1(row.trackTotal));
+        EXPECT_EQ(shown.discTotalText, row.discTotal);
+        EXPECT_EQ(shown.trackTotalText, row.trackTotal);
         // In every case:
-        EXPECT_EQ(Shown("trackNumberField"), QStringLiteral("Track 1"));
-        EXPECT_EQ(Shown("trackTimeLabel"), QStringLiteral("00:00"));
-        EXPECT_EQ(Shown("discTimeLabel"), QStringLiteral("00:00"));
+        EXPECT_EQ(shown.trackNumberText, "Track 1");
+        EXPECT_EQ(shown.trackPositionText, "00:00");
+        EXPECT_EQ(shown.discPositionText, "00:00");
         EXPECT_EQ(state.currentTrack, 1);
         EXPECT_EQ(state.firstTrack, 1);
         EXPECT_EQ(state.trackPerformer[0], "unknown artist");
         EXPECT_EQ(state.trackPerformer[99], "unknown artist");
-        dialog.reset();
+        UnloadAspi();
     }
 }
 
@@ -155,32 +159,32 @@ TEST_F(Refresh, AnUnreadableTableStillShowsTheCapacity) {
     AddDrive(ThreeTrackDisc());
     bus.InjectFault(0, 3, kOpReadToc, vdrive::Fault::Status(SS_ERR));
     Start();
-    EXPECT_EQ(Shown("titleField"), QStringLiteral("No Audio CD inserted"));
-    EXPECT_EQ(dialog->trackCombo->count(), 0);
-    EXPECT_EQ(Shown("discTotalField"), QStringLiteral("Total disc time: 13:19"));
-    EXPECT_EQ(dialog->positionSlider->GetRangeMax(), 0);
+    EXPECT_EQ(Shown().titleText, "No Audio CD inserted");
+    EXPECT_TRUE(Shown().trackEntries.empty());
+    EXPECT_EQ(Shown().discTotalText, "Total disc time: 13:19");
+    EXPECT_EQ(Shown().slider.maximum, 0);
 }
 
 TEST_F(Refresh, WithoutTheCapacityTheDiscEndsWhereTheLeadOutStarts) {
     AddDrive(ThreeTrackDisc());
     bus.InjectFault(0, 3, kOpReadCapacity, vdrive::Fault::Status(SS_ERR));
     Start();
-    EXPECT_EQ(Shown("discTotalField"), QStringLiteral("Total disc time: 00:00"));
+    EXPECT_EQ(Shown().discTotalText, "Total disc time: 00:00");
     EXPECT_EQ(state.trackStart[4], 60000);
-    EXPECT_EQ(dialog->positionSlider->GetRangeMax(), 60000 / 450);
-    EXPECT_EQ(Shown("titleField"), QStringLiteral("Audio CD"));
+    EXPECT_EQ(Shown().slider.maximum, 60000 / 450);
+    EXPECT_EQ(Shown().titleText, "Audio CD");
 }
 
 TEST_F(Refresh, ADiscNumberedFromThreeListsTrackThreeFirst) {
     AddDrive(vdrive::DemoThirdTrackDisc());
     Start();
     // The disc's CD-Text belongs to tracks 3 to 7: its first track text is track 3's.
-    EXPECT_EQ(TrackEntries().front(), QStringLiteral("[03]  Dust Jacket"));
-    EXPECT_EQ(TrackEntries().back(), QStringLiteral("[07]  Closing Time at the Library"));
-    EXPECT_EQ(dialog->trackCombo->count(), 5);
-    EXPECT_EQ(Shown("trackNumberField"), QStringLiteral("Track 3"));
-    EXPECT_EQ(Shown("trackTotalField"), QStringLiteral("Total track time: 03:18"));
-    EXPECT_EQ(Shown("artistField"), QStringLiteral("Orla Finchley"));
+    EXPECT_EQ(Shown().trackEntries.front(), "[03]  Dust Jacket");
+    EXPECT_EQ(Shown().trackEntries.back(), "[07]  Closing Time at the Library");
+    EXPECT_EQ(Shown().trackEntries.size(), 5u);
+    EXPECT_EQ(Shown().trackNumberText, "Track 3");
+    EXPECT_EQ(Shown().trackTotalText, "Total track time: 03:18");
+    EXPECT_EQ(Shown().artistText, "Orla Finchley");
     EXPECT_EQ(state.firstTrack, 3);
     EXPECT_EQ(state.lastTrack, 7);
     EXPECT_EQ(state.listBaseTrack, 3);
@@ -191,24 +195,25 @@ TEST_F(Refresh, ADiscNumberedFromThreeListsTrackThreeFirst) {
 TEST_F(Refresh, AMixedDiscCountsAsAudioAndListsItsDataTrack) {
     AddDrive(vdrive::DemoMixedDisc());
     Start();
-    EXPECT_EQ(Shown("titleField"), QStringLiteral("Audio CD"));
-    ASSERT_EQ(dialog->trackCombo->count(), 10);
-    EXPECT_EQ(TrackEntries().front(), QStringLiteral("Track 01"));
-    EXPECT_EQ(TrackEntries().back(), QStringLiteral("Track 10"));
-    EXPECT_TRUE(dialog->trackCombo->isEnabled());
-    EXPECT_EQ(dialog->positionSlider->GetTics().size(), 10u);
-    EXPECT_EQ(dialog->positionSlider->GetTics()[1], 38440 / 450);
-    EXPECT_EQ(dialog->positionSlider->GetRangeMax(), 437);
+    EXPECT_EQ(Shown().titleText, "Audio CD");
+    ASSERT_EQ(Shown().trackEntries.size(), 10u);
+    EXPECT_EQ(Shown().trackEntries.front(), "Track 01");
+    EXPECT_EQ(Shown().trackEntries.back(), "Track 10");
+    EXPECT_TRUE(Shown().trackSelectorEnabled);
+    EXPECT_EQ(Shown().slider.ticks.size(), 10u);
+    EXPECT_EQ(Shown().slider.ticks[1], 38440 / 450);
+    EXPECT_EQ(Shown().slider.maximum, 437);
 }
 
 TEST_F(Refresh, AnUnchangedDiscSendsOnlyTheTableRead) {
     AddDrive(ThreeTrackDisc());
     Start();
-    dialog->trackCombo->setCurrentIndex(2);
+    ChooseTrackEntry(2);
+    bus.ClearLog();
     RefreshTick();
     RefreshTick();
     EXPECT_EQ(Sent(), (Opcodes{kOpReadToc, kOpReadToc}));
-    EXPECT_EQ(dialog->trackCombo->currentIndex(), 2); // nothing was rebuilt
+    EXPECT_EQ(Shown().trackSelection, 2); // nothing was rebuilt
 }
 
 TEST_F(Refresh, AnEmptyDriveRebuildsOnEveryTickAndADiscArrivingRebuildsOnce) {
@@ -224,7 +229,7 @@ TEST_F(Refresh, AnEmptyDriveRebuildsOnEveryTickAndADiscArrivingRebuildsOnce) {
     drive.InsertDisc(ThreeTrackDisc());
     RefreshTick(); // the drive first reports the new medium, which counts as a failed read
     RefreshTick();
-    EXPECT_EQ(Shown("titleField"), QStringLiteral("Audio CD"));
+    EXPECT_EQ(Shown().titleText, "Audio CD");
     bus.ClearLog();
     RefreshTick();
     EXPECT_EQ(Sent(), Opcodes{kOpReadToc});
@@ -235,17 +240,16 @@ TEST_F(Refresh, ASecondDriveWithTheSameTableIsNotRebuilt) {
     vdrive::DiscImage copy = ThreeTrackDisc();
     AddDrive(copy, 0, 4);
     Start();
+    ChooseTrackEntry(1);
     state.trackPerformer[1] = "kept from before";
-    dialog->trackCombo->setCurrentIndex(1);
+    bus.ClearLog();
 
-    dialog->driveCombo->setCurrentIndex(1);
-    dialog->OnDriveSelChange();
+    player.OnDriveSelChange(1);
 
     EXPECT_EQ(Sent(),
               (Opcodes{kOpSeek10, kOpReadToc})); // the old drive's stop, the new drive's check
-    EXPECT_EQ(dialog->trackCombo->currentIndex(), 1);
-    EXPECT_EQ(Shown("artistField"),
-              QStringLiteral("kept from before")); // only the performer is set again
+    EXPECT_EQ(Shown().trackSelection, 1);
+    EXPECT_EQ(Shown().artistText, "kept from before"); // only the performer is set again
 }
 
 TEST_F(Refresh, CutsLongTextsToTheirFieldsAndReadsLatin1) {
@@ -260,13 +264,13 @@ TEST_F(Refresh, CutsLongTextsToTheirFieldsAndReadsLatin1) {
     AddDrive(disc);
     Start();
 
-    EXPECT_EQ(dialog->titleText, QString(199, QLatin1Char('A')));
-    EXPECT_EQ(TrackEntries()[0], QStringLiteral("[01]  ") + QString(93, QLatin1Char('T')));
+    EXPECT_EQ(Shown().titleText, std::string(199, 'A'));
+    EXPECT_EQ(Shown().trackEntries[0], "[01]  " + std::string(93, 'T'));
     EXPECT_EQ(state.trackPerformer[1], std::string(119, 'P'));
-    EXPECT_EQ(TrackEntries()[1], QStringLiteral("[02]  Caf\u00e9 \u00e0 Paris"));
-    EXPECT_EQ(state.trackPerformer[2], "Andr\xe9"); // kept as the disc's Latin-1 bytes
+    EXPECT_EQ(Shown().trackEntries[1], "[02]  Caf\xe9 \xe0 Paris"); // the disc's Latin-1 bytes
+    EXPECT_EQ(state.trackPerformer[2], "Andr\xe9");
     ChooseTrackEntry(1);
-    EXPECT_EQ(Shown("artistField"), QStringLiteral("Andr\u00e9"));
+    EXPECT_EQ(Shown().artistText, "Andr\xe9");
 }
 
 TEST_F(Refresh, ARepeatedTextStoredAsTabShowsThePreviousTracksText) {
@@ -275,8 +279,8 @@ TEST_F(Refresh, ARepeatedTextStoredAsTabShowsThePreviousTracksText) {
     // Track 2's performer is stored as "same as the previous track".
     EXPECT_EQ(state.trackPerformer[2], "The Marlow Vane Quartet");
     EXPECT_EQ(state.trackPerformer[4], "The Marlow Vane Quartet with Tomas Ekwall");
-    for (const QString& entry : TrackEntries()) {
-        EXPECT_FALSE(entry.contains(QLatin1Char('\t'))) << entry.toStdString();
+    for (const std::string& entry : Shown().trackEntries) {
+        EXPECT_EQ(entry.find('\t'), std::string::npos) << entry;
     }
 }
 

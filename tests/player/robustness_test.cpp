@@ -1,14 +1,13 @@
 // A long random session against drives that answer badly: odd discs, failing commands, and
 // answers spoiled on the way back (track numbers of 0 to 255, positions up to 0xFFFFFF, tables
-// of contents with any header). The window must keep every index inside its tables and every
+// of contents with any header). The player must keep every index inside its tables and every
 // readout five characters long. The seed is printed; DISCOLO_TEST_SEED repeats a run.
-#include "tests/support/player_on_bus.h"
+#include "tests/support/controller_on_bus.h"
 
 #include "platform/layer_slot.h"
 #include "tests/support/readout_format.h"
 
-#include <QtGlobal>
-
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <random>
@@ -75,9 +74,10 @@ private:
 };
 
 uint32_t SeedForThisRun() {
-    bool given = false;
-    const int seed = qEnvironmentVariableIntValue("DISCOLO_TEST_SEED", &given);
-    return given ? static_cast<uint32_t>(seed) : std::random_device{}();
+    const char* given = std::getenv("DISCOLO_TEST_SEED");
+    return given != nullptr && *given != '\0'
+               ? static_cast<uint32_t>(std::strtoul(given, nullptr, 10))
+               : std::random_device{}();
 }
 
 vdrive::DiscImage NinetyNineTracks() {
@@ -88,7 +88,7 @@ vdrive::DiscImage NinetyNineTracks() {
     return vdrive::MakeAudioDisc(starts, 99 * 3000);
 }
 
-class Robustness : public PlayerOnBus {};
+class Robustness : public ControllerOnBus {};
 
 TEST_F(Robustness,
        ARandomSessionWithHostileAnswersKeepsIndexesInTheTablesAndReadoutsFiveCharacters) {
@@ -123,19 +123,17 @@ TEST_F(Robustness,
     vdrive::CdromDrive& first = AddDrive(vdrive::DemoThirdTrackDisc(), 0, 3);
     vdrive::CdromDrive& second = AddDrive(vdrive::DemoCdTextDisc(), 1, 5);
     SpoilingLayer layer(bus, random);
-    OpenWindow();
+    player.OnInitDialog();
     ASSERT_EQ(state.driveCount, 2);
-    for (uint32_t* timer : {&state.pollTimer, &state.discTimer}) {
-        dialog->killTimer(static_cast<int>(*timer));
-        *timer = 0;
-    }
 
-    using Handler = void (CPlayerDlg::*)();
+    using Handler = void (PlayerController::*)();
     const Handler buttons[] = {
-        &CPlayerDlg::OnPlay,          &CPlayerDlg::OnPauseResume,   &CPlayerDlg::OnStop,
-        &CPlayerDlg::OnNextTrack,     &CPlayerDlg::OnPreviousTrack, &CPlayerDlg::OnFastForward,
-        &CPlayerDlg::OnFastBackward,  &CPlayerDlg::OnTrackTimeMode, &CPlayerDlg::OnDiscTimeMode,
-        &CPlayerDlg::OnTrackDropDown, &CPlayerDlg::OnLButtonUp};
+        &PlayerController::OnPlay,          &PlayerController::OnPauseResume,
+        &PlayerController::OnStop,          &PlayerController::OnNextTrack,
+        &PlayerController::OnPreviousTrack, &PlayerController::OnFastForward,
+        &PlayerController::OnFastBackward,  &PlayerController::OnTrackTimeMode,
+        &PlayerController::OnDiscTimeMode,  &PlayerController::OnTrackDropDown,
+        &PlayerController::OnLButtonUp};
     constexpr int kSteps = 3000;
     for (int step = 0; step < kSteps; ++step) {
         vdrive::CdromDrive& drive = below(2) == 0 ? first : second;
@@ -152,21 +150,19 @@ TEST_F(Robustness,
             break;
         case 4:
         case 5:
-            (dialog.get()->*buttons[below(std::size(buttons))])();
+            (player.*buttons[below(std::size(buttons))])();
             break;
         case 6: {
-            const int count = dialog->trackCombo->count();
-            dialog->trackCombo->setCurrentIndex(below(count + 2) - 1);
-            dialog->OnTrackSelChange();
+            const auto count = static_cast<int>(Shown().trackEntries.size());
+            player.OnTrackSelChange(below(count + 2) - 1);
             break;
         }
         case 7:
-            dialog->positionSlider->SetPos(below(dialog->positionSlider->GetRangeMax() + 1));
-            dialog->OnHScroll(below(10));
+            player.OnHScroll(below(10), below(Shown().slider.maximum + 1));
             break;
         case 8:
-            dialog->forwardButton->setDown(below(4) == 0);
-            dialog->backButton->setDown(below(4) == 0);
+            window.forwardHeld = below(4) == 0;
+            window.backHeld = below(4) == 0;
             break;
         case 9:
             switch (below(6)) {
@@ -187,7 +183,7 @@ TEST_F(Robustness,
                 drive.StartPlayingTrack(1 + below(99));
                 break;
             default:
-                dialog->OnEjectLoad();
+                player.OnEjectLoad();
                 break;
             }
             break;
@@ -204,31 +200,31 @@ TEST_F(Robustness,
             }
             break;
         default:
-            dialog->driveCombo->setCurrentIndex(below(3) - 1);
-            dialog->OnDriveSelChange();
+            player.OnDriveSelChange(below(3) - 1);
             break;
         }
 
         SCOPED_TRACE("step " + std::to_string(step));
-        ASSERT_TRUE(IsReadout(dialog->trackPositionText))
-            << dialog->trackPositionText.toStdString();
-        ASSERT_TRUE(IsReadout(dialog->discPositionText)) << dialog->discPositionText.toStdString();
-        ASSERT_TRUE(IsReadout(Shown("trackTimeLabel")));
-        ASSERT_TRUE(IsReadout(Shown("discTimeLabel")));
+        ASSERT_TRUE(IsReadout(player.View().trackPositionText)) << player.View().trackPositionText;
+        ASSERT_TRUE(IsReadout(player.View().discPositionText)) << player.View().discPositionText;
+        ASSERT_TRUE(IsReadout(Shown().trackPositionText));
+        ASSERT_TRUE(IsReadout(Shown().discPositionText));
         ASSERT_TRUE(state.currentDrive == 0 || state.currentDrive == 1);
         ASSERT_GE(state.currentTrack, 0);
         ASSERT_LE(state.currentTrack, 118);
         ASSERT_GE(state.firstTrack, 1);
         ASSERT_LE(state.lastTrack, 99);
         ASSERT_LE(state.firstTrack, state.lastTrack);
-        ASSERT_GE(dialog->trackCombo->currentIndex(), -1);
-        ASSERT_LT(dialog->trackCombo->currentIndex(), std::max(1, dialog->trackCombo->count()));
+        ASSERT_GE(Shown().trackSelection, -1);
+        ASSERT_LT(Shown().trackSelection,
+                  std::max(1, static_cast<int>(Shown().trackEntries.size())));
+        ASSERT_GE(Shown().slider.position, Shown().slider.minimum);
+        ASSERT_LE(Shown().slider.position,
+                  std::max(Shown().slider.minimum, Shown().slider.maximum));
         for (const std::string& performer : state.trackPerformer) {
             ASSERT_LE(performer.size(), 119u);
         }
     }
-    dialog->forwardButton->setDown(false);
-    dialog->backButton->setDown(false);
     // The session did reach the drives: plays were started and discs were read.
     EXPECT_GT(bus.CountCommands(kOpPlayAudio12), 0u);
     EXPECT_GT(bus.CountCommands(kOpReadToc), static_cast<size_t>(kSteps / 12));

@@ -1,18 +1,19 @@
-// Start-up and closing: the message without an ASPI layer, the idle window without drives, the
-// first drive's disc with two drives, and what closing sends.
-#include "tests/support/player_on_bus.h"
+// Start-up and closing as the controller runs them: the message without an ASPI layer, the idle
+// player without drives, the first drive's disc with two drives, a change of drive, and what
+// closing sends and stops.
+#include "tests/support/controller_on_bus.h"
 
+#include "player/trackbar_codes.h"
 #include "tests/support/recording_layer.h"
 
-#include <QApplication>
-#include <QTimer>
+#include <optional>
 
 namespace player_test {
 namespace {
 
-using StartUp = PlayerOnBus;
+using StartUp = ControllerOnBus;
 
-TEST_F(StartUp, WithoutAnAspiLayerShowsTheMessageThenTheWindowGoesWithoutACommand) {
+TEST_F(StartUp, WithoutAnAspiLayerShowsTheMessageThenEndsTheWindowWithoutACommand) {
     struct Case {
         const char* name;
         bool layerReportingZero; // else nothing answers to the layer's name at all
@@ -24,34 +25,23 @@ TEST_F(StartUp, WithoutAnAspiLayerShowsTheMessageThenTheWindowGoesWithoutAComman
             layer.emplace();
             layer->supportInfo = 0;
         }
-        errors.clear();
-        OpenWindow();
-        QApplication::processEvents(); // the queued end of the window
+        StandInWindow failed;
+        StandInTimers noTimers;
+        PlayerController starting(state, &noTimers, &failed);
+        starting.OnInitDialog();
 
-        ASSERT_EQ(errors.size(), 1u);
-        EXPECT_EQ(errors[0].first, QStringLiteral("Error"));
-        EXPECT_EQ(errors[0].second, QStringLiteral("ASPI for Win32 is not initialized!"));
-        EXPECT_FALSE(dialog->isVisible());
-        EXPECT_EQ(dialog->result(), QDialog::Rejected);
+        ASSERT_EQ(failed.errors.size(), 1u);
+        EXPECT_EQ(failed.errors[0].first, "Error");
+        EXPECT_EQ(failed.errors[0].second, "ASPI for Win32 is not initialized!");
+        EXPECT_TRUE(failed.destroyed);
+        EXPECT_TRUE(noTimers.started.empty());
         EXPECT_EQ(state.pollTimer, 0u);
         EXPECT_EQ(state.discTimer, 0u);
-        EXPECT_EQ(dialog->driveCombo->count(), 0);
+        EXPECT_TRUE(failed.shown.driveEntries.empty());
         if (layer) {
             EXPECT_TRUE(layer->requests.empty());
         }
-        dialog.reset();
     }
-}
-
-TEST_F(StartUp, TheMessageEndsARunningModalLoop) {
-    CPlayerDlg window(state); // no layer
-    window.showError = [this](const QString& caption, const QString& text) {
-        errors.emplace_back(caption, text);
-    };
-    constexpr int kStillOpen = 42;
-    QTimer::singleShot(10000, &window, [&window] { window.done(kStillOpen); }); // only if it hangs
-    EXPECT_EQ(window.exec(), QDialog::Rejected);
-    EXPECT_EQ(errors.size(), 1u);
 }
 
 TEST_F(StartUp, WithNoMatchingDriveTheWindowStaysBlankWithoutTimersAndSendsNothing) {
@@ -60,29 +50,34 @@ TEST_F(StartUp, WithNoMatchingDriveTheWindowStaysBlankWithoutTimersAndSendsNothi
     bus.AddDisk(0, 0);
     Start();
 
-    EXPECT_TRUE(dialog->isVisible());
-    EXPECT_TRUE(errors.empty());
-    EXPECT_FALSE(timersStarted);
-    EXPECT_EQ(dialog->driveCombo->count(), 0);
-    for (const char* field : {"titleField", "artistField", "discTotalField", "trackTotalField",
-                              "trackNumberField", "trackTimeLabel", "discTimeLabel"}) {
-        EXPECT_TRUE(Shown(field).isEmpty()) << field;
+    EXPECT_TRUE(window.errors.empty());
+    EXPECT_FALSE(window.destroyed);
+    EXPECT_TRUE(timers.started.empty());
+    EXPECT_TRUE(Shown().driveEntries.empty());
+    // The readouts' "00:00" is never transferred: every field stays blank.
+    for (const std::string* text :
+         {&Shown().titleText, &Shown().artistText, &Shown().discTotalText, &Shown().trackTotalText,
+          &Shown().trackNumberText, &Shown().trackPositionText, &Shown().discPositionText}) {
+        EXPECT_TRUE(text->empty()) << *text;
     }
 
     // Nothing a user can do reaches a drive that was never listed, closing included.
-    dialog->OnTimer(kPollTimerId);
-    dialog->OnTimer(kDiscTimerId);
-    for (QPushButton* button :
-         {dialog->playButton, dialog->pauseButton, dialog->stopButton, dialog->backButton,
-          dialog->forwardButton, dialog->nextButton, dialog->ejectButton, dialog->previousButton}) {
-        button->click();
+    window.forwardHeld = true;
+    window.backHeld = true;
+    Poll();
+    RefreshTick();
+    for (void (PlayerController::*click)() :
+         {&PlayerController::OnPlay, &PlayerController::OnPauseResume, &PlayerController::OnStop,
+          &PlayerController::OnFastBackward, &PlayerController::OnFastForward,
+          &PlayerController::OnNextTrack, &PlayerController::OnEjectLoad,
+          &PlayerController::OnPreviousTrack}) {
+        (player.*click)();
     }
-    dialog->OnHScroll(kTbPageDown);
-    dialog->OnDriveSelChange();
-    dialog->OnTrackSelChange();
-    dialog->reject();
+    player.OnHScroll(kTbPageDown, 10);
+    player.OnDriveSelChange(0);
+    player.OnTrackSelChange(0);
+    player.OnCancel();
     EXPECT_TRUE(Sent().empty());
-    EXPECT_FALSE(dialog->isVisible());
 }
 
 TEST_F(StartUp, WithTwoDrivesListsBothSelectsTheFirstAndShowsItsDisc) {
@@ -90,42 +85,21 @@ TEST_F(StartUp, WithTwoDrivesListsBothSelectsTheFirstAndShowsItsDisc) {
     AddDrive(vdrive::DemoMixedDisc(), 1, 2);
     Start();
 
-    ASSERT_EQ(dialog->driveCombo->count(), 2);
-    EXPECT_EQ(dialog->driveCombo->itemText(0), QStringLiteral("ID:3   VX-6012SA"));
-    EXPECT_EQ(dialog->driveCombo->itemText(1), QStringLiteral("ID:2   VX-6012SA"));
-    EXPECT_EQ(dialog->driveCombo->currentIndex(), 0);
+    ASSERT_EQ(Shown().driveEntries.size(), 2u);
+    EXPECT_EQ(Shown().driveEntries[0], "ID:3   VX-6012SA");
+    EXPECT_EQ(Shown().driveEntries[1], "ID:2   VX-6012SA");
+    EXPECT_EQ(Shown().driveSelection, 0);
     EXPECT_EQ(state.currentDrive, 0);
     EXPECT_EQ(state.hostAdapterCount, 2);
-    EXPECT_TRUE(timersStarted);
-    EXPECT_EQ(Shown("titleField"), QStringLiteral("Tides && Tin Roofs"));
-    EXPECT_EQ(Shown("artistField"), QStringLiteral("The Marlow Vane Quartet"));
-    EXPECT_EQ(dialog->trackCombo->count(), 12);
-    EXPECT_EQ(Shown("trackTimeLabel"), QStringLiteral("00:00"));
-    EXPECT_EQ(Shown("discTimeLabel"), QStringLiteral("00:00"));
-}
-
-TEST_F(StartUp, StylesTheReadoutsAndCaptionsAndAddsTheAboutEntry) {
-    AddDrive(ThreeTrackDisc());
-    Start();
-    for (CTextLabel* readout : {dialog->trackTimeLabel, dialog->discTimeLabel}) {
-        EXPECT_EQ(readout->TextColor(), QColor(0, 255, 255));
-        EXPECT_EQ(readout->BackBrush().color(), QColor(0, 0, 0));
-        EXPECT_EQ(readout->FontDescription().height, -24); // a character height of 24 pixels
-        EXPECT_TRUE(readout->HasStaticEdge());
-    }
-    for (CTextLabel* caption : {dialog->titleCaption, dialog->trackCaption, dialog->artistCaption,
-                                dialog->trackPositionCaption, dialog->discPositionCaption}) {
-        EXPECT_EQ(caption->FontDescription().weight, 700) << caption->objectName().toStdString();
-    }
-    EXPECT_TRUE(dialog->actions().contains(dialog->AboutAction()));
-    EXPECT_FALSE(dialog->playButton->icon().isNull());
-
-    int aboutShown = 0;
-    dialog->aboutBox = [&] { ++aboutShown; };
-    for (unsigned command : {0x0010u, 0x001Fu, 0x0020u, 0xF020u}) {
-        dialog->OnSysCommand(command, 0);
-    }
-    EXPECT_EQ(aboutShown, 2); // 0x0010 to 0x001F open it
+    // Timer 1 polls every 350 ms, timer 2 refreshes the disc every 500 ms.
+    EXPECT_EQ(timers.started, (std::vector<std::pair<int, int>>{{1, 350}, {2, 500}}));
+    EXPECT_EQ(state.pollTimer, 101u);
+    EXPECT_EQ(state.discTimer, 102u);
+    EXPECT_EQ(Shown().titleText, "Tides && Tin Roofs");
+    EXPECT_EQ(Shown().artistText, "The Marlow Vane Quartet");
+    EXPECT_EQ(Shown().trackEntries.size(), 12u);
+    EXPECT_EQ(Shown().trackPositionText, "00:00");
+    EXPECT_EQ(Shown().discPositionText, "00:00");
 }
 
 TEST_F(StartUp, ChoosingAnotherDriveStopsTheOldOneThenReadsTheNew) {
@@ -134,8 +108,7 @@ TEST_F(StartUp, ChoosingAnotherDriveStopsTheOldOneThenReadsTheNew) {
     Start();
     first.StartPlayingTrack(2);
 
-    dialog->driveCombo->setCurrentIndex(1);
-    dialog->OnDriveSelChange();
+    player.OnDriveSelChange(1);
 
     ASSERT_GE(bus.Log().size(), 2u);
     EXPECT_EQ(bus.Log()[0].Opcode(), kOpSeek10);
@@ -145,37 +118,26 @@ TEST_F(StartUp, ChoosingAnotherDriveStopsTheOldOneThenReadsTheNew) {
     EXPECT_EQ(bus.Log()[1].target, 2);
     EXPECT_NE(first.AudioStatus(), kAudioStatusPlaying);
     EXPECT_EQ(state.currentDrive, 1);
-    EXPECT_EQ(Shown("titleField"), QStringLiteral("Audio CD"));
+    EXPECT_EQ(Shown().driveSelection, 1);
+    EXPECT_EQ(Shown().titleText, "Audio CD");
 }
 
-TEST_F(StartUp, ClosingWhilePlayingStopsTheDriveBeforeTheWindowGoes) {
+TEST_F(StartUp, ClosingWhilePlayingStopsTheDriveKillsBothTimersAndUnloadsTheLayer) {
     vdrive::CdromDrive& drive = AddDrive(ThreeTrackDisc());
     Start();
-    dialog->OnPlay();
+    player.OnPlay();
     clock.Advance(5000);
     bus.ClearLog();
 
-    dialog->reject(); // the close box and Escape take this path
+    player.OnCancel();
 
     EXPECT_EQ(Sent(), Opcodes{kOpSeek10});
     EXPECT_EQ(AddressOf(bus.Log()[0]), 0);
     EXPECT_NE(drive.AudioStatus(), kAudioStatusPlaying);
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(timers.killed, (std::vector<uint32_t>{102, 101})); // the disc timer first
+    EXPECT_EQ(state.pollTimer, 0u);
+    EXPECT_EQ(state.discTimer, 0u);
     EXPECT_EQ(SeekLba(0, 3, 0), -1); // the layer is unloaded
-}
-
-TEST_F(StartUp, OkEndsTheWindowWithoutTheClosingSteps) {
-    vdrive::CdromDrive& drive = AddDrive(ThreeTrackDisc());
-    Start();
-    dialog->OnPlay();
-    bus.ClearLog();
-
-    dialog->accept();
-
-    EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(drive.AudioStatus(), kAudioStatusPlaying);
-    EXPECT_FALSE(dialog->isVisible());
 }
 
 } // namespace

@@ -1,12 +1,12 @@
 // The transport buttons: the commands each one sends from each state, and the jumps they make.
-#include "tests/support/player_on_bus.h"
+#include "tests/support/controller_on_bus.h"
 
 #include <functional>
 
 namespace player_test {
 namespace {
 
-class Transport : public PlayerOnBus {
+class Transport : public ControllerOnBus {
 protected:
     vdrive::CdromDrive* drive = nullptr;
 
@@ -16,7 +16,7 @@ protected:
     }
     // Plays from the current position, as a click on Play does, and forgets what it sent.
     void Play() {
-        dialog->OnPlay();
+        player.OnPlay();
         bus.ClearLog();
     }
 };
@@ -25,7 +25,7 @@ struct TransportRow {
     const char* from;
     std::function<void()> setUp;
     const char* event;
-    std::function<void(CPlayerDlg&)> click;
+    std::function<void(PlayerController&)> click;
     int32_t isPlayingAfter;
     Opcodes sent;
 };
@@ -36,51 +36,61 @@ TEST_F(Transport, EachButtonSendsWhatItsStateCallsFor) {
     auto playing = [this] { Play(); };
     auto paused = [this] {
         Play();
-        dialog->OnPauseResume();
+        player.OnPauseResume();
     };
     const TransportRow rows[] = {
-        {"never played", stopped, "Pause/Resume", &CPlayerDlg::OnPauseResume, 0, {}},
+        {"never played", stopped, "Pause/Resume", &PlayerController::OnPauseResume, 0, {}},
         {"never played, drive playing",
          neverPlayedButPlaying,
          "Pause/Resume",
-         &CPlayerDlg::OnPauseResume,
+         &PlayerController::OnPauseResume,
          1,
          {}},
         {"stopped",
          stopped,
          "Play",
-         &CPlayerDlg::OnPlay,
+         &PlayerController::OnPlay,
          1,
          {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
         {"paused",
          paused,
          "Play",
-         &CPlayerDlg::OnPlay,
+         &PlayerController::OnPlay,
          1,
          {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
-        {"playing", playing, "Play", &CPlayerDlg::OnPlay, 1, {kOpReadSubChannel}},
-        {"playing", playing, "Pause/Resume", &CPlayerDlg::OnPauseResume, 0, {kOpPauseResume}},
-        {"paused", paused, "Pause/Resume", &CPlayerDlg::OnPauseResume, 1, {kOpPauseResume}},
-        {"playing", playing, "Stop", &CPlayerDlg::OnStop, 0, {kOpSeek10}},
-        {"stopped", stopped, "Stop", &CPlayerDlg::OnStop, 0, {kOpSeek10}},
-        {"playing", playing, "Next", &CPlayerDlg::OnNextTrack, 1, {kOpSeek10, kOpPlayAudio12}},
-        {"stopped", stopped, "Next", &CPlayerDlg::OnNextTrack, 0, {kOpSeek10, kOpPlayAudio12}},
+        {"playing", playing, "Play", &PlayerController::OnPlay, 1, {kOpReadSubChannel}},
+        {"playing", playing, "Pause/Resume", &PlayerController::OnPauseResume, 0, {kOpPauseResume}},
+        {"paused", paused, "Pause/Resume", &PlayerController::OnPauseResume, 1, {kOpPauseResume}},
+        {"playing", playing, "Stop", &PlayerController::OnStop, 0, {kOpSeek10}},
+        {"stopped", stopped, "Stop", &PlayerController::OnStop, 0, {kOpSeek10}},
+        {"playing",
+         playing,
+         "Next",
+         &PlayerController::OnNextTrack,
+         1,
+         {kOpSeek10, kOpPlayAudio12}},
+        {"stopped",
+         stopped,
+         "Next",
+         &PlayerController::OnNextTrack,
+         0,
+         {kOpSeek10, kOpPlayAudio12}},
         {"playing",
          playing,
          "Fast forward",
-         &CPlayerDlg::OnFastForward,
+         &PlayerController::OnFastForward,
          1,
          {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
         {"paused",
          paused,
          "Fast forward",
-         &CPlayerDlg::OnFastForward,
+         &PlayerController::OnFastForward,
          0,
          {kOpReadSubChannel, kOpSeek10, kOpPlayAudio12}},
         {"playing (last: the tray stays open)",
          playing,
          "Eject/Load",
-         &CPlayerDlg::OnEjectLoad,
+         &PlayerController::OnEjectLoad,
          0,
          {kOpSeek10, kOpStartStopUnit, kOpTestUnitReady, kOpStartStopUnit}},
     };
@@ -92,7 +102,7 @@ TEST_F(Transport, EachButtonSendsWhatItsStateCallsFor) {
         row.setUp();
         bus.ClearLog();
 
-        row.click(*dialog);
+        row.click(player);
 
         EXPECT_EQ(state.isPlaying, row.isPlayingAfter);
         EXPECT_EQ(Sent(), row.sent);
@@ -100,9 +110,9 @@ TEST_F(Transport, EachButtonSendsWhatItsStateCallsFor) {
 }
 
 TEST_F(Transport, PlayPlaysFromTheDrivesPositionToTheDiscEnd) {
+    ChooseTrackEntry(1);
     MoveHead(1234);
-    dialog->trackCombo->setCurrentIndex(1);
-    dialog->OnPlay();
+    player.OnPlay();
     EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 1234);
     EXPECT_EQ(AddressOf(LastOf(kOpPlayAudio12)), 1234);
     EXPECT_EQ(PlayLengthOf(LastOf(kOpPlayAudio12)), kThreeTrackDiscEnd - 1234 - 1);
@@ -112,18 +122,21 @@ TEST_F(Transport, PlayPlaysFromTheDrivesPositionToTheDiscEnd) {
 }
 
 TEST_F(Transport, PlayWithoutAPositionStartsTheSelectedTrack) {
-    dialog->trackCombo->setCurrentIndex(2);
+    ChooseTrackEntry(2);
     bus.InjectFault(0, 3, kOpReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
-    dialog->OnPlay();
+    player.OnPlay();
     EXPECT_EQ(AddressOf(LastOf(kOpPlayAudio12)), 40000);
     EXPECT_EQ(state.currentTrack, 3);
 }
 
 TEST_F(Transport, PlayWithAnEmptySelectorKeepsTheCurrentTrackAndStartsAtZeroWithoutAPosition) {
-    dialog->trackCombo->clear();
+    // The table of contents can no longer be read: the rebuild empties the selector.
+    bus.InjectFault(0, 3, kOpReadToc, vdrive::Fault::Status(SS_ERR, 2));
+    RefreshTick();
+    ASSERT_TRUE(Shown().trackEntries.empty());
     state.currentTrack = 2;
     bus.InjectFault(0, 3, kOpReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
-    dialog->OnPlay();
+    player.OnPlay();
     EXPECT_EQ(AddressOf(LastOf(kOpPlayAudio12)), 0);
     EXPECT_EQ(state.currentTrack, 2);
 }
@@ -131,18 +144,18 @@ TEST_F(Transport, PlayWithAnEmptySelectorKeepsTheCurrentTrackAndStartsAtZeroWith
 TEST_F(Transport, AFailedPauseStillFlipsThePlayFlag) {
     Play();
     bus.InjectFault(0, 3, kOpPauseResume, vdrive::Fault::Status(SS_ERR, 1));
-    dialog->OnPauseResume();
+    player.OnPauseResume();
     EXPECT_EQ(state.isPlaying, 0);
 }
 
 TEST_F(Transport, StopSeeksToZeroAndMakesTrackOneCurrent) {
     Play();
     ChooseTrackEntry(2);
-    dialog->OnStop();
+    player.OnStop();
     EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 0);
     EXPECT_EQ(state.currentTrack, 1);
-    EXPECT_EQ(dialog->positionSlider->GetPos(), 0);
-    EXPECT_EQ(dialog->trackCombo->currentIndex(), 2); // the selector is left to the next poll
+    EXPECT_EQ(Shown().slider.position, 0);
+    EXPECT_EQ(Shown().trackSelection, 2); // the selector is left to the next poll
 }
 
 TEST_F(Transport, PreviousGoesBackWithinThreeSecondsAndRestartsAfter) {
@@ -161,7 +174,7 @@ TEST_F(Transport, PreviousGoesBackWithinThreeSecondsAndRestartsAfter) {
             bus.InjectFault(0, 3, kOpReadSubChannel, vdrive::Fault::Status(SS_ERR, 1));
         }
         state.positionSynced = true;
-        dialog->OnPreviousTrack();
+        player.OnPreviousTrack();
         EXPECT_EQ(state.currentTrack, c.currentAfter);
         EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), c.soughtTo);
         EXPECT_FALSE(state.positionSynced);
@@ -172,43 +185,43 @@ TEST_F(Transport, PreviousGoesBackWithinThreeSecondsAndRestartsAfter) {
 TEST_F(Transport, PreviousOnTheFirstEntryAndNextOnTheLastDoNothing) {
     ChooseTrackEntry(0);
     bus.ClearLog();
-    dialog->OnPreviousTrack();
+    player.OnPreviousTrack();
     ChooseTrackEntry(2);
     bus.ClearLog();
-    dialog->OnNextTrack();
+    player.OnNextTrack();
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(state.currentTrack, 3);
 }
 
 TEST_F(Transport, NextJumpsToTheFollowingTrackStart) {
     Play();
-    dialog->OnNextTrack();
+    player.OnNextTrack();
     EXPECT_EQ(state.currentTrack, 2);
     EXPECT_FALSE(state.positionSynced);
     EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 20000);
     EXPECT_EQ(PlayLengthOf(LastOf(kOpPlayAudio12)), kThreeTrackDiscEnd - 20000 - 1);
-    EXPECT_EQ(dialog->positionSlider->GetPos(), 20000 / 450);
+    EXPECT_EQ(Shown().slider.position, 20000 / 450);
 }
 
 TEST_F(Transport, FastStepsMoveSixSecondsButNeverBelowZero) {
     struct Case {
         const char* button;
-        void (CPlayerDlg::*step)();
+        void (PlayerController::*step)();
         int32_t from;
         std::optional<int32_t> soughtTo;
     };
     const Case cases[] = {
-        {"forward", &CPlayerDlg::OnFastForward, 1000, 1450},
-        {"forward past the end", &CPlayerDlg::OnFastForward, 59990, 60440},
-        {"backward", &CPlayerDlg::OnFastBackward, 1000, 550},
-        {"backward at 450", &CPlayerDlg::OnFastBackward, 450, 0},
-        {"backward at 449", &CPlayerDlg::OnFastBackward, 449, std::nullopt},
+        {"forward", &PlayerController::OnFastForward, 1000, 1450},
+        {"forward past the end", &PlayerController::OnFastForward, 59990, 60440},
+        {"backward", &PlayerController::OnFastBackward, 1000, 550},
+        {"backward at 450", &PlayerController::OnFastBackward, 450, 0},
+        {"backward at 449", &PlayerController::OnFastBackward, 449, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
         MoveHead(c.from);
         const int32_t current = state.currentTrack;
-        (dialog.get()->*c.step)();
+        (player.*c.step)();
         if (c.soughtTo) {
             EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), *c.soughtTo);
         } else {
@@ -221,25 +234,25 @@ TEST_F(Transport, FastStepsMoveSixSecondsButNeverBelowZero) {
 
 TEST_F(Transport, AFastStepDoesNothingWithoutAPosition) {
     bus.InjectFault(0, 3, kOpReadSubChannel, vdrive::Fault::Status(SS_ERR));
-    dialog->OnFastForward();
-    dialog->OnFastBackward();
+    player.OnFastForward();
+    player.OnFastBackward();
     EXPECT_EQ(Sent(), (Opcodes{kOpReadSubChannel, kOpReadSubChannel}));
 }
 
 TEST_F(Transport, HoldingAFastButtonStepsOncePerTick) {
     Play();
-    dialog->forwardButton->setDown(true);
+    window.forwardHeld = true;
     Poll();
     Poll();
-    dialog->forwardButton->setDown(false);
+    window.forwardHeld = false;
     Poll();
     EXPECT_EQ(bus.CountCommands(kOpSeek10), 2u);
     EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 900);
 
     bus.ClearLog();
-    dialog->backButton->setDown(true);
+    window.backHeld = true;
     Poll();
-    dialog->backButton->setDown(false);
+    window.backHeld = false;
     EXPECT_EQ(AddressOf(LastOf(kOpSeek10)), 450);
 }
 
@@ -252,24 +265,23 @@ TEST_F(Transport, AJumpToEightyMinutesOrMorePlaysFromZero) {
     for (const Case& c : {Case{359999, 359999}, Case{360000, 0}, Case{500000, 0}, Case{-5, 0}}) {
         SCOPED_TRACE(c.to);
         state.isPlaying = 1;
-        dialog->SeekAndPlay(c.to);
+        player.SeekAndPlay(c.to);
         EXPECT_EQ(AddressOf(LastOf(kOpSeek10)) & 0xFFFFFF, c.to & 0xFFFFFF); // sought as asked
         EXPECT_EQ(AddressOf(LastOf(kOpPlayAudio12)), c.playsFrom);
-        EXPECT_EQ(dialog->positionSlider->GetPos(),
-                  std::min(c.playsFrom / 450, dialog->positionSlider->GetRangeMax()));
+        EXPECT_EQ(Shown().slider.position, std::min(c.playsFrom / 450, Shown().slider.maximum));
         bus.ClearLog();
     }
 }
 
 TEST_F(Transport, AJumpWhileStoppedOnlyPositions) {
-    dialog->SeekAndPlay(30000);
+    player.SeekAndPlay(30000);
     EXPECT_EQ(PlayLengthOf(LastOf(kOpPlayAudio12)), 0);
     EXPECT_EQ(drive->Position(), 30000);
     EXPECT_NE(drive->AudioStatus(), kAudioStatusPlaying);
 }
 
 TEST_F(Transport, EjectLoadOpensTheTrayOfAReadyDriveAndOnlyStopsAnEmptyOne) {
-    dialog->OnEjectLoad();
+    player.OnEjectLoad();
     EXPECT_TRUE(drive->TrayOpen());
 
     vdrive::CdromDrive& empty = AddDrive(std::nullopt, 0, 4);
@@ -278,7 +290,7 @@ TEST_F(Transport, EjectLoadOpensTheTrayOfAReadyDriveAndOnlyStopsAnEmptyOne) {
     state.driveCount = 2;
     state.currentDrive = 1;
     bus.ClearLog();
-    dialog->OnEjectLoad();
+    player.OnEjectLoad();
     EXPECT_EQ(Sent(), (Opcodes{kOpSeek10, kOpStartStopUnit, kOpTestUnitReady}));
     EXPECT_FALSE(empty.TrayOpen());
 }

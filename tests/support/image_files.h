@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,13 @@ class ImageFolder {
 public:
     ImageFolder() {
         static std::atomic<int> counter{0};
+        // Another run of the same suite (another build folder, another checkout) may be making
+        // the folder of the same test at the same moment: the run's own number keeps them apart.
+        static const unsigned run = std::random_device{}();
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         path_ = std::filesystem::temp_directory_path() /
                 ("vdrive_images_" + std::string(test != nullptr ? test->name() : "x") + "_" +
-                 std::to_string(counter++));
+                 std::to_string(run) + "_" + std::to_string(counter++));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }

@@ -1,16 +1,14 @@
 // A player window on a virtual bus whose clock moves only when a test says. Start-up, ticks and
-// clicks run the real handlers; the bus's log shows every command they sent.
+// clicks run the real handlers, through the window to its controller; the bus's log shows every
+// command they sent.
 #pragma once
 
 #include "app/text_label.h"
 #include "drive/aspi.h"
-#include "drive/big_endian.h"
-#include "drive/commands.h"
 #include "player/drop_down_combo.h"
 #include "player/player_dlg.h"
 #include "player/position_slider.h"
-#include "vdrive/bus.h"
-#include "vdrive/demo_discs.h"
+#include "tests/support/bus_bench.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -26,28 +24,8 @@
 
 namespace player_test {
 
-using Opcodes = std::vector<uint8_t>;
-
-// Three audio tracks at 0, 20000 and 40000, the lead-out at 60000: READ CAPACITY then reports
-// 59999 as the disc end.
-inline vdrive::DiscImage ThreeTrackDisc() {
-    return vdrive::MakeAudioDisc({0, 20000, 40000}, 60000);
-}
-inline constexpr int32_t kThreeTrackDiscEnd = 59999;
-
-// The address a logged SEEK(10) or PLAY AUDIO(12) carries in bytes 2-5, and a play's length.
-inline int32_t AddressOf(const vdrive::LoggedCommand& command) {
-    return static_cast<int32_t>(ReadBe32(command.cdb, 2));
-}
-inline int32_t PlayLengthOf(const vdrive::LoggedCommand& command) {
-    return static_cast<int32_t>(ReadBe32(command.cdb, 6));
-}
-
-class PlayerOnBus : public testing::Test {
+class PlayerOnBus : public BusBench {
 protected:
-    vdrive::ManualClock clock;
-    vdrive::Bus bus{clock};
-    PlayerState state;
     std::unique_ptr<CPlayerDlg> dialog;
     std::vector<std::pair<QString, QString>> errors; // caption and text of each message shown
     bool timersStarted = false;
@@ -57,11 +35,6 @@ protected:
     void TearDown() override {
         dialog.reset();
         UnloadAspi();
-    }
-
-    vdrive::CdromDrive& AddDrive(std::optional<vdrive::DiscImage> disc, int adapter = 0,
-                                 int target = 3) {
-        return bus.AddDrive(adapter, target, std::move(disc));
     }
 
     // Opens the window on the bus, which runs start-up. The window's own timers are stopped
@@ -96,24 +69,6 @@ protected:
     void PollAfter(int64_t ms) {
         clock.Advance(ms);
         Poll();
-    }
-
-    // The drive's head moves there, as if another program had sought (the window sends nothing).
-    void MoveHead(int32_t address, int adapter = 0, int target = 3) {
-        SeekLba(adapter, target, address);
-        bus.ClearLog();
-    }
-
-    Opcodes Sent() const { return bus.LoggedOpcodes(); }
-    const vdrive::LoggedCommand& LastOf(uint8_t opcode) const {
-        for (auto it = bus.Log().rbegin(); it != bus.Log().rend(); ++it) {
-            if (it->Opcode() == opcode) {
-                return *it;
-            }
-        }
-        static const vdrive::LoggedCommand kNone;
-        ADD_FAILURE() << "no command " << int{opcode} << " was sent";
-        return kNone;
     }
 
     // The user picks a selector entry.

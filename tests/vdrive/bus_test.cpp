@@ -138,6 +138,16 @@ TEST_F(VirtualBus, LogsEveryRequestWithItsOutcome) {
     EXPECT_EQ(bus.CountCommands(0x43), 1u);
     bus.ClearLog();
     EXPECT_TRUE(bus.Log().empty());
+
+    // Left off, the log takes nothing, and the commands are answered as ever.
+    bus.KeepLog(false);
+    EXPECT_EQ(ReadToc(0, 3, 0, 804, toc), SS_COMP);
+    EXPECT_EQ(toc[3], 2); // the last track of the two
+    EXPECT_EQ(PauseAudio(0, 3), SS_ERR);
+    EXPECT_TRUE(bus.Log().empty());
+    bus.KeepLog(true);
+    TestUnitReady(0, 3);
+    EXPECT_EQ(bus.LoggedOpcodes(), B({0x00}));
 }
 
 TEST_F(VirtualBus, InjectedFaultsFailTheTargetOrOneOperationCode) {
