@@ -9,7 +9,14 @@
 //   Digital: PLAY AUDIO(10)/(12)/MSF, PAUSE/RESUME, STOP PLAY/SCAN and SEEK(10) are answered from
 //     the play model, with the sense a drive would give for a refusal (and REQUEST SENSE reports
 //     it once); READ SUB-CHANNEL of the current position (and its bare header) is answered from
-//     the model; START STOP UNIT ends the play and passes through; the rest passes through.
+//     the model, its track, index and relative address from the Q sub-channel that READ CD
+//     delivered with the frame at the head (from the table of contents where the drive delivers
+//     none that holds up); the catalogue number and an ISRC are answered from the Q frames that
+//     carried them, and passed through until one did; START STOP UNIT ends the play and passes
+//     through; the rest passes through.
+// While a play runs the drive is asked to read slowly (audio/speed_policy.h); the PCM goes to the
+// sink through a stage that de-emphasises the tracks mastered with pre-emphasis (their CONTROL in
+// the table of contents or in the Q sub-channel says so) and sets the volume (audio/pcm_stage.h).
 //   Analog (the drive cannot read its audio: READ CD refused, or the first reads failed): every
 //     request passes through, so the drive plays on its own audio path, until the disc changes.
 // A changed disc (a unit attention or no medium in any answer, a table of contents that differs,
@@ -17,17 +24,22 @@
 #pragma once
 
 #include "audio/audio_sink.h"
+#include "audio/pcm_stage.h"
+#include "audio/speed_policy.h"
 #include "drive/aspi_request.h"
 #include "platform/aspi_layer.h"
 #include "playback/play_model.h"
+#include "playback/sub_q.h"
 
 #include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -43,6 +55,7 @@ struct PlaySettings {
     uint32_t bufferFrames = 112;
     int readTries = 4;                // a chunk is tried once and retried up to 3 times
     uint32_t failedChunksToStop = 10; // so many failed chunks in a row end the play with 0x14
+    bool deemphasis = true;           // tracks mastered with pre-emphasis are de-emphasised
 };
 
 struct DrivePlayStats {
@@ -50,6 +63,7 @@ struct DrivePlayStats {
     bool analog = false;       // the drive plays this disc on its own (READ CD did not work)
     uint64_t chunksRead = 0;   // chunks that READ CD delivered
     uint64_t failedChunks = 0; // chunks that failed every try and were played as silence
+    bool subChannel = true;    // READ CD is asked for the Q sub-channel (until the drive refuses)
 };
 
 class DrivePlay final : public PcmFeed {
@@ -73,9 +87,22 @@ public:
 
     DrivePlayStats Stats() const;
 
+    // The play's volume, 0 to 1 (audio/pcm_stage.h).
+    void SetVolume(double volume) { stage_.SetVolume(volume); }
+
 private:
     enum class Mode { Undecided, Digital, Analog };
-    enum class ReadOutcome { Ok, Failed, Refused, DiscGone, NoDevice };
+    enum class ReadOutcome { Ok, Failed, Refused, QRefused, DiscGone, NoDevice };
+    // What the reader learnt of a frame in the buffer, beside its PCM.
+    struct FrameTag {
+        bool emphasised = false; // mastered with pre-emphasis: it is de-emphasised when heard
+        std::optional<playback::QPosition> q; // where its Q put it, when one held up
+    };
+    // A frame's position as a Q sub-channel told it.
+    struct HeardQ {
+        int32_t lba = 0;
+        playback::QPosition position;
+    };
     struct Job {
         bool active = false;
         uint32_t run = 0;     // the play model's run this job reads for
@@ -91,6 +118,7 @@ private:
     uint32_t Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock, bool& wake);
     uint32_t PauseResume(SRB_ExecSCSICmd& srb, bool& wake);
     uint32_t ReadSubChannel(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
+    uint32_t ReadCode(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
     uint32_t RequestSense(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
     uint32_t Complete(SRB_ExecSCSICmd& srb, playback::PlayRefusal refusal);
     // Passes the request on with the lock released, then looks at how it ended.
@@ -105,8 +133,16 @@ private:
     void FallBackToDrive();
     void ReaderLoop();
     bool ReaderHasWork() const; // a chunk to read and room for it in the buffer
-    ReadOutcome ReadChunk(int32_t lba, uint32_t count, std::span<uint8_t> into);
-    void Append(std::span<const uint8_t> frames, uint32_t count); // empty: silence
+    ReadOutcome ReadChunk(int32_t lba, uint32_t count, bool withQ, std::span<uint8_t> into);
+    // `frames` empty: silence; `q` empty: no sub-channel.
+    void Append(std::span<const uint8_t> frames, std::span<const uint8_t> q, uint32_t count);
+    FrameTag Tag(int32_t lba, std::span<const uint8_t> q); // and learns the disc's codes
+    // Where the play's head is by the Q sub-channel, when that is known.
+    std::optional<playback::QPosition> QAtHead() const;
+
+    // The read speed, with neither lock held: sends what the policy wants now, if anything.
+    void SyncSpeed();
+    std::optional<uint16_t> SpeedDue() const; // with mutex_ held
 
     const AspiLayer below_;
     const uint8_t adapter_;
@@ -122,11 +158,24 @@ private:
     playback::PlayModel model_;
     std::optional<Sense> pendingSense_; // of the last refusal, for REQUEST SENSE
     Job job_;
-    uint64_t generation_ = 0;   // changes with every job started or stopped
-    std::vector<uint8_t> ring_; // bufferFrames frames
-    size_t ringFirst_ = 0;      // in frames
+    uint64_t generation_ = 0;    // changes with every job started or stopped
+    std::vector<uint8_t> ring_;  // bufferFrames frames
+    std::vector<FrameTag> tags_; // one per frame of the ring
+    size_t ringFirst_ = 0;       // in frames
     size_t ringCount_ = 0;
     DrivePlayStats stats_;
+    PcmStage stage_;
+    SpeedPolicy speed_;
+    // What the Q sub-channel of this disc has told: of the last frame read and of the frames on
+    // either side of the head, and the codes some frames carry instead of their position.
+    std::optional<HeardQ> lastReadQ_;
+    std::optional<HeardQ> lastHeardQ_; // the last frame the sink took
+    std::optional<HeardQ> nextQ_;      // the frame after it, when the buffer held it
+    std::string catalog_;
+    std::map<int, std::string> isrc_; // by track number
+    // Held while the read speed is decided and sent, so that the reader and a command that ends
+    // the play send in the order they decided; taken before mutex_, never while holding it.
+    std::mutex speedMutex_;
     // The sink is made and woken with mutex_ released: it takes from this feed under locks of
     // its own, which it may hold while it waits for mutex_.
     std::mutex sinkMutex_;

@@ -6,6 +6,8 @@
 #include "drive/command_blocks.h"
 #include "drive/fixed_sense.h"
 #include "drive/srb.h"
+#include "drive/sub_q_layout.h"
+#include "drive/toc_layout.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +15,35 @@
 namespace audio {
 
 using playback::PlayModel;
+using playback::QFrame;
+using playback::QPosition;
+
+namespace {
+
+// A Q's position this many frames on at most is worked out from it; further, it is not trusted.
+constexpr int32_t kQReach = 2;
+// A frame without a Q that holds up keeps the CONTROL of one this close before it in its track,
+// so that one bad Q in a track flagged only there is not heard unfiltered.
+constexpr int32_t kControlReach = 75;
+
+// Where a position `frames` (1 to kQReach) on from `from` lies: the same track and index, unless
+// a pregap ends (index 1 of its track begins) or the table of contents starts the next track.
+QPosition Advanced(const QPosition& from, int32_t lba, int32_t frames,
+                   std::span<const playback::DiscTrack> tracks) {
+    QPosition at = from;
+    at.relative = from.relative + frames;
+    if (from.relative < 0 && at.relative >= 0) {
+        at.index = 1;
+    }
+    for (const playback::DiscTrack& track : tracks) {
+        if (track.number == from.track + 1 && track.start <= lba && at.index > 0) {
+            at = QPosition{track.control, track.number, 1, lba - track.start};
+        }
+    }
+    return at;
+}
+
+} // namespace
 
 void DrivePlay::StartJob() {
     job_ = Job{};
@@ -23,14 +54,20 @@ void DrivePlay::StartJob() {
     ringFirst_ = 0;
     ringCount_ = 0;
     ++generation_;
+    speed_.BufferEmptied();
     if (!reader_.joinable()) {
         ring_.assign(size_t{settings_.bufferFrames} * kCdFrameBytes, 0);
+        tags_.assign(settings_.bufferFrames, FrameTag{});
         reader_ = std::thread([this] { ReaderLoop(); });
     }
     changed_.notify_all();
 }
 
 void DrivePlay::StopJob() {
+    if (ringCount_ > 0 && tags_[ringFirst_].q) {
+        // The frame a pause holds at, or a stop left: still where the Q sub-channel put it.
+        nextQ_ = HeardQ{job_.nextRead - static_cast<int32_t>(ringCount_), *tags_[ringFirst_].q};
+    }
     job_.active = false;
     ringCount_ = 0;
     ++generation_;
@@ -52,22 +89,86 @@ void DrivePlay::FallBackToDrive() {
                      {});
 }
 
-void DrivePlay::Append(std::span<const uint8_t> frames, uint32_t count) {
+void DrivePlay::Append(std::span<const uint8_t> frames, std::span<const uint8_t> q,
+                       uint32_t count) {
     const size_t capacity = settings_.bufferFrames;
     for (uint32_t i = 0; i < count; ++i) {
-        uint8_t* slot = ring_.data() + (ringFirst_ + ringCount_) % capacity * kCdFrameBytes;
+        const size_t slot = (ringFirst_ + ringCount_) % capacity;
+        uint8_t* at = ring_.data() + slot * kCdFrameBytes;
         if (frames.empty()) {
-            std::memset(slot, 0, kCdFrameBytes);
+            std::memset(at, 0, kCdFrameBytes);
         } else {
-            std::memcpy(slot, frames.data() + size_t{i} * kCdFrameBytes, kCdFrameBytes);
+            std::memcpy(at, frames.data() + size_t{i} * kCdFrameBytes, kCdFrameBytes);
         }
+        tags_[slot] =
+            Tag(job_.nextRead + static_cast<int32_t>(i),
+                q.empty() ? q : q.subspan(size_t{i} * kFormattedQLength, kFormattedQLength));
         ++ringCount_;
     }
 }
 
-DrivePlay::ReadOutcome DrivePlay::ReadChunk(int32_t lba, uint32_t count, std::span<uint8_t> into) {
-    const Cdb12 readCd = ReadCdCdb(static_cast<uint32_t>(lba), count);
-    const std::span<uint8_t> frames = into.first(size_t{count} * kCdFrameBytes);
+DrivePlay::FrameTag DrivePlay::Tag(int32_t lba, std::span<const uint8_t> q) {
+    const std::span<const playback::DiscTrack> tracks = model_.Disc().tracks;
+    FrameTag tag;
+    if (tracks.empty()) {
+        return tag;
+    }
+    const playback::DiscTrack& tocTrack = *playback::PositionAt(tracks, lba).track;
+    uint8_t control = tocTrack.control;
+    if (!q.empty()) {
+        const QFrame frame = playback::DecodeQ(q, lba, model_.Disc());
+        const int32_t sinceLast = lastReadQ_ ? lba - lastReadQ_->lba : 0;
+        if (frame.mode == QFrame::Mode::Position) {
+            tag.q = frame.position;
+        } else if (frame.mode != QFrame::Mode::Unusable && sinceLast > 0 && sinceLast <= kQReach) {
+            // A frame that carries a code instead of its position lies just after one that told.
+            tag.q = Advanced(lastReadQ_->position, lba, sinceLast, tracks);
+            tag.q->control = frame.control;
+        }
+        if (frame.mode != QFrame::Mode::Unusable) {
+            control |= frame.control;
+        } else if (sinceLast > 0 && sinceLast <= kControlReach &&
+                   lastReadQ_->position.track == tocTrack.number) {
+            control |= lastReadQ_->position.control;
+        }
+        if (!frame.code.empty()) {
+            if (frame.mode == QFrame::Mode::Catalog) {
+                catalog_ = frame.code;
+            } else {
+                isrc_[tag.q ? tag.q->track : tocTrack.number] = frame.code;
+            }
+        }
+        if (tag.q) {
+            lastReadQ_ = HeardQ{lba, *tag.q};
+        }
+    }
+    tag.emphasised = (control & kControlPreEmphasis) != 0;
+    return tag;
+}
+
+std::optional<QPosition> DrivePlay::QAtHead() const {
+    const int32_t head = model_.Head();
+    if (job_.active && ringCount_ > 0 && job_.nextRead - static_cast<int32_t>(ringCount_) == head &&
+        tags_[ringFirst_].q) {
+        return tags_[ringFirst_].q; // the next frame to be heard, read ahead
+    }
+    for (const std::optional<HeardQ>& known : {nextQ_, lastHeardQ_}) {
+        if (known && known->lba == head) {
+            return known->position;
+        }
+    }
+    if (lastHeardQ_ && head > lastHeardQ_->lba && head - lastHeardQ_->lba <= kQReach) {
+        return Advanced(lastHeardQ_->position, head, head - lastHeardQ_->lba, model_.Disc().tracks);
+    }
+    return std::nullopt; // the table of contents answers
+}
+
+DrivePlay::ReadOutcome DrivePlay::ReadChunk(int32_t lba, uint32_t count, bool withQ,
+                                            std::span<uint8_t> into) {
+    const Cdb12 readCd = ReadCdCdb(static_cast<uint32_t>(lba), count,
+                                   withQ ? kReadCdFormattedQ : kReadCdNoSubChannel);
+    const size_t frameBytes = kCdFrameBytes + (withQ ? kFormattedQLength : 0);
+    const std::span<uint8_t> frames = into.first(size_t{count} * frameBytes);
     for (int attempt = 0; attempt < settings_.readTries && !quitting_; ++attempt) {
         const Completion completion =
             SendCommandBlock(below_.sendCommand, adapter_, target_, readCd, frames);
@@ -79,6 +180,9 @@ DrivePlay::ReadOutcome DrivePlay::ReadChunk(int32_t lba, uint32_t count, std::sp
         }
         if (completion.DiscGone()) {
             return ReadOutcome::DiscGone;
+        }
+        if (withQ && completion.sense == kSenseInvalidFieldInCdb) {
+            return ReadOutcome::QRefused; // some drives read audio, but not with its Q
         }
         if (completion.sense == kSenseInvalidOperationCode ||
             completion.sense == kSenseInvalidFieldInCdb) {
@@ -97,30 +201,49 @@ bool DrivePlay::ReaderHasWork() const {
 }
 
 void DrivePlay::ReaderLoop() {
-    std::vector<uint8_t> chunk(size_t{settings_.chunkFrames} * kCdFrameBytes);
+    const size_t chunkFrames = settings_.chunkFrames;
+    std::vector<uint8_t> read(chunkFrames * (kCdFrameBytes + kFormattedQLength));
+    std::vector<uint8_t> frames(chunkFrames * kCdFrameBytes);
+    std::vector<uint8_t> q(chunkFrames * kFormattedQLength);
     std::unique_lock lock(mutex_);
     while (true) {
-        changed_.wait(lock, [this] { return quit_ || ReaderHasWork(); });
+        changed_.wait(lock, [this] { return quit_ || ReaderHasWork() || SpeedDue(); });
         if (quit_) {
             return;
+        }
+        if (SpeedDue()) {
+            lock.unlock();
+            SyncSpeed(); // before the next read: a play starts slowly, a low buffer speeds it up
+            lock.lock();
+            continue;
         }
         const uint64_t generation = generation_;
         const int32_t lba = job_.nextRead;
         const auto count = static_cast<uint32_t>(
             std::min<int64_t>(settings_.chunkFrames, job_.end - job_.nextRead));
+        const bool withQ = stats_.subChannel;
         lock.unlock();
-        const ReadOutcome outcome = ReadChunk(lba, count, chunk);
+        const ReadOutcome outcome = ReadChunk(lba, count, withQ, withQ ? read : frames);
+        for (size_t i = 0; i < count && withQ && outcome == ReadOutcome::Ok; ++i) {
+            const uint8_t* from = read.data() + i * (kCdFrameBytes + kFormattedQLength);
+            std::memcpy(frames.data() + i * kCdFrameBytes, from, kCdFrameBytes);
+            std::memcpy(q.data() + i * kFormattedQLength, from + kCdFrameBytes, kFormattedQLength);
+        }
         lock.lock();
         if (generation != generation_) {
             continue; // a jump while reading: this chunk belongs to a play that is gone
         }
         switch (outcome) {
         case ReadOutcome::Ok:
-            Append(chunk, count);
+            Append(frames, withQ ? std::span<const uint8_t>(q) : std::span<const uint8_t>(), count);
             job_.nextRead += static_cast<int32_t>(count);
             job_.failedInRow = 0;
             discDelivered_ = true;
             ++stats_.chunksRead;
+            speed_.BufferLevel(ringCount_, settings_.bufferFrames);
+            break;
+        case ReadOutcome::QRefused:
+            stats_.subChannel = false; // the chunk is read again without; positions from the TOC
             break;
         case ReadOutcome::Refused:
             FallBackToDrive();
@@ -139,7 +262,7 @@ void DrivePlay::ReaderLoop() {
             }
             // A bad patch of the disc: silence for it, and on.
             ++stats_.failedChunks;
-            Append({}, count);
+            Append({}, {}, count);
             job_.nextRead += static_cast<int32_t>(count);
             if (++job_.failedInRow >= settings_.failedChunksToStop) {
                 job_.readerDone = true;
@@ -163,23 +286,35 @@ size_t DrivePlay::Take(std::span<uint8_t> frames, std::chrono::milliseconds wait
         const size_t count = std::min(wanted - taken, ringCount_);
         const size_t capacity = settings_.bufferFrames;
         for (size_t i = 0; i < count; ++i) {
-            std::memcpy(frames.data() + (taken + i) * kCdFrameBytes,
-                        ring_.data() + (ringFirst_ + i) % capacity * kCdFrameBytes, kCdFrameBytes);
+            const size_t slot = (ringFirst_ + i) % capacity;
+            const std::span<uint8_t> frame =
+                frames.subspan((taken + i) * kCdFrameBytes, kCdFrameBytes);
+            std::memcpy(frame.data(), ring_.data() + slot * kCdFrameBytes, kCdFrameBytes);
+            stage_.Process(frame, tags_[slot].emphasised);
         }
         if (count > 0) {
+            const size_t last = (ringFirst_ + count - 1) % capacity;
+            const int32_t lastLba = job_.nextRead - static_cast<int32_t>(ringCount_ - count) - 1;
+            lastHeardQ_.reset();
+            if (tags_[last].q) {
+                lastHeardQ_ = HeardQ{lastLba, *tags_[last].q};
+            }
             ringFirst_ = (ringFirst_ + count) % capacity;
             ringCount_ -= count;
             taken += count;
             job_.taken += static_cast<int64_t>(count);
             model_.AdvanceTo(job_.run, job_.taken); // heard: the position moves
-            if (ReaderHasWork()) {
-                // Room for a whole chunk: only then is the reader woken, not for every frame
-                // a sink takes.
+            // Room for a whole chunk, or a faster read speed due: only then is the reader woken,
+            // not for every frame a sink takes.
+            const bool faster =
+                !job_.readerDone && speed_.BufferLevel(ringCount_, settings_.bufferFrames);
+            if (faster || ReaderHasWork()) {
                 changed_.notify_all();
             }
         }
         if (model_.State() != PlayModel::Audio::Playing || model_.Run() != job_.run) {
-            job_.active = false; // the play reached its end
+            job_.active = false;   // the play reached its end
+            changed_.notify_all(); // the drive gets its fastest back
             break;
         }
         if (ringCount_ == 0 && job_.readerDone) {
@@ -187,6 +322,7 @@ size_t DrivePlay::Take(std::span<uint8_t> frames, std::chrono::milliseconds wait
                 model_.StopWithError(job_.run); // too many bad chunks in a row
             }
             job_.active = false;
+            changed_.notify_all();
             break;
         }
         if (taken == wanted || wait.count() <= 0) {

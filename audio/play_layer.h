@@ -54,6 +54,11 @@ public:
     // How the drive at this address plays (all zero for one that never played).
     DrivePlayStats Stats(int adapter, int target) const;
 
+    // The digital play's volume, 0 to 1 (1 at first): every drive's play, whatever sink it goes
+    // to, is heard at it (audio/pcm_stage.h). Any thread.
+    void SetVolume(double volume);
+    double Volume() const;
+
 private:
     void AdoptPlays();
     DrivePlay& DriveAt(uint8_t adapter, uint8_t target); // with mutex_ held
@@ -62,8 +67,9 @@ private:
     const SinkFactory makeSink_;
     const PlaySettings settings_;
     ModuleHandle module_ = nullptr; // the library below, when this layer loaded it
-    mutable std::mutex mutex_;      // guards drives_
+    mutable std::mutex mutex_;      // guards drives_ and volume_
     std::map<uint16_t, std::unique_ptr<DrivePlay>> drives_;
+    double volume_ = 1.0;
 };
 
 } // namespace audio
