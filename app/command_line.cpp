@@ -20,7 +20,7 @@ std::string UsageText() {
     // The GNU layout (one usage line, "or:" for another form, an "Options:" heading), which
     // help2man turns into the manual page's synopsis and options.
     return "Usage: discolo [--demo | --image FILE.cue ...] [--analog | --audio-file FILE] "
-           "[--offline] [--screenshot FILE]\n"
+           "[--no-deemphasis] [--offline] [--screenshot FILE]\n"
            "  or:  discolo --version | --help\n"
            "\n"
            "Plays audio CDs in the CD-ROM drives of this computer.\n"
@@ -32,6 +32,7 @@ std::string UsageText() {
            "  --analog           let the drives play on their own audio path (no digital "
            "play)\n"
            "  --audio-file FILE  send the sound to FILE (WAV) instead of the sound card\n"
+           "  --no-deemphasis    play discs flagged for pre-emphasis as they are, unfiltered\n"
            "  --offline          look no disc up in MusicBrainz (names found before still show)\n"
            "  --screenshot FILE  run for two seconds, save a picture of the window to FILE, exit\n"
            "  --version          print the version and exit\n"
@@ -72,6 +73,8 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
             }
         } else if (argument == "--offline") {
             commandLine.offline = true;
+        } else if (argument == "--no-deemphasis") {
+            commandLine.deemphasis = false;
         } else if (argument == "--version") {
             commandLine.showVersion = true;
         } else if (argument == "--help" || argument == "-h") {
@@ -87,6 +90,11 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
     }
     if (commandLine.analog && !commandLine.audioFile.empty()) {
         error = "--analog and --audio-file cannot be used together";
+        return false;
+    }
+    if (commandLine.analog && !commandLine.deemphasis) {
+        // The drive's own output always de-emphasises: there is nothing to turn off.
+        error = "--analog and --no-deemphasis cannot be used together";
         return false;
     }
     if (demo) {

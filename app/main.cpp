@@ -78,6 +78,11 @@ int main(int argc, char** argv) {
     if (!program.sound.notice.empty()) {
         Tell(program.sound.notice);
     }
+    if (audio::PlayLayer* layer = program.sound.layer.get()) {
+        // The media bus's volume is the digital play's, whichever sink it goes to.
+        ThePlayerApp().volume = [layer] { return layer->Volume(); };
+        ThePlayerApp().setVolume = [layer](double volume) { layer->SetVolume(volume); };
+    }
     InstallShownStampWhenAsked(application);
     ScreenshotOutcome screenshot;
     const bool takeScreenshot = !commandLine.screenshot.empty();

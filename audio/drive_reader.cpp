@@ -55,6 +55,7 @@ void DrivePlay::StartJob() {
     ringCount_ = 0;
     ++generation_;
     speed_.BufferEmptied();
+    stage_.Jumped();
     if (!reader_.joinable()) {
         ring_.assign(size_t{settings_.bufferFrames} * kCdFrameBytes, 0);
         tags_.assign(settings_.bufferFrames, FrameTag{});

@@ -52,6 +52,9 @@ public:
     void SetVolume(double volume);
     double Volume() const { return volume_.load(); }
 
+    // The play jumped: what comes next is heard at the volume at once, with nothing to ramp from.
+    void Jumped() { gain_ = volume_.load(); }
+
     // One CD frame, in place: de-emphasised when `emphasised` (its track was mastered with
     // pre-emphasis) unless de-emphasis is off, then at the volume. The filter runs on every frame
     // all the same, so that one starting on an emphasised track has its history and no click.
