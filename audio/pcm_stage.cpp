@@ -34,25 +34,24 @@ void PcmStage::SetVolume(double volume) {
 void PcmStage::Process(std::span<uint8_t> frame, bool emphasised) {
     const float target = volume_.load();
     const bool ramp = target != gain_;
-    if (!deemphasis_ && !ramp && gain_ == 1.0f) {
-        return; // the disc as it is
-    }
     const bool filtered = deemphasis_ && emphasised;
     const size_t samples = frame.size() / (kSampleBytes * kChannels);
+    if (filtered && !filtering_ && samples > 0) {
+        for (size_t channel = 0; channel < kChannels; ++channel) {
+            filters_[channel].Settle(ReadSample(frame.data() + channel * kSampleBytes));
+        }
+    }
+    filtering_ = filtered;
+    if (!filtered && !ramp && gain_ == 1.0f) {
+        return; // the disc as it is
+    }
     for (size_t i = 0; i < samples; ++i) {
         const double gain =
             ramp ? gain_ + (target - gain_) * double(i + 1) / double(samples) : double(gain_);
         for (size_t channel = 0; channel < kChannels; ++channel) {
             uint8_t* at = frame.data() + (i * kChannels + channel) * kSampleBytes;
             const double x = ReadSample(at);
-            double y = x;
-            if (deemphasis_) {
-                const double deemphasised = filters_[channel].Step(x);
-                y = filtered ? deemphasised : x;
-            }
-            if (filtered || gain != 1.0) {
-                WriteSample(at, y * gain);
-            }
+            WriteSample(at, (filtered ? filters_[channel].Step(x) : x) * gain);
         }
     }
     gain_ = target;

@@ -30,6 +30,12 @@ public:
         y1_ = y;
         return y;
     }
+    // Starts as if the sound so far had stood at `x`, which the filter passes unchanged: a track
+    // filtered after one that was not (or after a jump) begins where the disc is, without a click.
+    void Settle(double x) {
+        x1_ = x;
+        y1_ = x;
+    }
 
 private:
     static constexpr double kB0 = 0.459955;
@@ -52,17 +58,21 @@ public:
     void SetVolume(double volume);
     double Volume() const { return volume_.load(); }
 
-    // The play jumped: what comes next is heard at the volume at once, with nothing to ramp from.
-    void Jumped() { gain_ = volume_.load(); }
+    // The play jumped: what comes next is heard at the volume at once, with nothing to ramp from,
+    // and a de-emphasised track starts afresh where it is.
+    void Jumped() {
+        gain_ = volume_.load();
+        filtering_ = false;
+    }
 
     // One CD frame, in place: de-emphasised when `emphasised` (its track was mastered with
-    // pre-emphasis) unless de-emphasis is off, then at the volume. The filter runs on every frame
-    // all the same, so that one starting on an emphasised track has its history and no click.
+    // pre-emphasis) unless de-emphasis is off, then at the volume.
     void Process(std::span<uint8_t> frame, bool emphasised);
 
 private:
     const bool deemphasis_;
     std::array<DeemphasisFilter, kChannels> filters_;
+    bool filtering_ = false; // the frame before was de-emphasised
     std::atomic<float> volume_{1.0f};
     float gain_ = 1.0f; // the volume that the last frame ended at
 };
