@@ -57,17 +57,26 @@ QString Shown(const CPlayerDlg& dialog, const char* name) {
     return label ? label->text() : QStringLiteral("(no %1)").arg(QString::fromLatin1(name));
 }
 
-// The window as a user drives it: pick the virtual drive, play, next track, pause, resume,
-// stop, eject and load; after each, the ticks the window's timers would send.
-void DriveTheWindow(CPlayerDlg& dialog, const vdrive::DiscImage& disc) {
+// Picks the virtual drive in the drive selector, as a user would; false when it is not listed.
+bool SelectTheVirtualDrive(CPlayerDlg& dialog) {
     const int drive = dialog.driveCombo->findText(QStringLiteral("ID:4   VX-7010SA"));
-    Check("the drive selector lists the virtual drive", drive >= 0,
-          QString::number(dialog.driveCombo->count()) + " entries");
     if (drive < 0) {
-        return;
+        return false;
     }
     dialog.driveCombo->setCurrentIndex(drive);
     dialog.OnDriveSelChange();
+    return true;
+}
+
+// The window as a user drives it: pick the virtual drive, play, next track, pause, resume,
+// stop, eject and load; after each, the ticks the window's timers would send.
+void DriveTheWindow(CPlayerDlg& dialog, const vdrive::DiscImage& disc) {
+    const bool selected = SelectTheVirtualDrive(dialog);
+    Check("the drive selector lists the virtual drive", selected,
+          QString::number(dialog.driveCombo->count()) + " entries");
+    if (!selected) {
+        return;
+    }
     dialog.OnTimer(kDiscTimerId);
     Check("the album title comes from the disc's CD-Text",
           dialog.titleText == QStringLiteral("Ring Buffer && Friends"), dialog.titleText);
@@ -149,11 +158,8 @@ void PlayDigitally(const std::string& wavPath) {
     {
         CPlayerDlg dialog(state);
         dialog.show();
-        const int drive = dialog.driveCombo->findText(QStringLiteral("ID:4   VX-7010SA"));
-        if (drive >= 0) {
-            dialog.driveCombo->setCurrentIndex(drive);
-            dialog.OnDriveSelChange();
-        }
+        Check("digital play: the drive selector lists the virtual drive",
+              SelectTheVirtualDrive(dialog));
         dialog.OnPlay();
         Wait(1500);
         dialog.OnTimer(kPollTimerId);
