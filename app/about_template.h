@@ -18,8 +18,8 @@ inline constexpr const char* kAboutVersionText = "Discolo V1.00";
 inline constexpr const char* kAboutNoticeText = "\xA9 2026 the Discolo developers";
 
 // A plain template: no extended styles, not visible until it runs.
-inline constexpr DialogTemplate kAboutDialog{
-    "About Discolo", 0, 0, 217, 55, 8, "MS Sans Serif", 0x80C800C0u, 0, false};
+inline constexpr DialogTemplate kAboutDialog{"About Discolo", 0,           0, 217,  55, 8,
+                                             "MS Sans Serif", 0x80C800C0u, 0, false};
 inline constexpr int kAboutDialogId = 100;
 
 // The icon static has no text: it shows the program's icon, 128.

@@ -44,7 +44,8 @@ WAVEFORMATEX CdFormat() {
 
 class WaveOutSink final : public AudioSink {
 public:
-    explicit WaveOutSink(PcmFeed& feed) : feed_(feed), event_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+    explicit WaveOutSink(PcmFeed& feed)
+        : feed_(feed), event_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
         for (auto& buffer : data_) {
             buffer.resize(kFramesPerBuffer * kCdFrameBytes);
         }

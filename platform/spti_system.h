@@ -6,9 +6,9 @@
 
 struct SptiSystem {
     // The real calls' contracts: failures say why through lastError.
-    DWORD (*logicalDrives)();                         // GetLogicalDrives: bit 0 is A:
-    UINT (*driveType)(const char* root);              // GetDriveTypeA("D:\\")
-    HANDLE (*open)(const char* path, DWORD access);   // CreateFileA, shared read and write
+    DWORD (*logicalDrives)();                       // GetLogicalDrives: bit 0 is A:
+    UINT (*driveType)(const char* root);            // GetDriveTypeA("D:\\")
+    HANDLE (*open)(const char* path, DWORD access); // CreateFileA, shared read and write
     BOOL (*ioctl)(HANDLE device, DWORD code, void* buffer, DWORD length, DWORD* returned);
     BOOL (*close)(HANDLE device);
     DWORD (*lastError)();

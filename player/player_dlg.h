@@ -7,8 +7,8 @@
 
 #include "player/dialog_template.h"
 #include "player/player_controller.h"
-#include "player/player_template.h"
 #include "player/player_state.h"
+#include "player/player_template.h"
 #include "player/player_timers.h"
 #include "player/player_window.h"
 

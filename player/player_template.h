@@ -35,14 +35,14 @@ inline constexpr int kIdPositionSlider = 1027;
 
 // A popup with a caption, the window menu and a minimize box, centred, fixed in size, with a
 // taskbar button.
-inline constexpr DialogTemplate kPlayerDialog{"Discolo V1.00", 0,           0,           232, 157, 8,
-                                              "MS Sans Serif", 0x90CA08C4u, 0x00040000u, true};
+inline constexpr DialogTemplate kPlayerDialog{
+    "Discolo V1.00", 0, 0, 232, 157, 8, "MS Sans Serif", 0x90CA08C4u, 0x00040000u, true};
 
 // The other resources the player window uses.
 inline constexpr int kPlayerDialogId = 102;
 inline constexpr int kIconId = 128;
-inline constexpr unsigned kAboutCommandId = 0x0010;               // the window menu's About entry
-inline constexpr int kAboutMenuStringId = 101;                    // its text:
+inline constexpr unsigned kAboutCommandId = 0x0010;                // the window menu's About entry
+inline constexpr int kAboutMenuStringId = 101;                     // its text:
 inline constexpr const char* kAboutMenuText = "&About Discolo..."; //   string 101
 
 // The button faces, in the order start-up puts them on their buttons.

@@ -126,7 +126,8 @@ std::vector<uint8_t> Bmp(const Picture& picture) {
 
 std::vector<uint8_t> PictureFileBytes(const Picture& picture, const std::string& path) {
     std::string suffix = path.size() >= 4 ? path.substr(path.size() - 4) : "";
-    std::transform(suffix.begin(), suffix.end(), suffix.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    std::transform(suffix.begin(), suffix.end(), suffix.begin(), [](char c) {
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    });
     return suffix == ".bmp" ? Bmp(picture) : Png(picture);
 }

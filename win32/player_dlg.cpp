@@ -22,7 +22,8 @@ HINSTANCE Instance() {
 std::wstring ControlText(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
@@ -223,8 +224,8 @@ BOOL CPlayerDlg::OnInitDialog() {
 
     if (HMENU menu = GetSystemMenu(window, FALSE)) {
         std::array<wchar_t, 64> text{};
-        if (LoadStringW(Instance(), kAboutMenuStringId, text.data(), static_cast<int>(text.size())) >
-            0) {
+        if (LoadStringW(Instance(), kAboutMenuStringId, text.data(),
+                        static_cast<int>(text.size())) > 0) {
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
             AppendMenuW(menu, MF_STRING, kAboutCommandId, text.data());
         }
@@ -238,8 +239,8 @@ BOOL CPlayerDlg::OnInitDialog() {
         readout->SetFontHeight(kReadoutFontHeight);
         readout->SetStaticEdge(TRUE);
     }
-    for (CTextLabel* caption : {&titleCaption, &trackCaption, &artistCaption,
-                                &trackPositionCaption, &discPositionCaption}) {
+    for (CTextLabel* caption : {&titleCaption, &trackCaption, &artistCaption, &trackPositionCaption,
+                                &discPositionCaption}) {
         caption->SetBold(TRUE);
     }
     // The faces are drawn on the classic button grey, which becomes the buttons' own face colour.
@@ -357,8 +358,7 @@ bool CPlayerDlg::FastButtonHeld(FastButton button) const {
 }
 
 void CPlayerDlg::ShowError(const std::string& caption, const std::string& text) {
-    MessageBoxW(window, FromLatin1(text).c_str(), FromLatin1(caption).c_str(),
-                MB_OK | MB_ICONHAND);
+    MessageBoxW(window, FromLatin1(text).c_str(), FromLatin1(caption).c_str(), MB_OK | MB_ICONHAND);
 }
 
 void CPlayerDlg::DestroyWindow() {

@@ -78,10 +78,10 @@ void PutInfoAndPalette(std::vector<uint8_t>& out, const Xpm& image, int rows, ui
     PutLe(out, 0, 4);                           // colours important: all
     for (uint32_t i = 0; i < kPaletteSize; ++i) {
         const uint32_t rgb = i < image.palette.size() ? image.palette[i] : 0;
-        PutLe(out, rgb & 0xFF, 1);         // blue
-        PutLe(out, rgb >> 8 & 0xFF, 1);    // green
-        PutLe(out, rgb >> 16 & 0xFF, 1);   // red
-        PutLe(out, 0, 1);                  // reserved
+        PutLe(out, rgb & 0xFF, 1);       // blue
+        PutLe(out, rgb >> 8 & 0xFF, 1);  // green
+        PutLe(out, rgb >> 16 & 0xFF, 1); // red
+        PutLe(out, 0, 1);                // reserved
     }
 }
 
@@ -144,10 +144,9 @@ bool ParseXpm(const std::string& text, Xpm& image, std::string& error) {
     const std::vector<std::string> strings = QuotedStrings(text);
     int width = 0, height = 0, colours = 0, perPixel = 0;
     if (strings.empty() ||
-        std::sscanf(strings[0].c_str(), "%d %d %d %d", &width, &height, &colours, &perPixel) !=
-            4 ||
-        width <= 0 || height <= 0 || width > 256 || height > 256 || perPixel < 1 ||
-        perPixel > 2 || colours < 1 || colours > static_cast<int>(kPaletteSize) + 1) {
+        std::sscanf(strings[0].c_str(), "%d %d %d %d", &width, &height, &colours, &perPixel) != 4 ||
+        width <= 0 || height <= 0 || width > 256 || height > 256 || perPixel < 1 || perPixel > 2 ||
+        colours < 1 || colours > static_cast<int>(kPaletteSize) + 1) {
         error = "not an XPM image of up to 256 x 256 pixels and 16 colours";
         return false;
     }
@@ -187,7 +186,8 @@ bool ParseXpm(const std::string& text, Xpm& image, std::string& error) {
             return false;
         }
         for (int x = 0; x < width; ++x) {
-            const auto found = indexOf.find(row.substr(static_cast<size_t>(x) * keyLength, keyLength));
+            const auto found =
+                indexOf.find(row.substr(static_cast<size_t>(x) * keyLength, keyLength));
             if (found == indexOf.end()) {
                 error = "row " + std::to_string(y) + " uses a colour the image does not list";
                 return false;

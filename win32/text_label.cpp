@@ -71,7 +71,8 @@ bool CTextLabel::SubclassDlgItem(int id, HWND dialog) {
 
 std::wstring CTextLabel::WindowText() const {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 

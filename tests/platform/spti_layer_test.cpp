@@ -119,7 +119,7 @@ DWORD FakeLastError() {
 }
 
 const SptiSystem kFakeSystem{&FakeLogicalDrives, &FakeDriveType, &FakeOpen,
-                             &FakeIoctl,         &FakeClose,      &FakeLastError};
+                             &FakeIoctl,         &FakeClose,     &FakeLastError};
 
 class SptiLayer : public testing::Test {
 protected:
@@ -151,7 +151,7 @@ TEST_F(SptiLayer, MapsCdDriveLettersToAdaptersAndTargets) {
     system.drives['C'] = FakeDrive{DRIVE_FIXED, Address(0, 0, 0), 0, {}};
     system.drives['D'] = FakeDrive{DRIVE_CDROM, Address(2, 0, 1), 0, {}};
     system.drives['E'] = FakeDrive{DRIVE_CDROM, Address(1, 0, 0), 0, {}};
-    system.drives['F'] = FakeDrive{DRIVE_CDROM, std::nullopt, 0, {}};     // tells no address
+    system.drives['F'] = FakeDrive{DRIVE_CDROM, std::nullopt, 0, {}};      // tells no address
     system.drives['G'] = FakeDrive{DRIVE_CDROM, Address(1, 0, 20), 0, {}}; // beyond target 15
     system.drives['H'] = FakeDrive{DRIVE_CDROM, Address(1, 1, 3), 0, {}};
     struct Expected {
@@ -213,17 +213,17 @@ TEST_F(SptiLayer, SendsEachCommandBlockThroughThePassThrough) {
 
 // A check condition: the status and the drive's sense reach the request, as far as it asked.
 TEST_F(SptiLayer, ACheckConditionBringsTheDrivesSense) {
-    system.drives['D'] = FakeDrive{DRIVE_CDROM, Address(0, 0, 0), 0,
-                                   [](SCSI_PASS_THROUGH_DIRECT& request, UCHAR* sense) -> DWORD {
-                                       const UCHAR noMedium[18] = {0x70, 0, 0x02, 0, 0, 0, 0, 10,
-                                                                   0,    0, 0,    0, 0x3A, 0x01,
-                                                                   0,    0, 0,    0x77};
-                                       std::memcpy(sense, noMedium, sizeof noMedium);
-                                       request.SenseInfoLength = sizeof noMedium;
-                                       request.ScsiStatus = 0x02;
-                                       request.DataTransferLength = 0;
-                                       return 0;
-                                   }};
+    system.drives['D'] =
+        FakeDrive{DRIVE_CDROM, Address(0, 0, 0), 0,
+                  [](SCSI_PASS_THROUGH_DIRECT& request, UCHAR* sense) -> DWORD {
+                      const UCHAR noMedium[18] = {0x70, 0, 0x02, 0,    0,    0, 0, 10, 0,
+                                                  0,    0, 0,    0x3A, 0x01, 0, 0, 0,  0x77};
+                      std::memcpy(sense, noMedium, sizeof noMedium);
+                      request.SenseInfoLength = sizeof noMedium;
+                      request.ScsiStatus = 0x02;
+                      request.DataTransferLength = 0;
+                      return 0;
+                  }};
     std::array<uint8_t, 8> capacity{0xEE, 0xEE};
     SRB_ExecSCSICmd srb;
     const Completion completion = Send(0, 0, ReadCapacityCdb(), capacity, &srb);
@@ -238,12 +238,12 @@ TEST_F(SptiLayer, ACheckConditionBringsTheDrivesSense) {
 
 TEST_F(SptiLayer, AMissingDriveAnswersNoDevice) {
     DWORD passThroughError = 0;
-    system.drives['D'] = FakeDrive{DRIVE_CDROM, Address(0, 0, 0), 0,
-                                   [&passThroughError](SCSI_PASS_THROUGH_DIRECT& request,
-                                                       UCHAR*) -> DWORD {
-                                       request.ScsiStatus = 0;
-                                       return passThroughError;
-                                   }};
+    system.drives['D'] =
+        FakeDrive{DRIVE_CDROM, Address(0, 0, 0), 0,
+                  [&passThroughError](SCSI_PASS_THROUGH_DIRECT& request, UCHAR*) -> DWORD {
+                      request.ScsiStatus = 0;
+                      return passThroughError;
+                  }};
     EXPECT_EQ(Send(0, 0, TestUnitReadyCdb(), {}).status, SS_COMP);
     EXPECT_EQ(Send(0, 5, TestUnitReadyCdb(), {}).status, SS_NO_DEVICE) << "an empty target";
     EXPECT_EQ(Send(1, 0, TestUnitReadyCdb(), {}).status, SS_INVALID_HA);
@@ -276,10 +276,9 @@ TEST_F(SptiLayer, AccessDeniedIsAFailureTheUserIsToldAbout) {
 }
 
 TEST_F(SptiLayer, ATimeOutIsAFailureOfTheHostAdapter) {
-    system.drives['D'] = FakeDrive{DRIVE_CDROM, Address(0, 0, 0), 0,
-                                   [](SCSI_PASS_THROUGH_DIRECT&, UCHAR*) -> DWORD {
-                                       return ERROR_SEM_TIMEOUT;
-                                   }};
+    system.drives['D'] =
+        FakeDrive{DRIVE_CDROM, Address(0, 0, 0), 0,
+                  [](SCSI_PASS_THROUGH_DIRECT&, UCHAR*) -> DWORD { return ERROR_SEM_TIMEOUT; }};
     SRB_ExecSCSICmd srb;
     EXPECT_EQ(Send(0, 0, TestUnitReadyCdb(), {}, &srb).status, SS_ERR);
     EXPECT_EQ(srb.SRB_HaStat, HASTAT_COMMAND_TIMEOUT);

@@ -236,8 +236,7 @@ TEST(ResourceScript, DiscoloExeCarriesBothDialogsAsTheTablesHaveThem) {
     ASSERT_GT(LoadStringW(module, kAboutMenuStringId, text, 64), 0);
     EXPECT_EQ(std::wstring(text), L"&About Discolo...");
     for (const ButtonFace& face : kButtonFaces) {
-        HANDLE bitmap =
-            LoadImageW(module, MAKEINTRESOURCEW(face.bitmap), IMAGE_BITMAP, 0, 0, 0);
+        HANDLE bitmap = LoadImageW(module, MAKEINTRESOURCEW(face.bitmap), IMAGE_BITMAP, 0, 0, 0);
         BITMAP info{};
         ASSERT_NE(bitmap, nullptr) << face.bitmap;
         GetObjectW(bitmap, sizeof info, &info);

@@ -30,7 +30,8 @@ void Check(bool ok, const std::string& what) {
 
 HWND WaitForWindow(const wchar_t* caption, int milliseconds) {
     for (int waited = 0; waited < milliseconds; waited += 50) {
-        if (HWND window = FindWindowW(L"#32770", caption); window != nullptr && IsWindowVisible(window)) {
+        if (HWND window = FindWindowW(L"#32770", caption);
+            window != nullptr && IsWindowVisible(window)) {
             return window;
         }
         Sleep(50);
@@ -77,10 +78,10 @@ BaseUnits BaseUnitsOf(const DialogTemplate& table) {
     for (int i = 0; table.fontFace[i] != '\0' && i < LF_FACESIZE - 1; ++i) {
         face[i] = static_cast<wchar_t>(table.fontFace[i]);
     }
-    HFONT font = CreateFontW(-MulDiv(table.fontPoints, GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0,
-                             0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_DONTCARE,
-                             face);
+    HFONT font =
+        CreateFontW(-MulDiv(table.fontPoints, GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0,
+                    FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_DONTCARE, face);
     HGDIOBJ previous = SelectObject(screen, font);
     TEXTMETRICW metrics{};
     GetTextMetricsW(screen, &metrics);
@@ -128,7 +129,8 @@ const wchar_t* ClassNameOf(ControlClass controlClass) {
 void CheckFrame(HWND dialog, const DialogTemplate& table, const BaseUnits& units) {
     const auto style = static_cast<uint32_t>(GetWindowLongW(dialog, GWL_STYLE));
     const auto exStyle = static_cast<uint32_t>(GetWindowLongW(dialog, GWL_EXSTYLE));
-    const uint32_t kept = table.style & ~uint32_t{DS_SETFONT | DS_CENTER | DS_MODALFRAME | DS_3DLOOK};
+    const uint32_t kept =
+        table.style & ~uint32_t{DS_SETFONT | DS_CENTER | DS_MODALFRAME | DS_3DLOOK};
     Check((style & kept) == kept, std::string(table.caption) + ": style " + std::to_string(style));
     Check((exStyle & table.exStyle) == table.exStyle,
           std::string(table.caption) + ": extended style " + std::to_string(exStyle));
