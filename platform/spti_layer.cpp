@@ -5,6 +5,7 @@
 #include "drive/inquiry.h"
 #include "drive/scsi_opcodes.h"
 #include "drive/srb.h"
+#include "platform/layer_request.h"
 
 #include <winioctl.h>
 
@@ -252,12 +253,8 @@ std::optional<size_t> FindDrive(int adapter, int target) {
 }
 
 uint8_t Execute(SRB_ExecSCSICmd& srb) {
-    if (srb.SRB_Cmd != SC_EXEC_SCSI_CMD) {
-        return SS_INVALID_CMD;
-    }
-    if (srb.SRB_CDBLen < 6 || srb.SRB_CDBLen > sizeof srb.CDBByte ||
-        (srb.SRB_BufLen > 0 && srb.SRB_BufPointer == nullptr)) {
-        return SS_INVALID_SRB;
+    if (const uint8_t problem = RequestProblem(srb); problem != 0) {
+        return problem;
     }
     std::optional<size_t> index;
     {
@@ -283,23 +280,11 @@ uint8_t Execute(SRB_ExecSCSICmd& srb) {
 uint32_t GetSupportInfo() {
     const std::lock_guard guard(StateLock());
     EnsureLoaded();
-    const int count = State().adapterCount;
-    if (count == 0) {
-        return uint32_t{SS_NO_ADAPTERS} << 8;
-    }
-    return (uint32_t{SS_COMP} << 8) | static_cast<uint32_t>(count);
+    return SupportInfoFor(State().adapterCount);
 }
 
 uint32_t SendCommand(void* request) {
-    if (request == nullptr) {
-        return SS_INVALID_SRB;
-    }
-    auto& srb = *static_cast<SRB_ExecSCSICmd*>(request);
-    srb.SRB_HaStat = HASTAT_OK;
-    srb.SRB_TargStat = STATUS_GOOD;
-    const uint8_t status = Execute(srb);
-    srb.SRB_Status = status; // last: the request is complete from here on
-    return status;
+    return CompleteRequest(request, &Execute);
 }
 
 } // namespace
@@ -354,10 +339,6 @@ std::string SptiPermissionMessage(const std::vector<std::string>& deniedDrives) 
     if (deniedDrives.empty()) {
         return {};
     }
-    std::string drives;
-    for (const std::string& drive : deniedDrives) {
-        drives += (drives.empty() ? "" : ", ") + drive;
-    }
-    return "cannot open the CD-ROM drive " + drives +
+    return "cannot open the CD-ROM drive " + JoinedNames(deniedDrives) +
            " for its SCSI commands (access denied); run Discolo as administrator";
 }
