@@ -2,6 +2,8 @@
 // drives it sees and whether it leaves a picture and exits.
 #include "app/command_line.h"
 
+#include <cstdio>
+
 namespace {
 
 constexpr char kProgram[] = "discolo";
@@ -117,4 +119,22 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
         commandLine.drives = CommandLine::Drives::Images;
     }
     return true;
+}
+
+std::optional<int> ReadCommandLine(int argc, char** argv, CommandLine& commandLine) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::string error;
+    if (!ParseCommandLine(arguments, commandLine, error)) {
+        std::fprintf(stderr, "%s\n", ProgramLine(error).c_str());
+        return 2;
+    }
+    if (commandLine.showHelp) {
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (commandLine.showVersion) {
+        std::puts(VersionText().c_str());
+        return 0;
+    }
+    return std::nullopt;
 }

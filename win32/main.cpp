@@ -9,8 +9,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -43,21 +43,11 @@ void Tell(const std::string& reason) {
 
 int main(int argc, char** argv) {
     UseParentConsole();
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
     CommandLine commandLine;
+    if (const std::optional<int> exitCode = ReadCommandLine(argc, argv, commandLine)) {
+        return *exitCode;
+    }
     std::string error;
-    if (!ParseCommandLine(arguments, commandLine, error)) {
-        Tell(error);
-        return 2;
-    }
-    if (commandLine.showHelp) {
-        std::fputs(UsageText().c_str(), stdout);
-        return 0;
-    }
-    if (commandLine.showVersion) {
-        std::puts(VersionText().c_str());
-        return 0;
-    }
 
     Program program;
     if (!SetUpDrives(commandLine, program.drives, error)) {
