@@ -71,6 +71,10 @@ int main(int argc, char** argv) {
         ScheduleScreenshot(ThePlayerApp(), commandLine.screenshot, kScreenshotDelayMs, screenshot);
     }
     ThePlayerApp().InitInstance();
+    if (const DWORD windowError = ThePlayerApp().windowError; windowError != 0) {
+        Tell("cannot open the player window (system error " + std::to_string(windowError) + ")");
+        return 1;
+    }
     if (takeScreenshot && !screenshot.saved) {
         Tell(screenshot.error);
         return 1;

@@ -64,6 +64,10 @@ bool CPlayerApp::InitInstance() {
     if (beforeRun) {
         beforeRun(dialog);
     }
-    dialog.DoModal(); // the player lives in here; how it ended makes no difference
+    // The player lives in here; how it ended makes no difference, but a window that was never
+    // made is an error the program reports.
+    if (dialog.DoModal() == -1) {
+        windowError = GetLastError() != 0 ? GetLastError() : ERROR_INVALID_FUNCTION;
+    }
     return false;
 }

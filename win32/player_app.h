@@ -27,6 +27,9 @@ public:
     // it until it closes. Always false: nothing runs after the window.
     bool InitInstance();
 
+    // The system's error when the player window could not be made at all, else 0.
+    DWORD windowError = 0;
+
     // Runs once the player window is built, just before it runs (--screenshot hangs its timer
     // on it here).
     std::function<void(CPlayerDlg& window)> beforeRun;

@@ -244,9 +244,19 @@ int TrackSelection(HWND dialog) {
 } // namespace
 
 int main() {
-    HWND dialog = WaitForWindow(L"Discolo V1.00", 60000);
+    // A fresh wine prefix on a loaded machine can take minutes over its first window.
+    HWND dialog = WaitForWindow(L"Discolo V1.00", 240000);
     if (dialog == nullptr) {
-        std::printf("window_probe: no window \"Discolo V1.00\"\n");
+        std::printf("window_probe: no window \"Discolo V1.00\"; the windows there are:\n");
+        EnumWindows(
+            [](HWND window, LPARAM) -> BOOL {
+                wchar_t className[64] = {};
+                GetClassNameW(window, className, 64);
+                std::printf("window_probe:   \"%s\" (class %s)\n", Narrow(TextOf(window)).c_str(),
+                            Narrow(className).c_str());
+                return TRUE;
+            },
+            0);
         return 1;
     }
     // The first disc refresh has run once the title shows.

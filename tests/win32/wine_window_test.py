@@ -159,7 +159,7 @@ def main():
     player = subprocess.Popen(["wine", exe, "--demo", "--audio-file", windows_wav],
                               env=environment, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     looked = subprocess.run(["wine", probe], env=environment, capture_output=True, text=True,
-                            timeout=180)
+                            timeout=420)
     print(looked.stdout, end="", flush=True)
     check(looked.returncode == 0, "window_probe found problems")
     try:
