@@ -241,6 +241,15 @@ int TrackSelection(HWND dialog) {
     return static_cast<int>(SendDlgItemMessageW(dialog, kIdTrackCombo, CB_GETCURSEL, 0, 0));
 }
 
+// What the probe saw when the player's window never came (32-bit callbacks are stdcall).
+BOOL CALLBACK ListWindow(HWND window, LPARAM /*unused*/) {
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    std::printf("window_probe:   \"%s\" (class %s)\n", Narrow(TextOf(window)).c_str(),
+                Narrow(className).c_str());
+    return TRUE;
+}
+
 } // namespace
 
 int main() {
@@ -248,15 +257,7 @@ int main() {
     HWND dialog = WaitForWindow(L"Discolo V1.00", 240000);
     if (dialog == nullptr) {
         std::printf("window_probe: no window \"Discolo V1.00\"; the windows there are:\n");
-        EnumWindows(
-            [](HWND window, LPARAM) -> BOOL {
-                wchar_t className[64] = {};
-                GetClassNameW(window, className, 64);
-                std::printf("window_probe:   \"%s\" (class %s)\n", Narrow(TextOf(window)).c_str(),
-                            Narrow(className).c_str());
-                return TRUE;
-            },
-            0);
+        EnumWindows(&ListWindow, 0);
         return 1;
     }
     // The first disc refresh has run once the title shows.
