@@ -1,10 +1,11 @@
 // The engine of one drive's digital play: the reader thread that keeps the buffer ahead of the
-// sink with READ CD, and the feed the sink takes from. A job is one run of the play model; any
-// jump starts or stops a job, which drops what was read for the one before.
+// sink with READ CD, and the feed the sink takes from and reports to. A job is one run of the play
+// model; any jump starts or stops a job, which drops what was read for the one before.
 #include "audio/drive_play.h"
 
 #include "drive/command_blocks.h"
 #include "drive/fixed_sense.h"
+#include "drive/msf.h"
 #include "drive/srb.h"
 
 #include <algorithm>
@@ -20,48 +21,71 @@ void DrivePlay::StartJob() {
     job_.run = model_.Run();
     job_.nextRead = model_.RunStart();
     job_.end = model_.End();
-    ringFirst_ = 0;
-    ringCount_ = 0;
+    ring_.Clear();
     ++generation_;
     if (!reader_.joinable()) {
-        ring_.assign(size_t{settings_.bufferFrames} * kCdFrameBytes, 0);
         reader_ = std::thread([this] { ReaderLoop(); });
     }
-    changed_.notify_all();
+    roomForReader_.notify_all();
+    framesForSink_.notify_all();
 }
 
 void DrivePlay::StopJob() {
     job_.active = false;
-    ringCount_ = 0;
+    ring_.Clear();
     ++generation_;
-    changed_.notify_all();
+    roomForReader_.notify_all();
+    framesForSink_.notify_all();
 }
 
-void DrivePlay::FallBackToDrive() {
+void DrivePlay::FallBackToDrive(uint64_t generation) {
     // Nothing of this play has been heard (or the drive stopped delivering): the drive plays the
     // rest on its own, and every later play of this disc too.
-    const int32_t from = model_.Head();
-    const int32_t end = model_.End();
-    StopJob();
-    model_.Stop();
-    mode_ = Mode::Analog;
-    stats_.analog = true;
-    stats_.digital = false;
+    const std::lock_guard command(commandMutex_);
+    int32_t from = 0;
+    int32_t end = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        if (generation != generation_) {
+            return; // a command came first: it decided what the drive does
+        }
+        Follow();
+        from = model_.Head();
+        end = model_.End();
+        StopJob();
+        model_.Stop();
+        mode_ = Mode::Analog;
+        stats_.analog = true;
+        stats_.digital = false;
+    }
     SendCommandBlock(below_.sendCommand, adapter_, target_,
                      PlayAudio12Cdb(static_cast<uint32_t>(from), static_cast<uint32_t>(end - from)),
                      {});
+    WakeSink(false);
 }
 
-void DrivePlay::Append(std::span<const uint8_t> frames, uint32_t count) {
-    const size_t capacity = settings_.bufferFrames;
-    for (uint32_t i = 0; i < count; ++i) {
-        uint8_t* slot = ring_.data() + (ringFirst_ + ringCount_) % capacity * kCdFrameBytes;
-        if (frames.empty()) {
-            std::memset(slot, 0, kCdFrameBytes);
-        } else {
-            std::memcpy(slot, frames.data() + size_t{i} * kCdFrameBytes, kCdFrameBytes);
+void DrivePlay::HandBack() {
+    uint64_t generation = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        if (mode_ != Mode::Digital || !job_.active) {
+            return;
         }
-        ++ringCount_;
+        generation = generation_;
+    }
+    FallBackToDrive(generation);
+}
+
+void DrivePlay::WakeSink(bool make) {
+    if (!makeSink_) {
+        return;
+    }
+    const std::lock_guard sinkLock(sinkMutex_);
+    if (!sink_ && make) {
+        sink_ = makeSink_(*this);
+    }
+    if (sink_) {
+        sink_->Wake();
     }
 }
 
@@ -93,14 +117,24 @@ bool DrivePlay::ReaderHasWork() const {
         return false;
     }
     const auto count = std::min<int64_t>(settings_.chunkFrames, job_.end - job_.nextRead);
-    return ringCount_ + static_cast<size_t>(count) <= settings_.bufferFrames;
+    return static_cast<size_t>(count) <= ring_.Room();
+}
+
+void DrivePlay::WakeReaderIfRoom() {
+    // The reader is woken once the buffer is down to half (or has room for a chunk, where a chunk
+    // is more): it then reads until the buffer is full, a few chunks at a time, rather than one
+    // chunk for every few frames the sink takes.
+    const size_t refill = std::max<size_t>(settings_.chunkFrames, ring_.Capacity() / 2);
+    if (ring_.Room() >= refill && ReaderHasWork()) {
+        roomForReader_.notify_all();
+    }
 }
 
 void DrivePlay::ReaderLoop() {
     std::vector<uint8_t> chunk(size_t{settings_.chunkFrames} * kCdFrameBytes);
     std::unique_lock lock(mutex_);
     while (true) {
-        changed_.wait(lock, [this] { return quit_ || ReaderHasWork(); });
+        roomForReader_.wait(lock, [this] { return quit_ || ReaderHasWork(); });
         if (quit_) {
             return;
         }
@@ -114,16 +148,23 @@ void DrivePlay::ReaderLoop() {
         if (generation != generation_) {
             continue; // a jump while reading: this chunk belongs to a play that is gone
         }
+        const bool fallBack =
+            outcome == ReadOutcome::Refused || (outcome == ReadOutcome::Failed && !discDelivered_);
+        if (fallBack) {
+            // The drive does not read this disc's audio (or its first reads failed): it may still
+            // play it on its own.
+            lock.unlock();
+            FallBackToDrive(generation);
+            lock.lock();
+            continue;
+        }
         switch (outcome) {
         case ReadOutcome::Ok:
-            Append(chunk, count);
+            ring_.Push(chunk, count);
             job_.nextRead += static_cast<int32_t>(count);
             job_.failedInRow = 0;
             discDelivered_ = true;
             ++stats_.chunksRead;
-            break;
-        case ReadOutcome::Refused:
-            FallBackToDrive();
             break;
         case ReadOutcome::DiscGone:
             ForgetDisc(); // the tray opened or another disc came: this play is over
@@ -132,14 +173,12 @@ void DrivePlay::ReaderLoop() {
             model_.StopWithError(job_.run);
             StopJob();
             break;
+        case ReadOutcome::Refused: // handed to the drive above
+            break;
         case ReadOutcome::Failed:
-            if (!discDelivered_) {
-                FallBackToDrive(); // the first reads failed: the drive may still play it
-                break;
-            }
             // A bad patch of the disc: silence for it, and on.
             ++stats_.failedChunks;
-            Append({}, count);
+            ring_.Push({}, count);
             job_.nextRead += static_cast<int32_t>(count);
             if (++job_.failedInRow >= settings_.failedChunksToStop) {
                 job_.readerDone = true;
@@ -150,58 +189,81 @@ void DrivePlay::ReaderLoop() {
         if (job_.active && job_.nextRead >= job_.end) {
             job_.readerDone = true;
         }
-        changed_.notify_all();
+        framesForSink_.notify_all();
+        if (generation != generation_) {
+            lock.unlock();
+            WakeSink(false); // the play ended here: the sink drops what it holds
+            lock.lock();
+        }
     }
 }
 
-size_t DrivePlay::Take(std::span<uint8_t> frames, std::chrono::milliseconds wait) {
+int64_t DrivePlay::HeardNow() const {
+    auto unheard = static_cast<int64_t>(job_.unheard);
+    if (job_.draining && unheard > 0) {
+        // What the output held when it last said plays out at its pace meanwhile.
+        const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - job_.unheardAt);
+        unheard = std::max<int64_t>(unheard - FramesInMs(since.count()), 0);
+    }
+    return job_.taken - unheard;
+}
+
+void DrivePlay::Follow() {
+    if (!job_.active) {
+        return;
+    }
+    const int64_t heard = HeardNow();
+    if (heard > job_.heard) {
+        job_.heard = heard;
+        model_.AdvanceTo(job_.run, heard); // heard: the position moves
+    }
+    if (job_.stopByError && job_.readerDone && ring_.Count() == 0 && job_.heard == job_.taken) {
+        model_.StopWithError(job_.run); // too many bad chunks in a row, and the rest is heard
+    }
+}
+
+uint64_t DrivePlay::Play() const {
+    const std::lock_guard lock(mutex_);
+    return mode_ == Mode::Digital && job_.active ? generation_ : 0;
+}
+
+size_t DrivePlay::Take(uint64_t play, std::span<uint8_t> frames, std::chrono::milliseconds wait) {
     const size_t wanted = frames.size() / kCdFrameBytes;
     const auto deadline = std::chrono::steady_clock::now() + wait;
     std::unique_lock lock(mutex_);
     size_t taken = 0;
-    while (mode_ == Mode::Digital && job_.active) {
-        const size_t count = std::min(wanted - taken, ringCount_);
-        const size_t capacity = settings_.bufferFrames;
-        for (size_t i = 0; i < count; ++i) {
-            std::memcpy(frames.data() + (taken + i) * kCdFrameBytes,
-                        ring_.data() + (ringFirst_ + i) % capacity * kCdFrameBytes, kCdFrameBytes);
-        }
+    while (play == generation_ && job_.active && mode_ == Mode::Digital) {
+        const size_t count = ring_.Pop(frames.subspan(taken * kCdFrameBytes));
         if (count > 0) {
-            ringFirst_ = (ringFirst_ + count) % capacity;
-            ringCount_ -= count;
             taken += count;
             job_.taken += static_cast<int64_t>(count);
-            model_.AdvanceTo(job_.run, job_.taken); // heard: the position moves
-            if (ReaderHasWork()) {
-                // Room for a whole chunk: only then is the reader woken, not for every frame
-                // a sink takes.
-                changed_.notify_all();
-            }
+            WakeReaderIfRoom();
         }
-        if (model_.State() != PlayModel::Audio::Playing || model_.Run() != job_.run) {
-            job_.active = false; // the play reached its end
+        const bool noMore = ring_.Count() == 0 && job_.readerDone;
+        if (taken == wanted || wait.count() <= 0 || noMore) {
             break;
         }
-        if (ringCount_ == 0 && job_.readerDone) {
-            if (job_.stopByError) {
-                model_.StopWithError(job_.run); // too many bad chunks in a row
-            }
-            job_.active = false;
-            break;
-        }
-        if (taken == wanted || wait.count() <= 0) {
-            break;
-        }
-        if (changed_.wait_until(lock, deadline) == std::cv_status::timeout) {
+        if (framesForSink_.wait_until(lock, deadline) == std::cv_status::timeout) {
             wait = std::chrono::milliseconds(0); // one more look, then give up
         }
     }
     return taken;
 }
 
-bool DrivePlay::Playing() const {
+void DrivePlay::Heard(uint64_t play, size_t unheard, bool draining) {
     const std::lock_guard lock(mutex_);
-    return mode_ == Mode::Digital && job_.active && model_.State() == PlayModel::Audio::Playing;
+    if (play != generation_ || !job_.active) {
+        return; // a report on a play that is gone
+    }
+    job_.unheard = std::min(unheard, static_cast<size_t>(job_.taken));
+    job_.unheardAt = std::chrono::steady_clock::now();
+    job_.draining = draining;
+    Follow();
+    const bool ended = model_.Run() != job_.run || model_.State() != PlayModel::Audio::Playing;
+    if (ended && job_.unheard == 0) {
+        job_.active = false; // the play reached its end (or stopped by an error), and all is heard
+    }
 }
 
 } // namespace audio
