@@ -1,5 +1,6 @@
 # The two commands a newcomer needs: `make demo` and `make test`.
-.PHONY: deps configure build test check demo asan tsan windows-check fuzz-brief bench fuzz clean \
+.PHONY: deps configure build test check demo asan tsan windows-check windows-package fuzz-brief \
+	bench fuzz clean \
 	format format-check kernel-check package package-test package-check
 
 JOBS ?= $(shell nproc)
@@ -44,13 +45,17 @@ tsan: deps
 	cmake --build --preset tsan -j $(JOBS)
 	ctest --preset tsan -j $(JOBS)
 
-# The core (drive/, disc/, audio/'s core, vdrive/, the module seam) cross-built for 32-bit Windows
-# with mingw-w64, optimised, with its tests; ctest runs them under wine in a prefix of the
-# build's own.
-windows-check: deps
+# The core and discolo.exe cross-built for 32-bit Windows with mingw-w64, optimised, with their
+# tests; ctest runs them under wine in a prefix of the build's own, with an X server (Xvfb) for
+# the window. The window's run is compared with the Linux build's, which is built first.
+windows-check: build
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS)
 	ctest --preset windows -j $(JOBS)
+
+# The Windows package: build-windows/discolo-<version>-windows-x86.zip.
+windows-package: deps
+	JOBS=$(JOBS) ./scripts/windows-package
 
 clean:
 	rm -rf build build-asan build-tsan build-release build-fuzz build-windows build-package

@@ -1,7 +1,7 @@
 // Dialog 100, the About box: its frame and its four controls in template order.
 #pragma once
 
-#include "player/dialog_template.h"
+#include "player/dialog_table.h"
 
 #include <array>
 
@@ -17,7 +17,10 @@ inline constexpr const char* kAboutVersionText = "Discolo V1.00";
 // Latin-1, short enough to stay one line in the box with the wider desktop fonts.
 inline constexpr const char* kAboutNoticeText = "\xA9 2026 the Discolo developers";
 
-inline constexpr DialogTemplate kAboutDialog{"About Discolo", 0, 0, 217, 55, 8};
+// A plain template: no extended styles, not visible until it runs.
+inline constexpr DialogTemplate kAboutDialog{"About Discolo", 0,           0, 217,  55, 8,
+                                             "MS Sans Serif", 0x80C800C0u, 0, false};
+inline constexpr int kAboutDialogId = 100;
 
 // The icon static has no text: it shows the program's icon, 128.
 // clang-format off

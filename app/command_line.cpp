@@ -2,6 +2,8 @@
 // drives it sees and whether it leaves a picture and exits.
 #include "app/command_line.h"
 
+#include <cstdio>
+
 namespace {
 
 constexpr char kProgram[] = "discolo";
@@ -18,7 +20,24 @@ std::string VersionText() {
 
 std::string UsageText() {
     // The GNU layout (one usage line, "or:" for another form, an "Options:" heading), which
-    // help2man turns into the manual page's synopsis and options.
+    // help2man turns into the manual page's synopsis and options. The Windows build reads no CUE
+    // sheets and looks no disc up, so it has neither --image nor --offline.
+#ifdef _WIN32
+    return "Usage: discolo [--demo] [--analog | --audio-file FILE] [--screenshot FILE]\n"
+           "  or:  discolo --version | --help\n"
+           "\n"
+           "Plays audio CDs in the CD-ROM drives of this computer.\n"
+           "\n"
+           "Options:\n"
+           "  --demo             play the built-in demo discs on a virtual bus of drives\n"
+           "  --analog           let the drives play on their own audio path (no digital "
+           "play)\n"
+           "  --audio-file FILE  send the sound to FILE (WAV) instead of the sound card\n"
+           "  --screenshot FILE  run for two seconds, save a picture of the window to FILE (PNG,\n"
+           "                     or BMP for a name ending in .bmp), exit\n"
+           "  --version          print the version and exit\n"
+           "  --help             print this text and exit\n";
+#else
     return "Usage: discolo [--demo | --image FILE.cue ...] [--analog | --audio-file FILE] "
            "[--offline] [--screenshot FILE]\n"
            "  or:  discolo --version | --help\n"
@@ -36,6 +55,7 @@ std::string UsageText() {
            "  --screenshot FILE  run for two seconds, save a picture of the window to FILE, exit\n"
            "  --version          print the version and exit\n"
            "  --help             print this text and exit\n";
+#endif
 }
 
 bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
@@ -54,12 +74,14 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
         };
         if (argument == "--demo") {
             demo = true;
+#ifndef _WIN32
         } else if (argument == "--image") {
             std::string image;
             if (!value(image)) {
                 return false;
             }
             commandLine.images.push_back(image);
+#endif
         } else if (argument == "--screenshot") {
             if (!value(commandLine.screenshot)) {
                 return false;
@@ -70,8 +92,10 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
             if (!value(commandLine.audioFile)) {
                 return false;
             }
+#ifndef _WIN32
         } else if (argument == "--offline") {
             commandLine.offline = true;
+#endif
         } else if (argument == "--version") {
             commandLine.showVersion = true;
         } else if (argument == "--help" || argument == "-h") {
@@ -95,4 +119,22 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
         commandLine.drives = CommandLine::Drives::Images;
     }
     return true;
+}
+
+std::optional<int> ReadCommandLine(int argc, char** argv, CommandLine& commandLine) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::string error;
+    if (!ParseCommandLine(arguments, commandLine, error)) {
+        std::fprintf(stderr, "%s\n", ProgramLine(error).c_str());
+        return 2;
+    }
+    if (commandLine.showHelp) {
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (commandLine.showVersion) {
+        std::puts(VersionText().c_str());
+        return 0;
+    }
+    return std::nullopt;
 }

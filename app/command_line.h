@@ -1,6 +1,7 @@
 // The command line of discolo: which drives the player sees, and the one-shot options.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,3 +30,8 @@ std::string UsageText();
 // names the program in a message; the libraries give the reasons alone.
 std::string ProgramLine(const std::string& reason);
 std::string VersionText();
+
+// What main() does first with its arguments: a bad one is told on standard error (exit code 2),
+// --help and --version print their text on standard output (exit code 0). Returns the exit code
+// when the program ends here, nullopt when it goes on with `commandLine`.
+std::optional<int> ReadCommandLine(int argc, char** argv, CommandLine& commandLine);

@@ -1,11 +1,18 @@
 // Setting up the player's drives for each way discolo is started.
 #include "app/drive_setup.h"
 
-#include "vdrive/cue_sheet.h"
 #include "vdrive/demo_bus.h"
 #include "vdrive/demo_discs.h"
 
+#ifdef _WIN32
+#include "drive/srb.h"
+#include "platform/module.h"
+#else
+#include "vdrive/cue_sheet.h"
+#endif
+
 #include <filesystem>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -28,6 +35,26 @@ vdrive::Clock& ClockOf(const DriveSetupOptions& options) {
     return options.clock != nullptr ? *options.clock : vdrive::DefaultClock();
 }
 
+#ifdef _WIN32
+// The Windows build reads no CUE sheets: its command line takes no --image.
+bool SetUpImages(const std::vector<std::string>& /*sheets*/, PlayerDrives& /*drives*/,
+                 std::string& error, const DriveSetupOptions& /*options*/) {
+    error = "CUE sheets are read only by the Linux build";
+    return false;
+}
+
+// The system's own ASPI library, when one is installed and knows host adapters. Wine's answers
+// that it has none.
+bool SystemAspiAnswers() {
+    const std::optional<AspiLibrary> library = OpenAspiLibrary();
+    if (!library) {
+        return false;
+    }
+    const uint32_t support = library->entries.getSupportInfo();
+    CloseModule(library->module);
+    return (support >> 8 & 0xFF) == SS_COMP && (support & 0xFF) > 0;
+}
+#else
 bool SetUpImages(const std::vector<std::string>& sheets, PlayerDrives& drives, std::string& error,
                  const DriveSetupOptions& options) {
     if (sheets.size() > static_cast<size_t>(kMaxImages)) {
@@ -54,6 +81,7 @@ bool SetUpImages(const std::vector<std::string>& sheets, PlayerDrives& drives, s
     drives.bus = std::move(bus);
     return true;
 }
+#endif
 
 } // namespace
 
@@ -86,6 +114,13 @@ bool SetUpDrives(const CommandLine& commandLine, PlayerDrives& drives, std::stri
 #if defined(__linux__)
         InstallSgLayer(options.sg);
         drives.notice = OneLine(SgPermissionMessage(SgDeniedDevices()));
+#elif defined(_WIN32)
+        // The ASPI library when one is installed; otherwise the pass-through that Windows 2000
+        // and later have for every CD-ROM drive.
+        if (!SystemAspiAnswers()) {
+            InstallSptiLayer(options.spti);
+            drives.notice = OneLine(SptiPermissionMessage(SptiDeniedDrives()));
+        }
 #endif
         // Elsewhere the module seam loads the system's own ASPI layer, or reports that there is
         // none.

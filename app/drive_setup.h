@@ -9,6 +9,8 @@
 
 #if defined(__linux__)
 #include "platform/sg_layer.h"
+#elif defined(_WIN32)
+#include "platform/spti_layer.h"
 #endif
 
 #include <memory>
@@ -27,6 +29,8 @@ struct DriveSetupOptions {
     vdrive::Clock* clock = nullptr; // the virtual drives' time; nullptr: the steady clock
 #if defined(__linux__)
     SgConfig sg; // where the real-drive layer looks, and its system calls
+#elif defined(_WIN32)
+    SptiConfig spti; // the calls of the pass-through layer, used without an ASPI library
 #endif
 };
 

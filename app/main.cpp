@@ -14,7 +14,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -40,21 +39,11 @@ void Tell(const std::string& reason) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
     CommandLine commandLine;
+    if (const std::optional<int> exitCode = ReadCommandLine(argc, argv, commandLine)) {
+        return *exitCode;
+    }
     std::string error;
-    if (!ParseCommandLine(arguments, commandLine, error)) {
-        Tell(error);
-        return 2;
-    }
-    if (commandLine.showHelp) {
-        std::fputs(UsageText().c_str(), stdout);
-        return 0;
-    }
-    if (commandLine.showVersion) {
-        std::puts(VersionText().c_str());
-        return 0;
-    }
 
     Program program;
     // The drives come first: a sheet that does not load ends the program before any window.

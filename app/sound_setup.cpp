@@ -1,7 +1,11 @@
 // Setting up the player's sound.
 #include "app/sound_setup.h"
 
+#ifdef _WIN32
+#include "audio/waveout_sink.h"
+#else
 #include "audio/qt_audio_sink.h"
+#endif
 
 bool OpenSoundFile(const CommandLine& commandLine, std::unique_ptr<audio::WavFileOutput>& file,
                    std::string& error, const audio::WavFileOutput::Notice& notice) {

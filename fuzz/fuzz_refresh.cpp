@@ -5,11 +5,11 @@
 //
 // An input is a session of start-up and up to 16 ticks or actions: short sessions reach the
 // same code as sessions of 64, several times as often. The bus keeps no log, which nothing reads.
+#include "cdtext/cdtext_encoder.h"
 #include "drive/aspi.h"
 #include "player/player_controller.h"
 #include "player/player_timers.h"
 #include "vdrive/bus.h"
-#include "vdrive/cdtext_encoder.h"
 #include "vdrive/demo_discs.h"
 #include "vdrive/hostile_drive.h"
 
@@ -31,12 +31,12 @@ struct Bytes {
 const vdrive::DiscImage& Disc() {
     static const vdrive::DiscImage disc = [] {
         vdrive::DiscImage image = vdrive::MakeAudioDisc({0, 9000, 21000}, 33000);
-        vdrive::CdTextAlbum album;
+        cdtext::CdTextAlbum album;
         album.title = "Rock & Roll";
         album.performer = "Band";
         album.tracks = {{"One", "Singer", ""}, {"Two", "Singer", ""}, {"Three", "", ""}};
         std::string error;
-        vdrive::EncodeCdText(album, image.cdText, error);
+        cdtext::EncodeCdText(album, image.cdText, error);
         return image;
     }();
     return disc;

@@ -7,6 +7,7 @@
 #include "drive/msf.h"
 #include "drive/scsi_opcodes.h"
 #include "drive/srb.h"
+#include "platform/layer_request.h"
 
 #include <algorithm>
 #include <array>
@@ -295,12 +296,8 @@ std::optional<size_t> FindDevice(int adapter, int target) {
 }
 
 uint8_t Execute(SRB_ExecSCSICmd& srb) {
-    if (srb.SRB_Cmd != SC_EXEC_SCSI_CMD) {
-        return SS_INVALID_CMD;
-    }
-    if (srb.SRB_CDBLen < 6 || srb.SRB_CDBLen > sizeof srb.CDBByte ||
-        (srb.SRB_BufLen > 0 && srb.SRB_BufPointer == nullptr)) {
-        return SS_INVALID_SRB;
+    if (const uint8_t problem = RequestProblem(srb); problem != 0) {
+        return problem;
     }
     std::optional<size_t> index;
     {
@@ -334,23 +331,11 @@ uint8_t Execute(SRB_ExecSCSICmd& srb) {
 uint32_t GetSupportInfo() {
     std::lock_guard guard(StateLock());
     EnsureLoaded();
-    const int count = State().adapterCount;
-    if (count == 0) {
-        return uint32_t{SS_NO_ADAPTERS} << 8;
-    }
-    return (uint32_t{SS_COMP} << 8) | static_cast<uint32_t>(count);
+    return SupportInfoFor(State().adapterCount);
 }
 
 uint32_t SendCommand(void* request) {
-    if (request == nullptr) {
-        return SS_INVALID_SRB;
-    }
-    auto& srb = *static_cast<SRB_ExecSCSICmd*>(request);
-    srb.SRB_HaStat = HASTAT_OK;
-    srb.SRB_TargStat = STATUS_GOOD;
-    const uint8_t status = Execute(srb);
-    srb.SRB_Status = status; // last: the request is complete from here on
-    return status;
+    return CompleteRequest(request, &Execute);
 }
 
 } // namespace
@@ -413,10 +398,6 @@ std::string SgPermissionMessage(const std::vector<std::string>& deniedDevices) {
     if (deniedDevices.empty()) {
         return {};
     }
-    std::string devices;
-    for (const std::string& device : deniedDevices) {
-        devices += (devices.empty() ? "" : ", ") + device;
-    }
-    return "cannot open " + devices +
+    return "cannot open " + JoinedNames(deniedDevices) +
            " (permission denied); add yourself to the 'cdrom' group and log in again";
 }

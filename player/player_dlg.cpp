@@ -299,25 +299,16 @@ void CPlayerDlg::ConnectMessageMap() {
 }
 
 void CPlayerDlg::SetButtonFaces() {
-    const std::array<std::pair<int, QPushButton*>, 8> faces{{
-        {136, previousButton},
-        {133, playButton},
-        {135, stopButton},
-        {134, pauseButton},
-        {130, backButton},
-        {132, forwardButton},
-        {131, nextButton},
-        {129, ejectButton},
-    }};
-    for (const auto& [bitmap, button] : faces) {
-        QPixmap face(BitmapResourcePath(bitmap));
-        if (!face.isNull()) {
+    for (const ButtonFace& face : kButtonFaces) {
+        auto* button = Bound<QPushButton>(controls, face.control);
+        QPixmap picture(BitmapResourcePath(face.bitmap));
+        if (!picture.isNull()) {
             // The faces are drawn on the classic button grey; that grey lets the button's own
             // face show through, so the glyph sits on the button in any style.
-            face.setMask(face.createMaskFromColor(kFaceBackground, Qt::MaskInColor));
+            picture.setMask(picture.createMaskFromColor(kFaceBackground, Qt::MaskInColor));
         }
-        button->setIcon(QIcon(face)); // a missing picture leaves the button without a face
-        button->setIconSize(face.isNull() ? QSize(16, 16) : face.size());
+        button->setIcon(QIcon(picture)); // a missing picture leaves the button without a face
+        button->setIconSize(picture.isNull() ? QSize(16, 16) : picture.size());
     }
 }
 

@@ -8,6 +8,7 @@
 #include "player/dialog_template.h"
 #include "player/player_controller.h"
 #include "player/player_state.h"
+#include "player/player_template.h"
 #include "player/player_timers.h"
 #include "player/player_window.h"
 
@@ -24,10 +25,6 @@ class DropDownCombo;
 class PositionSlider;
 class QAction;
 class QPushButton;
-
-inline constexpr unsigned kAboutCommandId = 0x0010;
-inline constexpr const char* kAboutMenuText = "&About Discolo..."; // string 101
-inline constexpr int kIconId = 128;
 
 class CPlayerDlg : public QDialog, private PlayerWindow, private PlayerTimers {
     Q_OBJECT

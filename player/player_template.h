@@ -2,7 +2,7 @@
 // their tab and stacking order.
 #pragma once
 
-#include "player/dialog_template.h"
+#include "player/dialog_table.h"
 
 #include <array>
 
@@ -33,7 +33,33 @@ inline constexpr int kIdTrackCaption = 1025;
 inline constexpr int kIdArtistCaption = 1026;
 inline constexpr int kIdPositionSlider = 1027;
 
-inline constexpr DialogTemplate kPlayerDialog{"Discolo V1.00", 0, 0, 232, 157, 8};
+// A popup with a caption, the window menu and a minimize box, centred, fixed in size, with a
+// taskbar button.
+inline constexpr DialogTemplate kPlayerDialog{
+    "Discolo V1.00", 0, 0, 232, 157, 8, "MS Sans Serif", 0x90CA08C4u, 0x00040000u, true};
+
+// The other resources the player window uses.
+inline constexpr int kPlayerDialogId = 102;
+inline constexpr int kIconId = 128;
+inline constexpr unsigned kAboutCommandId = 0x0010;                // the window menu's About entry
+inline constexpr int kAboutMenuStringId = 101;                     // its text:
+inline constexpr const char* kAboutMenuText = "&About Discolo..."; //   string 101
+
+// The button faces, in the order start-up puts them on their buttons.
+struct ButtonFace {
+    int bitmap;
+    int control;
+};
+inline constexpr std::array<ButtonFace, 8> kButtonFaces{{
+    {136, kIdPrevious},
+    {133, kIdPlay},
+    {135, kIdStop},
+    {134, kIdPause},
+    {130, kIdFastBackward},
+    {132, kIdFastForward},
+    {131, kIdNext},
+    {129, kIdEject},
+}};
 
 // clang-format off
 inline constexpr std::array<ControlTemplate, 25> kPlayerControls{{
