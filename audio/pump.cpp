@@ -292,7 +292,7 @@ std::chrono::milliseconds Pump::Rest(PumpChannel& channel, size_t unheard, bool 
     }
     const auto left =
         std::chrono::milliseconds(int64_t{1000} * static_cast<int64_t>(unheard) / kFramesPerSecond);
-    return std::clamp(left / 2, kRefill, std::max(channel.Interval(), kRefill));
+    return std::clamp(left - kMargin, kRefill, std::max(channel.Interval(), kRefill));
 }
 
 size_t Pump::TakeAndMix(Slot& slot, size_t due) {

@@ -7,8 +7,9 @@
 //
 // What is due:
 // - A channel with a device (Room() gives a number: a sound server's free buffer) gets as much as
-//   it has room for. Once it is full and playing, the pump comes back after its Interval(); while
-//   it is not (a play just began, the reader is behind), after kRefill.
+//   it has room for. Once it is full and playing, the pump comes back when the device is down to
+//   kMargin, after its Interval() at most; while it is not playing yet (a play just began, the
+//   reader is behind), after kRefill.
 // - A channel without one (Room() gives nothing: a file, a test's recording, a device that failed)
 //   gets what the pump's clock says: 75 frames a second since its play began (FramesInMs), in whole
 //   frames, at most mostFramesAtOnce after a stall, every Interval(). A device that fails mid-play
@@ -97,6 +98,9 @@ public:
     using ChannelId = uint64_t;
     // While a device fills after a play began or is left short, the pump comes back this soon.
     static constexpr std::chrono::milliseconds kRefill{20};
+    // A device that plays is topped up while it still holds this much: a late wake-up (a busy
+    // machine) still finds sound queued.
+    static constexpr std::chrono::milliseconds kMargin{300};
 
     explicit Pump(PumpSettings settings = {});
     ~Pump(); // after Quit and the end of Run, or for a pump without a thread
@@ -154,7 +158,7 @@ private:
 
     int64_t Now() const;
     // How long a channel that plays may be left alone: while its device holds plenty, its
-    // Interval(); as that runs out, half of what is left; before it plays, kRefill.
+    // Interval(); as that runs out, until it is down to kMargin; before it plays, kRefill.
     static std::chrono::milliseconds Rest(PumpChannel& channel, size_t unheard, bool draining);
     Slot* Find(ChannelId channel); // mutex_
     bool HasWork() const;          // mutex_

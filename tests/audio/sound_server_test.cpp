@@ -499,9 +499,9 @@ TEST_F(SoundServer, AJumpIsHeardAtOnceAndThePositionIsWhatWasHeard) {
     const double soundTo = double(run->end) / kRate - double(pauseMs) / 1000;
     // The recording starts a few tens of milliseconds after the clock: both figures come out a
     // little early.
-    EXPECT_LT(soundFrom, 0.25) << "Play is heard late";
-    EXPECT_LT(soundTo, 0.25) << "Pause is heard late";
-    EXPECT_GT(soundTo, -0.25) << "Pause is heard early";
+    EXPECT_LT(soundFrom, 0.25) << "Play is heard late (s)";
+    EXPECT_LT(soundTo, 0.25) << "Pause is heard late (s)";
+    EXPECT_GT(soundTo, -0.25) << "Pause is heard early (s)";
     ASSERT_TRUE(position);
     EXPECT_NEAR(double(*position) / 1e6, double(run->frames) / kRate, 0.1)
         << "the paused readout is not where the sound stopped";
