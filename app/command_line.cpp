@@ -23,7 +23,8 @@ std::string UsageText() {
     // help2man turns into the manual page's synopsis and options. The Windows build reads no CUE
     // sheets and looks no disc up, so it has neither --image nor --offline.
 #ifdef _WIN32
-    return "Usage: discolo [--demo] [--analog | --audio-file FILE] [--screenshot FILE]\n"
+    return "Usage: discolo [--demo] [--analog | --audio-file FILE] [--no-deemphasis] "
+           "[--screenshot FILE]\n"
            "  or:  discolo --version | --help\n"
            "\n"
            "Plays audio CDs in the CD-ROM drives of this computer.\n"
@@ -33,13 +34,14 @@ std::string UsageText() {
            "  --analog           let the drives play on their own audio path (no digital "
            "play)\n"
            "  --audio-file FILE  send the sound to FILE (WAV) instead of the sound card\n"
+           "  --no-deemphasis    play discs flagged for pre-emphasis as they are, unfiltered\n"
            "  --screenshot FILE  run for two seconds, save a picture of the window to FILE (PNG,\n"
            "                     or BMP for a name ending in .bmp), exit\n"
            "  --version          print the version and exit\n"
            "  --help             print this text and exit\n";
 #else
     return "Usage: discolo [--demo | --image FILE.cue ...] [--analog | --audio-file FILE] "
-           "[--offline] [--screenshot FILE]\n"
+           "[--no-deemphasis] [--offline] [--screenshot FILE]\n"
            "  or:  discolo --version | --help\n"
            "\n"
            "Plays audio CDs in the CD-ROM drives of this computer.\n"
@@ -51,6 +53,7 @@ std::string UsageText() {
            "  --analog           let the drives play on their own audio path (no digital "
            "play)\n"
            "  --audio-file FILE  send the sound to FILE (WAV) instead of the sound card\n"
+           "  --no-deemphasis    play discs flagged for pre-emphasis as they are, unfiltered\n"
            "  --offline          look no disc up in MusicBrainz (names found before still show)\n"
            "  --screenshot FILE  run for two seconds, save a picture of the window to FILE, exit\n"
            "  --version          print the version and exit\n"
@@ -92,6 +95,8 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
             if (!value(commandLine.audioFile)) {
                 return false;
             }
+        } else if (argument == "--no-deemphasis") {
+            commandLine.deemphasis = false;
 #ifndef _WIN32
         } else if (argument == "--offline") {
             commandLine.offline = true;
@@ -111,6 +116,11 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
     }
     if (commandLine.analog && !commandLine.audioFile.empty()) {
         error = "--analog and --audio-file cannot be used together";
+        return false;
+    }
+    if (commandLine.analog && !commandLine.deemphasis) {
+        // The drive's own output always de-emphasises: there is nothing to turn off.
+        error = "--analog and --no-deemphasis cannot be used together";
         return false;
     }
     if (demo) {

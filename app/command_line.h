@@ -13,7 +13,8 @@ struct CommandLine {
     bool analog = false;             // the drives play on their own audio path (no digital play)
     std::string audioFile;           // the digital play's sound goes to this WAV file; empty: the
                                      // sound card
-    bool offline = false; // no network request: discs without CD-Text get only cached names
+    bool offline = false;   // no network request: discs without CD-Text get only cached names
+    bool deemphasis = true; // the digital play de-emphasises discs flagged for pre-emphasis
     bool showVersion = false;
     bool showHelp = false;
 };

@@ -66,6 +66,11 @@ int main(int argc, char** argv) {
     // The layer before the window loads the drives' layer; the sound output right after the
     // window's first paint, so that the window shows first.
     SetUpSound(commandLine, program.soundFile.get(), program.sound);
+    if (audio::PlayLayer* layer = program.sound.layer.get()) {
+        // The media bus's volume is the digital play's, whichever sink it goes to.
+        ThePlayerApp().volume = [layer] { return layer->Volume(); };
+        ThePlayerApp().setVolume = [layer](double volume) { layer->SetVolume(volume); };
+    }
     InstallShownStampWhenAsked(application);
     AfterFirstPaint(application, [&program] {
         StartSound(program.sound);

@@ -30,6 +30,8 @@ bool CPlayerApp::InitInstance() {
         PublishOnSessionBus(dialog.Controller(), dialog);
     if (mediaControls) {
         mediaControls->artUrl = artUrl;
+        mediaControls->volume = volume;
+        mediaControls->setVolume = setVolume;
     }
     mainWindow = &dialog;
     if (beforeRun) {

@@ -26,6 +26,10 @@ public:
 
     // The URL of the cover of the disc the window shows, or "": the media bus offers it.
     std::function<QString()> artUrl;
+    // The digital play's volume and how to set it, for the media bus; unset without a digital
+    // play (the bus then shows a volume of 1 that cannot be changed).
+    std::function<double()> volume;
+    std::function<void(double)> setVolume;
 
 private:
     friend CPlayerApp& ThePlayerApp();

@@ -31,7 +31,9 @@ void SetUpSound(const CommandLine& commandLine, audio::WavFileOutput* file, Play
         sinks = audio::SoundCardSinks(); // whether there is a sound card is asked at the start
         sound.soundCard = true;
     }
-    sound.layer = audio::PlayLayer::OverInstalled(std::move(sinks));
+    audio::PlaySettings settings;
+    settings.deemphasis = commandLine.deemphasis;
+    sound.layer = audio::PlayLayer::OverInstalled(std::move(sinks), settings);
     if (!sound.layer) {
         return; // no drive layer at all: the window says so
     }

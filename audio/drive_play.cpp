@@ -47,8 +47,9 @@ DrivePlay::DrivePlay(const AspiLayer& below, uint8_t adapter, uint8_t target,
                                      std::max(settings.bufferFrames,
                                               std::max(settings.chunkFrames, uint32_t{1})),
                                      std::max(settings.readTries, 1),
-                                     std::max(settings.failedChunksToStop, uint32_t{1})},
-      ring_(settings_.bufferFrames) {}
+                                     std::max(settings.failedChunksToStop, uint32_t{1}),
+                                     settings.deemphasis},
+      ring_(settings_.bufferFrames), stage_(settings.deemphasis) {}
 
 DrivePlay::~DrivePlay() {
     {
@@ -60,6 +61,7 @@ DrivePlay::~DrivePlay() {
     if (reader_.joinable()) {
         reader_.join();
     }
+    SyncSpeed(); // the program closes: the drive gets its fastest back
     const std::lock_guard sinkLock(sinkMutex_);
     sink_.reset(); // the sink stops taking before the feed goes
 }
@@ -133,6 +135,10 @@ uint32_t DrivePlay::Handle(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& l
                 model_.Stop(); // an eject, a load or a spindle stop ends the play
                 StopJob();
             }
+            // The drive gets its fastest back while it still holds the disc.
+            lock.unlock();
+            SyncSpeed();
+            lock.lock();
             if (loadEject) {
                 ForgetDisc(); // what comes back on the tray is another disc, as far as we know
             }
@@ -227,15 +233,41 @@ uint32_t DrivePlay::ReadSubChannel(SRB_ExecSCSICmd& srb, std::unique_lock<std::m
     const uint8_t format = cdb[3];
     const uint32_t allocation = ReadBe16(cdb, 7);
     if (subQ && format != kSubChannelCurrentPosition) {
-        // The catalog number and the ISRC are the disc's: the drive answers, with our status.
+        return ReadCode(srb, lock);
+    }
+    std::array<uint8_t, kPositionAnswerLength> answer{};
+    const std::optional<playback::QPosition> heard = QAtHead();
+    const uint32_t length = playback::AnswerCurrentPosition(model_, subQ, msf, allocation, answer,
+                                                            heard ? &*heard : nullptr);
+    Deliver(srb, std::span<const uint8_t>(answer).first(length), allocation);
+    return Complete(srb, PlayRefusal::None);
+}
+
+uint32_t DrivePlay::ReadCode(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock) {
+    const std::array<uint8_t, 16> cdb = CommandBlock(srb);
+    const uint8_t format = cdb[3];
+    const uint32_t allocation = ReadBe16(cdb, 7);
+    const playback::DiscTrack* track = nullptr;
+    const std::string* code = format == kSubChannelCatalog ? &catalog_ : nullptr;
+    if (format == kSubChannelIsrc) {
+        for (const playback::DiscTrack& candidate : model_.Disc().tracks) {
+            const auto seen = isrc_.find(candidate.number);
+            if (candidate.number == cdb[6] && seen != isrc_.end()) {
+                track = &candidate;
+                code = &seen->second;
+            }
+        }
+    }
+    if (!code || code->empty()) {
+        // Not carried by any Q read so far: the drive answers, with the play's audio status.
         const uint32_t status = PassThrough(srb, lock);
         if (status == SS_COMP && mode_ == Mode::Digital && allocation >= 2 && srb.SRB_BufLen >= 2) {
             srb.SRB_BufPointer[1] = playback::ReportedAudioStatus(model_, allocation);
         }
         return status;
     }
-    std::array<uint8_t, kPositionAnswerLength> answer{};
-    const uint32_t length = playback::AnswerCurrentPosition(model_, subQ, msf, allocation, answer);
+    std::array<uint8_t, kCodeAnswerLength> answer{};
+    const uint32_t length = playback::AnswerCode(model_, allocation, answer, track, *code);
     Deliver(srb, std::span<const uint8_t>(answer).first(length), allocation);
     return Complete(srb, PlayRefusal::None);
 }
@@ -333,6 +365,48 @@ void DrivePlay::ForgetDisc() {
     discDelivered_ = false;
     stats_.digital = false;
     stats_.analog = false;
+    speed_.DiscChanged();
+    lastReadQ_.reset();
+    lastHeardQ_.reset();
+    nextQ_.reset();
+    catalog_.clear();
+    isrc_.clear();
+}
+
+// ---- the read speed -----------------------------------------------------------------------
+
+std::optional<uint16_t> DrivePlay::SpeedDue() const {
+    if (mode_ == Mode::Analog && !quit_) {
+        return std::nullopt; // the drive plays on its own: a speed command may stop that play
+    }
+    const auto audio = model_.State();
+    const bool playing = !quit_ && mode_ == Mode::Digital &&
+                         (audio == playback::PlayModel::Audio::Playing ||
+                          audio == playback::PlayModel::Audio::Paused);
+    return speed_.Due(playing);
+}
+
+void DrivePlay::SyncSpeed() {
+    const std::lock_guard speedLock(speedMutex_);
+    std::optional<uint16_t> due;
+    {
+        const std::lock_guard lock(mutex_);
+        due = SpeedDue();
+    }
+    if (!due) {
+        return;
+    }
+    const Completion completion =
+        SendCommandBlock(below_.sendCommand, adapter_, target_, SetCdSpeedCdb(*due), {});
+    // Refused: the command is unknown, the speed field not taken, or the pass-through would not
+    // send it at all (a read-only device node): then no check condition came back.
+    const bool refused = completion.sense == kSenseInvalidOperationCode ||
+                         completion.sense == kSenseInvalidFieldInCdb ||
+                         (completion.status == SS_ERR && completion.sense == kSenseNone);
+    const std::lock_guard lock(mutex_);
+    speed_.Sent(*due, completion.Ok() ? SpeedPolicy::Outcome::Taken
+                      : refused       ? SpeedPolicy::Outcome::Refused
+                                      : SpeedPolicy::Outcome::Failed);
 }
 
 } // namespace audio

@@ -10,7 +10,14 @@
 //   Digital: PLAY AUDIO(10)/(12)/MSF, PAUSE/RESUME, STOP PLAY/SCAN and SEEK(10) are answered from
 //     the play model, with the sense a drive would give for a refusal (and REQUEST SENSE reports
 //     it once); READ SUB-CHANNEL of the current position (and its bare header) is answered from
-//     the model; START STOP UNIT ends the play and passes through; the rest passes through.
+//     the model, its track, index and relative address from the Q sub-channel that READ CD
+//     delivered with the frame at the head (from the table of contents where the drive delivers
+//     none that holds up); the catalogue number and an ISRC are answered from the Q frames that
+//     carried them, and passed through until one did; START STOP UNIT ends the play and passes
+//     through; the rest passes through.
+// While a play runs the drive is asked to read slowly (audio/speed_policy.h); the PCM goes to the
+// sink through a stage that de-emphasises the tracks mastered with pre-emphasis (their CONTROL in
+// the table of contents or in the Q sub-channel says so) and sets the volume (audio/pcm_stage.h).
 //   Analog (the drive cannot read its audio: READ CD refused, or the first reads failed): every
 //     request passes through, so the drive plays on its own audio path, until the disc changes.
 // A changed disc (a unit attention or no medium in any answer, a table of contents that differs,
@@ -19,19 +26,26 @@
 
 #include "audio/audio_sink.h"
 #include "audio/frame_ring.h"
+#include "audio/pcm_stage.h"
+#include "audio/speed_policy.h"
 #include "drive/aspi_request.h"
 #include "platform/aspi_layer.h"
 #include "playback/play_model.h"
+#include "playback/sub_q.h"
 
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 struct SRB_ExecSCSICmd;
@@ -46,6 +60,7 @@ struct PlaySettings {
     uint32_t bufferFrames = 112;
     int readTries = 4;                // a chunk is tried once and retried up to 3 times
     uint32_t failedChunksToStop = 10; // so many failed chunks in a row end the play with 0x14
+    bool deemphasis = true;           // tracks mastered with pre-emphasis are de-emphasised
 };
 
 struct DrivePlayStats {
@@ -53,18 +68,21 @@ struct DrivePlayStats {
     bool analog = false;       // the drive plays this disc on its own (READ CD did not work)
     uint64_t chunksRead = 0;   // chunks that READ CD delivered
     uint64_t failedChunks = 0; // chunks that failed every try and were played as silence
+    bool subChannel = true;    // READ CD is asked for the Q sub-channel (until the drive refuses)
 };
 
 // Locks, in the order they are taken (never the other way round):
-//   commandMutex_  one command at a time to this drive, as a drive takes them: the player's, and
-//                  the reader's hand-over to the drive's own play. It is held while a command goes
-//                  below; neither the sink nor the reader's reads ever wait for it.
+//   commandMutex_  one command of the player's at a time to this drive, as a drive takes them,
+//                  and the reader's hand-over to the drive's own play. It is held while a command
+//                  goes below; neither the sink nor the reader's reads ever wait for it.
+//   speedMutex_    the read speed is decided and sent under it, so that the reader and a command
+//                  that ends the play send in the order they decided.
 //   mutex_         the play: the model, the job, the ring. Never held while a command goes below
 //                  or the sink is called, so that a slow command (a tray that moves) holds up
 //                  neither the reader nor the sink.
-//   sinkMutex_     the sink: made, woken and ended under it, and the sink's own lock (its pump's)
-//                  only inside it. The pump takes from the feed and tells it what was heard with
-//                  none of its locks held.
+//   sinkMutex_     the sink: made, woken and ended under it, never with mutex_ held (ending a sink
+//                  waits for its pump, which takes from the feed). The pump takes from the feed and
+//                  tells it what was heard with none of its own locks held.
 // The reader waits on roomForReader_ and the sink's Take on framesForSink_, both under mutex_.
 class DrivePlay final : public PcmFeed {
 public:
@@ -91,9 +109,22 @@ public:
 
     DrivePlayStats Stats() const;
 
+    // The play's volume, 0 to 1 (audio/pcm_stage.h).
+    void SetVolume(double volume) { stage_.SetVolume(volume); }
+
 private:
     enum class Mode { Undecided, Digital, Analog };
-    enum class ReadOutcome { Ok, Failed, Refused, DiscGone, NoDevice };
+    enum class ReadOutcome { Ok, Failed, Refused, QRefused, DiscGone, NoDevice };
+    // What the reader learnt of a frame in the buffer, beside its PCM.
+    struct FrameTag {
+        bool emphasised = false; // mastered with pre-emphasis: it is de-emphasised when heard
+        std::optional<playback::QPosition> q; // where its Q put it, when one held up
+    };
+    // A frame's position as a Q sub-channel told it.
+    struct HeardQ {
+        int32_t lba = 0;
+        playback::QPosition position;
+    };
     struct Job {
         bool active = false;
         uint32_t run = 0;     // the play model's run this job reads for
@@ -121,6 +152,7 @@ private:
     uint32_t Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock, After& after);
     uint32_t PauseResume(SRB_ExecSCSICmd& srb);
     uint32_t ReadSubChannel(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
+    uint32_t ReadCode(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
     uint32_t RequestSense(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
     uint32_t Complete(SRB_ExecSCSICmd& srb, playback::PlayRefusal refusal);
     // Passes the request on with mutex_ released, then looks at how it ended.
@@ -143,9 +175,18 @@ private:
     // The drive plays the rest on its own (it cannot read this disc's audio); commandMutex_ is
     // taken here, so mutex_ must not be held.
     void FallBackToDrive(uint64_t generation);
-    ReadOutcome ReadChunk(int32_t lba, uint32_t count, std::span<uint8_t> into);
+    ReadOutcome ReadChunk(int32_t lba, uint32_t count, bool withQ, std::span<uint8_t> into);
+    // `frames` empty: silence; `q` empty: no sub-channel.
+    void Append(std::span<const uint8_t> frames, std::span<const uint8_t> q, uint32_t count);
+    FrameTag Tag(int32_t lba, std::span<const uint8_t> q); // and learns the disc's codes
+    // Where the play's head is by the Q sub-channel, when that is known.
+    std::optional<playback::QPosition> QAtHead() const;
     // The sink looks at the feed again (a play started, stopped or jumped); mutex_ not held.
     void WakeSink(bool make);
+
+    // The read speed, with mutex_ not held: sends what the policy wants now, if anything.
+    void SyncSpeed();
+    std::optional<uint16_t> SpeedDue() const; // with mutex_ held
 
     const AspiLayer below_;
     const uint8_t adapter_;
@@ -164,13 +205,25 @@ private:
     playback::PlayModel model_;
     std::optional<Sense> pendingSense_; // of the last refusal, for REQUEST SENSE
     Job job_;
-    uint64_t generation_ = 0; // changes with every job started or stopped: the feed's Play()
-    FrameRing ring_;          // bufferFrames frames read ahead
+    uint64_t generation_ = 0;  // changes with every job started or stopped: the feed's Play()
+    FrameRing<FrameTag> ring_; // bufferFrames frames read ahead
+    // Each frame taken and not heard yet (the head's too), with where its Q put it.
+    std::deque<std::pair<int32_t, std::optional<playback::QPosition>>> unheardQ_;
     DrivePlayStats stats_;
+    PcmStage stage_;
+    SpeedPolicy speed_;
+    // What the Q sub-channel of this disc has told: of the last frame read and of the frames on
+    // either side of the head, and the codes some frames carry instead of their position.
+    std::optional<HeardQ> lastReadQ_;
+    std::optional<HeardQ> lastHeardQ_; // the last frame heard
+    std::optional<HeardQ> nextQ_;      // the frame after it, when a stop or pause found it
+    std::string catalog_;
+    std::map<int, std::string> isrc_; // by track number
     bool quit_ = false;
     std::atomic<bool> quitting_{false}; // read by the reader between tries, without the lock
     std::thread reader_;
 
+    std::mutex speedMutex_;
     std::mutex sinkMutex_;            // guards sink_
     std::unique_ptr<AudioSink> sink_; // made at the first digital play
 };

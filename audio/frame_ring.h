@@ -1,6 +1,6 @@
-// A ring of whole CD frames: what a drive's reader has read and its sink has not yet taken. It is
-// not locked: its owner guards it. The storage is allocated at the first Push and touched only as
-// it fills.
+// A ring of whole CD frames, each with a tag of the caller's (what the reader learnt of it): what
+// a drive's reader has read and its sink has not yet taken. It is not locked: its owner guards it.
+// The storage is allocated at the first Push and touched only as it fills.
 #pragma once
 
 #include "audio/audio_sink.h"
@@ -10,10 +10,11 @@
 #include <cstring>
 #include <memory>
 #include <span>
+#include <utility>
 
 namespace audio {
 
-class FrameRing {
+template <typename Tag> class FrameRing {
 public:
     explicit FrameRing(size_t capacity) : capacity_(std::max<size_t>(capacity, 1)) {}
 
@@ -22,37 +23,44 @@ public:
     size_t Room() const { return capacity_ - count_; }
     void Clear() { first_ = count_ = 0; }
 
-    // Appends `count` frames, at most Room(): those `frames` holds, or silence when it is empty.
-    void Push(std::span<const uint8_t> frames, size_t count) {
+    // Appends `count` frames, at most Room(): those `frames` holds (as many as it holds), or
+    // silence when it is empty; frame i gets the tag tagOf(i), asked in order.
+    template <typename TagOf>
+    void Push(std::span<const uint8_t> frames, size_t count, TagOf&& tagOf) {
         if (!storage_) {
             storage_.reset(new uint8_t[capacity_ * kCdFrameBytes]);
+            tags_.reset(new Tag[capacity_]);
         }
         count = std::min(count, Room());
-        for (size_t done = 0; done < count;) {
+        if (!frames.empty()) {
+            count = std::min(count, frames.size() / kCdFrameBytes);
+        }
+        for (size_t i = 0; i < count; ++i) {
             const size_t at = (first_ + count_) % capacity_;
-            const size_t run = std::min(count - done, capacity_ - at); // up to the storage's end
             uint8_t* into = storage_.get() + at * kCdFrameBytes;
             if (frames.empty()) {
-                std::memset(into, 0, run * kCdFrameBytes);
+                std::memset(into, 0, kCdFrameBytes);
             } else {
-                std::memcpy(into, frames.data() + done * kCdFrameBytes, run * kCdFrameBytes);
+                std::memcpy(into, frames.data() + i * kCdFrameBytes, kCdFrameBytes);
             }
-            done += run;
-            count_ += run;
+            tags_[at] = tagOf(i);
+            ++count_;
         }
     }
 
-    // Moves the oldest frames out into `into`, as many whole frames as it holds and there are;
-    // returns how many.
-    size_t Pop(std::span<uint8_t> into) {
+    // The oldest frame's tag; only while Count() is not 0.
+    const Tag& Front() const { return tags_[first_]; }
+
+    // Moves the oldest frames out into `into`, as many whole frames as it holds and there are,
+    // calling each(frame, tag) for every frame moved, oldest first; returns how many.
+    template <typename Each> size_t Pop(std::span<uint8_t> into, Each&& each) {
         const size_t count = std::min(into.size() / kCdFrameBytes, count_);
-        for (size_t done = 0; done < count;) {
-            const size_t run = std::min(count - done, capacity_ - first_);
-            std::memcpy(into.data() + done * kCdFrameBytes, storage_.get() + first_ * kCdFrameBytes,
-                        run * kCdFrameBytes);
-            first_ = (first_ + run) % capacity_;
-            count_ -= run;
-            done += run;
+        for (size_t i = 0; i < count; ++i) {
+            const std::span<uint8_t> frame = into.subspan(i * kCdFrameBytes, kCdFrameBytes);
+            std::memcpy(frame.data(), storage_.get() + first_ * kCdFrameBytes, kCdFrameBytes);
+            each(frame, std::as_const(tags_[first_]));
+            first_ = (first_ + 1) % capacity_;
+            --count_;
         }
         return count;
     }
@@ -60,6 +68,7 @@ public:
 private:
     const size_t capacity_;              // in frames
     std::unique_ptr<uint8_t[]> storage_; // capacity_ frames, once anything was pushed
+    std::unique_ptr<Tag[]> tags_;        // one for each slot of storage_
     size_t first_ = 0;                   // the oldest frame's slot
     size_t count_ = 0;
 };

@@ -136,6 +136,7 @@ DrivePlay& PlayLayer::DriveAt(uint8_t adapter, uint8_t target) {
                 .emplace(DriveKey(adapter, target),
                          std::make_unique<DrivePlay>(below_, adapter, target, makeSink_, settings_))
                 .first;
+        found->second->SetVolume(volume_);
     }
     return *found->second; // lives as long as the layer
 }
@@ -169,6 +170,19 @@ DrivePlayStats PlayLayer::Stats(int adapter, int target) const {
     const std::lock_guard lock(mutex_);
     const auto found = drives_.find(DriveKey(adapter, target));
     return found == drives_.end() ? DrivePlayStats{} : found->second->Stats();
+}
+
+void PlayLayer::SetVolume(double volume) {
+    const std::lock_guard lock(mutex_);
+    volume_ = PlayVolume(volume, volume_);
+    for (const auto& [key, drive] : drives_) {
+        drive->SetVolume(volume_);
+    }
+}
+
+double PlayLayer::Volume() const {
+    const std::lock_guard lock(mutex_);
+    return volume_;
 }
 
 } // namespace audio

@@ -63,6 +63,11 @@ public:
     // How the drive at this address plays (all zero for one that never played).
     DrivePlayStats Stats(int adapter, int target) const;
 
+    // The digital play's volume, 0 to 1 (1 at first): every drive's play, whatever sink it goes
+    // to, is heard at it (audio/pcm_stage.h). Any thread.
+    void SetVolume(double volume);
+    double Volume() const;
+
 private:
     DrivePlay& DriveAt(uint8_t adapter, uint8_t target); // with mutex_ held
 
@@ -71,8 +76,9 @@ private:
     const PlaySettings settings_;
     ModuleHandle module_ = nullptr; // the library below, when this layer loaded it
     std::atomic<bool> leftToDrives_{false};
-    mutable std::mutex mutex_; // guards drives_ (never held while a drive is sent to)
+    mutable std::mutex mutex_; // guards drives_ and volume_ (never held while a drive is sent to)
     std::map<uint16_t, std::unique_ptr<DrivePlay>> drives_;
+    double volume_ = 1.0;
 };
 
 } // namespace audio

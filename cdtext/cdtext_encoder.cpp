@@ -5,6 +5,7 @@
 
 #include "cdtext/text_encoding.h"
 #include "drive/big_endian.h"
+#include "drive/sub_q_layout.h"
 
 #include <algorithm>
 #include <array>
@@ -90,14 +91,7 @@ const char* TypeName(uint8_t packType) {
 } // namespace
 
 uint16_t CdTextCrc(std::span<const uint8_t> bytes) {
-    uint32_t crc = 0;
-    for (const uint8_t b : bytes) {
-        crc ^= uint32_t{b} << 8;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 0x8000u) != 0 ? (crc << 1) ^ 0x1021u : crc << 1;
-        }
-    }
-    return static_cast<uint16_t>(~crc);
+    return SubcodeCrc(bytes);
 }
 
 bool EncodeCdText(const CdTextAlbum& album, std::vector<uint8_t>& packs, CdTextProblem& problem) {

@@ -22,10 +22,19 @@ inline constexpr uint32_t kPlayFromCurrentPosition = 0xFFFFFFFF;
 inline constexpr uint32_t kCapacityLength = 8;              // READ CAPACITY: last LBA, block length
 inline constexpr uint32_t kPositionAnswerLength = 16;       // READ SUB-CHANNEL, current position
 inline constexpr uint8_t kSubChannelCurrentPosition = 0x01; // sub-channel data format 01h
+inline constexpr uint8_t kSubChannelCatalog = 0x02;         // 02h: the media catalogue number
+inline constexpr uint8_t kSubChannelIsrc = 0x03;            // 03h: a track's ISRC
+inline constexpr uint32_t kCodeAnswerLength = 24;           // READ SUB-CHANNEL of format 02h or 03h
 // READ CD: the expected sector type CD-DA (byte 1, bits 2-4) and the main channel's user data
 // (byte 9), which for CD-DA is the whole 2352-byte frame.
 inline constexpr uint8_t kReadCdSectorCdda = 1;
 inline constexpr uint8_t kReadCdUserData = 0x10;
+// READ CD's sub-channel selection (byte 10, bits 0-2): none, or the formatted Q, 16 bytes after
+// each frame (drive/sub_q_layout.h).
+inline constexpr uint8_t kReadCdNoSubChannel = 0x00;
+inline constexpr uint8_t kReadCdFormattedQ = 0x02;
+// SET CD SPEED's speeds are in kB/s; all ones asks for the drive's fastest.
+inline constexpr uint16_t kCdSpeedMaximum = 0xFFFF;
 
 inline Cdb6 TestUnitReadyCdb() {
     return Cdb6{kOpTestUnitReady};
@@ -138,13 +147,26 @@ inline Cdb12 PlayAudio12Cdb(uint32_t lba, uint32_t length) {
     return cdb;
 }
 
-// READ CD of `frames` CD-DA frames from `lba`, their user data: 2352 bytes a frame.
-inline Cdb12 ReadCdCdb(uint32_t lba, uint32_t frames) {
+// READ CD of `frames` CD-DA frames from `lba`, their user data: 2352 bytes a frame, followed by
+// the sub-channel data that `subChannel` selects.
+inline Cdb12 ReadCdCdb(uint32_t lba, uint32_t frames, uint8_t subChannel = kReadCdNoSubChannel) {
     Cdb12 cdb{};
     cdb[0] = kOpReadCd;
-    cdb[1] = kReadCdSectorCdda << 2; // expected sector type
-    WriteBe32(cdb, 2, lba);          // starting logical block address
-    WriteBe24(cdb, 6, frames);       // transfer length in frames
-    cdb[9] = kReadCdUserData;        // main channel: user data only
+    cdb[1] = kReadCdSectorCdda << 2;                   // expected sector type
+    WriteBe32(cdb, 2, lba);                            // starting logical block address
+    WriteBe24(cdb, 6, frames);                         // transfer length in frames
+    cdb[9] = kReadCdUserData;                          // main channel: user data only
+    cdb[10] = static_cast<uint8_t>(subChannel & 0x07); // sub-channel data selection
+    return cdb;
+}
+
+// SET CD SPEED: the read speed in kB/s (kCdSpeedMaximum: the drive's fastest), the write speed
+// left to the drive.
+inline Cdb12 SetCdSpeedCdb(uint16_t readSpeed) {
+    Cdb12 cdb{};
+    cdb[0] = kOpSetCdSpeed;
+    cdb[1] = 0x00;                      // rotational control 00b: constant linear velocity
+    WriteBe16(cdb, 2, readSpeed);       // logical unit read speed, kB/s
+    WriteBe16(cdb, 4, kCdSpeedMaximum); // logical unit write speed: the drive's fastest
     return cdb;
 }

@@ -24,6 +24,7 @@ inline constexpr uint8_t kOpStopPlayScan = 0x4E;
 inline constexpr uint8_t kOpReadDiscInformation = 0x51;
 inline constexpr uint8_t kOpModeSense10 = 0x5A;
 inline constexpr uint8_t kOpPlayAudio12 = 0xA5;
+inline constexpr uint8_t kOpSetCdSpeed = 0xBB;
 inline constexpr uint8_t kOpReadCd = 0xBE;
 
 // The length of the command block that an operation code's group gives, as the program sends

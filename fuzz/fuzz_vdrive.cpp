@@ -19,6 +19,10 @@ vdrive::DiscImage MixedDisc() {
                                0,    0,    0,    0,    0,   0,   0x80, 0x02, 0x01, 0x00, 'T', 'w',
                                'o',  0,    0,    0,    0,   0,   0,    0,    0,    0,    0,   0};
     disc.cdText.assign(packs, packs + sizeof packs);
+    // What its Q sub-channel carries beside the position (READ CD with the formatted Q).
+    disc.catalog = "0602517484290";
+    disc.isrc = {"", "GBAYE0601498"};
+    disc.tracks[3].qOnlyControl = kControlPreEmphasis;
     return disc;
 }
 

@@ -35,6 +35,14 @@ QVariantMap MprisPlayerAdaptor::Metadata() const {
     return player->View().metadata;
 }
 
+double MprisPlayerAdaptor::Volume() const {
+    return player->Volume();
+}
+
+void MprisPlayerAdaptor::SetVolume(double volume) {
+    player->SetVolume(volume);
+}
+
 qlonglong MprisPlayerAdaptor::Position() const {
     return player->Position();
 }

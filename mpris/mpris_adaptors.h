@@ -63,12 +63,11 @@ public:
     QString PlaybackStatus() const;
     QVariantMap Metadata() const;
     qlonglong Position() const;
-    // The drive plays at its own speed and loudness: the rate is always 1 and the volume full;
-    // setting either changes nothing.
+    // The drive plays at its own speed: the rate is always 1, and setting it changes nothing.
     double Rate() const { return 1.0; }
     void SetRate(double) {}
-    double Volume() const { return 1.0; }
-    void SetVolume(double) {}
+    double Volume() const;
+    void SetVolume(double volume);
     bool CanGoNext() const;
     bool CanGoPrevious() const;
     bool CanPlay() const;

@@ -154,6 +154,7 @@ MprisView MprisPlayer::View() const {
     view.canPause = disc && state.playStarted != 0;
     view.canGoNext = disc && entry < entries - 1;
     view.canGoPrevious = disc && entry > 0;
+    view.volume = Volume();
     const int32_t track = Track();
     if (track != 0) {
         view.metadata = Metadata(track);
@@ -206,6 +207,17 @@ int64_t MprisPlayer::Position() const {
     return FramesToMicroseconds(FramesIntoTrack());
 }
 
+double MprisPlayer::Volume() const {
+    return volume ? volume() : 1.0;
+}
+
+void MprisPlayer::SetVolume(double requested) {
+    if (setVolume) {
+        setVolume(requested);
+        Settled(); // tells the bus the volume it now has
+    }
+}
+
 void MprisPlayer::Jumped(int32_t address) {
     int32_t before = 0;
     if (!KnownAddress(before) || before != address) {
@@ -235,6 +247,7 @@ void MprisPlayer::Settled() {
     note("CanGoPrevious", told.canGoPrevious, now.canGoPrevious);
     note("CanSeek", told.canSeek, now.canSeek);
     note("CanControl", told.canControl, now.canControl);
+    note("Volume", told.volume, now.volume);
     told = now;
     if (!changed.isEmpty() && !serviceName.isEmpty()) {
         QDBusMessage signal = QDBusMessage::createSignal(

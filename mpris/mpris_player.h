@@ -40,6 +40,7 @@ struct MprisView {
     bool canGoPrevious = false;
     bool canSeek = false;
     bool canControl = false;
+    double volume = 1.0;
 };
 
 // Frames (75 a second) as the bus's microseconds, and back (truncated toward zero).
@@ -63,6 +64,10 @@ public:
     bool Publish();
     // The URL of the cover of the disc shown (mpris:artUrl), "" when there is none; unset: none.
     std::function<QString()> artUrl;
+    // The digital play's volume (0 to 1) and how to set it. Unset: the drives play on their own
+    // path, and the bus shows a volume of 1 that setting does not change.
+    std::function<double()> volume;
+    std::function<void(double)> setVolume;
 
     // The bus name taken by Publish; empty before.
     QString ServiceName() const { return serviceName; }
@@ -71,6 +76,9 @@ public:
     MprisView View() const;
     // Microseconds into the current track: the latest poll, or the latest jump after it.
     int64_t Position() const;
+    // The volume as the bus shows it, and a request to set it; a change is announced.
+    double Volume() const;
+    void SetVolume(double volume);
 
     // org.mpris.MediaPlayer2
     void Raise();

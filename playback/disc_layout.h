@@ -21,12 +21,15 @@ struct DiscTrack {
     uint8_t control = 0x00;  // CONTROL nibble: kControlData set for a data track
     int32_t start = 0;       // LBA of INDEX 01, as the table of contents gives it
     int32_t pregapStart = 0; // LBA where the track's pregap (index 0) begins; == start without one
+    // CONTROL bits that only the track's own Q sub-channel carries, not the table of contents
+    // (some discs flag pre-emphasis only there); never known from a table of contents.
+    uint8_t qOnlyControl = 0x00;
 };
 
 // A track as a table of contents gives it: no pregap is known, so none is assumed. (Leaving
 // pregapStart at 0 would put every later track's pregap at the start of the disc.)
 inline DiscTrack TocTrack(int number, uint8_t control, int32_t start) {
-    return DiscTrack{number, control, start, start};
+    return DiscTrack{number, control, start, start, 0x00};
 }
 
 struct DiscLayout {

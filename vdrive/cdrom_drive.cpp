@@ -7,11 +7,15 @@
 #include "drive/command_blocks.h"
 #include "drive/msf.h"
 #include "drive/scsi_opcodes.h"
+#include "drive/sub_q_layout.h"
 #include "drive/toc_layout.h"
 #include "playback/position_answer.h"
+#include "playback/sub_q.h"
 #include "vdrive/disc_geometry.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace vdrive {
@@ -60,6 +64,15 @@ void WriteMode1Sector(std::span<uint8_t> sector, int32_t lba) {
     sector[13] = Bcd(address / kFramesPerSecond % 60); // second
     sector[14] = Bcd(address % kFramesPerSecond);      // frame
     sector[15] = 0x01;                                 // mode 1
+}
+
+// The bytes of a frame's main channel that READ CD delivers for `selection`: none, a CD-DA frame
+// or a whole data sector, or a data sector's user data.
+size_t MainChannelLength(bool data, uint8_t selection) {
+    if ((selection & kReadCdUserData) == 0) {
+        return 0;
+    }
+    return !data || selection == kSelectEverything ? kFrameBytes : kMode1UserBytes;
 }
 
 // Whether `lba` lies in a data track, its pregap included.
@@ -113,6 +126,11 @@ uint8_t CdromDrive::AudioStatus() const {
 int32_t CdromDrive::Position() const {
     const std::lock_guard lock(mutex_);
     return play_.Peek(FramesIntoRun(clock_.NowMs())).head;
+}
+
+uint16_t CdromDrive::ReadSpeed() const {
+    const std::lock_guard lock(mutex_);
+    return readSpeed_;
 }
 
 // ---- the user's side ----------------------------------------------------------------------
@@ -217,6 +235,7 @@ std::array<CdromDrive::Handler, 256> CdromDrive::BuildHandlers() {
     table[kOpPauseResume] = {"PAUSE/RESUME", true, true, &CdromDrive::PauseResume};
     table[kOpStopPlayScan] = {"STOP PLAY/SCAN", true, true, &CdromDrive::StopPlayScan};
     table[kOpPlayAudio12] = {"PLAY AUDIO(12)", true, true, &CdromDrive::PlayAudio};
+    table[kOpSetCdSpeed] = {"SET CD SPEED", false, true, &CdromDrive::SetCdSpeed};
     table[kOpReadCd] = {"READ CD", true, true, &CdromDrive::ReadCd};
     return table;
 }
@@ -348,14 +367,16 @@ Reply CdromDrive::ReadSubChannel(Cdb cdb, std::span<uint8_t> answer) {
     const DiscImage& disc = *disc_;
 
     const playback::DiscTrack* isrcTrack = nullptr;
+    std::string_view code = disc.catalog; // of format 02h
     if (subQ) {
-        if (format < kSubChannelCurrentPosition || format > 0x03) {
+        if (format < kSubChannelCurrentPosition || format > kSubChannelIsrc) {
             return Reply::Check(kSenseInvalidFieldInCdb);
         }
-        if (format == 0x03) {
-            for (const playback::DiscTrack& track : disc.tracks) {
-                if (track.number == trackNumber) {
-                    isrcTrack = &track;
+        if (format == kSubChannelIsrc) {
+            for (size_t i = 0; i < disc.tracks.size(); ++i) {
+                if (disc.tracks[i].number == trackNumber) {
+                    isrcTrack = &disc.tracks[i];
+                    code = i < disc.isrc.size() ? std::string_view(disc.isrc[i]) : "";
                 }
             }
             if (!isrcTrack) {
@@ -367,15 +388,7 @@ Reply CdromDrive::ReadSubChannel(Cdb cdb, std::span<uint8_t> answer) {
     if (!subQ || format == kSubChannelCurrentPosition) {
         return Reply::Data(playback::AnswerCurrentPosition(play_, subQ, msf, allocation, answer));
     }
-    answer[1] = playback::ReportedAudioStatus(play_, allocation); // audio status
-    WriteBe16(answer, 2, 20);                                     // sub-channel data length
-    answer[4] = format;                                           // data format code
-    if (format == 0x03) {
-        answer[5] = playback::AdrControl(*isrcTrack);        // ADR / CONTROL
-        answer[6] = static_cast<uint8_t>(isrcTrack->number); // track number
-    }
-    answer[8] = 0x00; // MCVal / TCVal 0: the disc carries no catalog number or ISRC
-    return Reply::Data(24);
+    return Reply::Data(playback::AnswerCode(play_, allocation, answer, isrcTrack, code));
 }
 
 Reply CdromDrive::ReadToc(Cdb cdb, std::span<uint8_t> answer) {
@@ -463,6 +476,15 @@ Reply CdromDrive::StopPlayScan(Cdb, std::span<uint8_t>) {
     return Reply::Good();
 }
 
+Reply CdromDrive::SetCdSpeed(Cdb cdb, std::span<uint8_t>) {
+    if ((cdb[1] & 0x03) > 0x01) {
+        return Reply::Check(kSenseInvalidFieldInCdb); // rotational control: CLV or CAV only
+    }
+    // Kept as asked: a real drive picks the nearest speed it has, which tests need not know.
+    readSpeed_ = static_cast<uint16_t>(ReadBe16(cdb, 2)); // logical unit read speed, kB/s
+    return Reply::Good();
+}
+
 Reply CdromDrive::ReadCd(Cdb cdb, std::span<uint8_t> answer) {
     const uint8_t expected = (cdb[1] >> 2) & 0x07; // expected sector type
     const int64_t first = ReadSigned32(cdb, 2);    // starting logical block address
@@ -470,10 +492,12 @@ Reply CdromDrive::ReadCd(Cdb cdb, std::span<uint8_t> answer) {
     const uint8_t selection = cdb[9];              // main channel: sync, headers, user data, EDC
     const uint8_t subChannel = cdb[10] & 0x07;     // sub-channel data selection
     const bool userData = (selection & kReadCdUserData) != 0;
-    // Served: no main-channel data, or the user data (which for CD-DA is the whole frame). Not
-    // served: headers or sync without the data, C2 error flags, any sub-channel.
-    if (expected > kSectorMode2Form2 || subChannel != 0 || (selection & kSelectC2Errors) != 0 ||
-        (selection != 0 && !userData)) {
+    const bool withQ = subChannel == kReadCdFormattedQ && setup_.formattedQ;
+    // Served: no main-channel data, or the user data (which for CD-DA is the whole frame), each
+    // frame followed by its formatted Q when that is asked for. Not served: headers or sync
+    // without the data, C2 error flags, the raw or the R-W sub-channel.
+    if (expected > kSectorMode2Form2 || (subChannel != kReadCdNoSubChannel && !withQ) ||
+        (selection & kSelectC2Errors) != 0 || (selection != 0 && !userData)) {
         return Reply::Check(kSenseInvalidFieldInCdb);
     }
     if (count == 0) {
@@ -489,6 +513,7 @@ Reply CdromDrive::ReadCd(Cdb cdb, std::span<uint8_t> answer) {
     // CD-DA frame whole, a data sector whole (everything selected) or its user data.
     const auto start = static_cast<int32_t>(first);
     const auto stop = static_cast<int32_t>(first + count);
+    const size_t qLength = withQ ? kFormattedQLength : 0;
     uint64_t length = 0;
     for (int32_t lba = start; lba < stop;) {
         const int32_t segmentEnd = SegmentEnd(disc, lba, stop);
@@ -497,13 +522,10 @@ Reply CdromDrive::ReadCd(Cdb cdb, std::span<uint8_t> answer) {
             (expected == kSectorMode1 && !data)) {
             return Reply::Check(kSenseIllegalModeForTrack);
         }
-        uint32_t frameLength = userData ? uint32_t{kFrameBytes} : 0;
-        if (data && userData) {
-            if (selection != kReadCdUserData && selection != kSelectEverything) {
-                return Reply::Check(kSenseInvalidFieldInCdb); // parts of a data sector
-            }
-            frameLength = selection == kReadCdUserData ? kMode1UserBytes : uint32_t{kFrameBytes};
+        if (data && userData && selection != kReadCdUserData && selection != kSelectEverything) {
+            return Reply::Check(kSenseInvalidFieldInCdb); // parts of a data sector
         }
+        const size_t frameLength = MainChannelLength(data, selection) + qLength;
         length += uint64_t{frameLength} * static_cast<uint32_t>(segmentEnd - lba);
         lba = segmentEnd;
     }
@@ -515,7 +537,10 @@ Reply CdromDrive::ReadCd(Cdb cdb, std::span<uint8_t> answer) {
     for (int32_t lba = start; lba < stop && length > 0;) {
         const int32_t segmentEnd = SegmentEnd(disc, lba, stop);
         const auto frames = static_cast<size_t>(segmentEnd - lba);
-        if (!IsDataFrame(disc, lba)) {
+        const bool data = IsDataFrame(disc, lba);
+        const size_t main = MainChannelLength(data, selection);
+        const size_t stride = main + qLength;
+        if (!data && userData) {
             const std::span<uint8_t> audio = answer.subspan(at, frames * kFrameBytes);
             if (disc.audio && !disc.audio->ReadFrames(lba, audio)) {
                 // A failed command leaves the answer as it found it, for whoever hands the drive
@@ -523,14 +548,25 @@ Reply CdromDrive::ReadCd(Cdb cdb, std::span<uint8_t> answer) {
                 std::fill_n(answer.begin(), at + audio.size(), uint8_t{0});
                 return Reply::Check(kSenseUnrecoveredReadError);
             }
-            at += audio.size();
-        } else if (selection == kSelectEverything) {
-            for (size_t i = 0; i < frames; ++i, at += kFrameBytes) {
-                WriteMode1Sector(answer.subspan(at, kFrameBytes), lba + static_cast<int32_t>(i));
+            // The frames land in one piece and move apart, the last first, to make room for
+            // each one's Q.
+            for (size_t i = frames; qLength > 0 && i-- > 1;) {
+                std::memmove(answer.data() + at + i * stride, answer.data() + at + i * kFrameBytes,
+                             kFrameBytes);
             }
-        } else {
-            at += frames * kMode1UserBytes; // the user data of a data sector: zero
+        } else if (data && selection == kSelectEverything) {
+            for (size_t i = 0; i < frames; ++i) {
+                WriteMode1Sector(answer.subspan(at + i * stride, kFrameBytes),
+                                 lba + static_cast<int32_t>(i));
+            } // the user data of a data sector alone: zero
         }
+        for (size_t i = 0; i < frames && withQ; ++i) {
+            const auto frameLba = lba + static_cast<int32_t>(i);
+            const auto q = playback::EncodeQ(QFrameAt(disc, frameLba), frameLba);
+            std::copy(q.begin(), q.end(),
+                      answer.begin() + static_cast<std::ptrdiff_t>(at + i * stride + main));
+        }
+        at += frames * stride;
         lba = segmentEnd;
     }
     return Reply::Data(static_cast<uint32_t>(length));

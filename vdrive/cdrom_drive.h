@@ -7,6 +7,7 @@
 // time. Disc() and Setup() hand out what the drive holds; use them while no other thread sends.
 #pragma once
 
+#include "drive/command_blocks.h"
 #include "playback/play_model.h"
 #include "vdrive/clock.h"
 #include "vdrive/device.h"
@@ -23,6 +24,9 @@ struct DriveSetup {
     // Drives differ on READ TOC format 5 for a disc without CD-Text: most fail with 05/24/00,
     // some answer GOOD with a bare 4-byte header (data length 2).
     bool cdTextHeaderWithoutText = false;
+    // READ CD delivers the formatted Q sub-channel after each frame when asked; some drives
+    // refuse that selection with 05/24/00.
+    bool formattedQ = true;
 };
 
 class CdromDrive final : public Device {
@@ -51,6 +55,9 @@ public:
     bool UnitAttentionPending() const;
     uint8_t AudioStatus() const; // what READ SUB-CHANNEL would report now, without using up 0x13
     int32_t Position() const;    // the head: the frame playing, or the last played or sought
+    // The read speed SET CD SPEED last set, in kB/s as sent (kCdSpeedMaximum: the drive's
+    // fastest, as it starts).
+    uint16_t ReadSpeed() const;
     DriveSetup& Setup() { return setup_; }
 
     // The name of a supported command ("READ TOC/PMA/ATIP"), or nullptr: for messages in tests.
@@ -81,6 +88,7 @@ private:
     Reply PauseResume(Cdb cdb, std::span<uint8_t> answer);
     Reply StopPlayScan(Cdb cdb, std::span<uint8_t> answer);
     Reply ReadCd(Cdb cdb, std::span<uint8_t> answer);
+    Reply SetCdSpeed(Cdb cdb, std::span<uint8_t> answer);
 
     Reply TocFormat0(bool msf, uint8_t startingTrack, std::span<uint8_t> answer);
     Reply SessionInfo(bool msf, std::span<uint8_t> answer);
@@ -103,8 +111,9 @@ private:
     bool unitAttention_ = false;
     std::optional<Sense> pendingSense_; // the sense of the last command, for REQUEST SENSE
     playback::PlayModel play_;
-    uint32_t clockRun_ = 0;  // the run of play_ that runStartMs_ belongs to
-    int64_t runStartMs_ = 0; // clock time at which that run began
+    uint32_t clockRun_ = 0;                // the run of play_ that runStartMs_ belongs to
+    int64_t runStartMs_ = 0;               // clock time at which that run began
+    uint16_t readSpeed_ = kCdSpeedMaximum; // kB/s, as SET CD SPEED set it
     mutable std::mutex mutex_;
 };
 

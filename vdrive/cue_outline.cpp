@@ -3,6 +3,7 @@
 #include "vdrive/cue_outline.h"
 
 #include "drive/msf.h"
+#include "playback/sub_q.h"
 
 #include <algorithm>
 #include <array>
@@ -45,10 +46,10 @@ constexpr std::array<std::string_view, 6> kFileTypes = {"BINARY", "MOTOROLA", "A
 constexpr std::array<std::string_view, 4> kFlags = {"DCP", "4CH", "PRE", "SCMS"};
 
 // Commands the disc image has no use for. They are checked for nothing and kept from libcue,
-// which trips over harmless oddities in them (a CATALOG without a number loses the FILE).
-constexpr std::array<std::string_view, 12> kIgnored = {
-    "REM",     "CATALOG", "ISRC",      "COMPOSER",  "ARRANGER", "MESSAGE",
-    "DISC_ID", "GENRE",   "TOC_INFO1", "TOC_INFO2", "UPC_EAN",  "SIZE_INFO"};
+// which trips over harmless oddities in them.
+constexpr std::array<std::string_view, 10> kIgnored = {
+    "REM",   "COMPOSER",  "ARRANGER",  "MESSAGE", "DISC_ID",
+    "GENRE", "TOC_INFO1", "TOC_INFO2", "UPC_EAN", "SIZE_INFO"};
 
 template <size_t N> bool OneOf(const std::array<std::string_view, N>& list, std::string_view word) {
     for (const std::string_view entry : list) {
@@ -216,6 +217,7 @@ private:
     bool Index(std::string_view rest, std::string& forLibcue);
     bool Flags(std::string_view rest, std::string& forLibcue);
     bool Text(const std::string& keyword, std::string_view rest, std::string& forLibcue);
+    void Code(const std::string& keyword, std::string_view rest);
 
     CueOutline& outline_;
     CueProblem& problem_;
@@ -422,6 +424,18 @@ bool OutlineReader::Text(const std::string& keyword, std::string_view rest,
     return true;
 }
 
+// CATALOG and ISRC go into the Q sub-channel and are kept from libcue, which loses the FILE after
+// a CATALOG without a number. Sheets in use carry placeholders and malformed codes ("ISRC
+// 000000000000", a CATALOG of ten digits): such a code is left out, and the sheet loads as ever.
+void OutlineReader::Code(const std::string& keyword, std::string_view rest) {
+    const std::string code = Upper(TextValue(rest));
+    if (keyword == "CATALOG") {
+        outline_.catalog = playback::IsCatalogNumber(code) ? code : "";
+    } else if (!outline_.tracks.empty()) {
+        outline_.tracks.back().isrc = playback::IsIsrc(code) ? code : "";
+    }
+}
+
 bool OutlineReader::Line(int number, std::string_view line, std::string& forLibcue) {
     line_ = number;
     forLibcue.clear();
@@ -448,6 +462,10 @@ bool OutlineReader::Line(int number, std::string_view line, std::string& forLibc
     }
     if (keyword == "FLAGS") {
         return Flags(rest, forLibcue);
+    }
+    if (keyword == "CATALOG" || keyword == "ISRC") {
+        Code(keyword, rest);
+        return true;
     }
     if (keyword == "PREGAP" || keyword == "POSTGAP") {
         int32_t frames = 0;

@@ -29,6 +29,7 @@ struct CueTrack {
     int32_t pregap = 0;            // PREGAP: silence that is not in any file
     int32_t postgap = 0;           // POSTGAP
     std::vector<CueIndex> indexes; // numbered 0 or 1, then up by one
+    std::string isrc;              // as the Q sub-channel carries it; "": none (or not one)
     int titleLine = 0;             // lines of the texts, for messages about them; 0: none
     int performerLine = 0;
     int songwriterLine = 0;
@@ -47,6 +48,7 @@ struct CueOutline {
     std::vector<CueTrack> tracks;
     std::string cdTextFile;
     int cdTextFileLine = 0;
+    std::string catalog; // the catalogue number (13 digits); "": none (or not one)
     int titleLine = 0;
     int performerLine = 0;
     int songwriterLine = 0;

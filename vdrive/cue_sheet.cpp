@@ -356,6 +356,7 @@ bool DiscLayout::Build(const LibcueReading& reading, DiscImage& disc) {
     }
     int32_t silence = 0;
     disc.tracks.clear();
+    disc.isrc.clear();
     for (size_t t = 0; t < outline_.tracks.size(); ++t) {
         const CueTrack& track = outline_.tracks[t];
         silence += track.pregap;
@@ -373,8 +374,10 @@ bool DiscLayout::Build(const LibcueReading& reading, DiscImage& disc) {
             entry.pregapStart = 0; // whatever lies before the first track's start is its pregap
         }
         disc.tracks.push_back(entry);
+        disc.isrc.push_back(track.isrc);
         silence += track.postgap;
     }
+    disc.catalog = outline_.catalog;
     disc.leadOut = static_cast<int32_t>(leadOut);
     disc.audio = Audio(fileStart);
     return true;

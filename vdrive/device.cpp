@@ -2,7 +2,9 @@
 #include "vdrive/device.h"
 
 #include "drive/big_endian.h"
+#include "drive/command_blocks.h"
 #include "drive/scsi_opcodes.h"
+#include "drive/sub_q_layout.h"
 
 #include <algorithm>
 
@@ -50,8 +52,11 @@ uint32_t AnswerRoom(Cdb cdb) {
         return kMaxAnswerLength;
     }
     const uint64_t frames = ReadBe24(cdb, 6); // transfer length in frames
+    // A whole frame, and the formatted Q after it when the sub-channel selection asks for it.
+    const uint64_t frameBytes =
+        2352 + ((cdb[10] & 0x07) == kReadCdFormattedQ ? kFormattedQLength : 0);
     return static_cast<uint32_t>(
-        std::clamp<uint64_t>(frames * 2352, kMaxAnswerLength, kMaxTransferLength));
+        std::clamp<uint64_t>(frames * frameBytes, kMaxAnswerLength, kMaxTransferLength));
 }
 
 } // namespace vdrive

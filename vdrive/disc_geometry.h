@@ -2,6 +2,7 @@
 // to lay out a disc of audio tracks for tests and demos.
 #pragma once
 
+#include "playback/sub_q.h"
 #include "vdrive/disc_image.h"
 
 #include <cstddef>
@@ -18,6 +19,11 @@ playback::DiscPosition PositionAt(const DiscImage& disc, int32_t lba);
 
 // The start of the first data track at or after `lba`'s track (its pregap start), or the lead-out.
 int32_t DataBoundaryAfter(const DiscImage& disc, int32_t lba);
+
+// The Q sub-channel of frame `lba`: its position, except that once a second (where neither the
+// track nor the index changes) the disc's catalogue number or the track's ISRC stands instead, as
+// discs carry them. The disc must have a track.
+playback::QFrame QFrameAt(const DiscImage& disc, int32_t lba);
 
 // An audio disc whose tracks start at `starts` (INDEX 01, no pregaps beyond the first),
 // numbered from `firstTrack`, ending at `leadOut`, its audio the test pattern

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace vdrive {
@@ -19,6 +20,10 @@ struct DiscImage {
         cdText; // raw 18-byte packs as stored in the lead-in, no header; empty: none
     // The audio frames by LBA; none: every frame is silence.
     std::shared_ptr<const AudioSource> audio;
+    // What the disc's Q sub-channel carries beside the position: the catalogue number (13
+    // digits, "" for none) and each track's ISRC (by position in `tracks`; "" or missing: none).
+    std::string catalog;
+    std::vector<std::string> isrc;
 
     playback::DiscLayout Layout() const { return playback::DiscLayout{tracks, leadOut}; }
 };

@@ -38,6 +38,8 @@ TEST(CommandLine, ChoosesTheDrivesAndKeepsImagesInOrder) {
     EXPECT_EQ(Parse({"--audio-file", "out.wav"}).audioFile, "out.wav");
     EXPECT_FALSE(images.offline);
     EXPECT_TRUE(Parse({"--image", "a.cue", "--offline"}).offline);
+    EXPECT_TRUE(images.deemphasis);
+    EXPECT_FALSE(Parse({"--demo", "--no-deemphasis"}).deemphasis);
 }
 
 TEST(CommandLine, VersionAndHelp) {
@@ -56,6 +58,8 @@ TEST(CommandLine, RefusesBadArguments) {
     EXPECT_EQ(Refuse({"--audio-file"}), "--audio-file needs a file name");
     EXPECT_EQ(Refuse({"--analog", "--audio-file", "out.wav"}),
               "--analog and --audio-file cannot be used together");
+    EXPECT_EQ(Refuse({"--no-deemphasis", "--analog"}),
+              "--analog and --no-deemphasis cannot be used together");
 }
 
 } // namespace

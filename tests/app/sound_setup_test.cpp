@@ -1,16 +1,25 @@
 // The player's sound as each command line sets it up: the demo's playing disc handed to the
-// digital play layer and heard from then on, and --analog leaving the drives to play on their
-// own.
+// digital play layer and heard from then on, --analog leaving the drives to play on their own, and
+// de-emphasis as --no-deemphasis leaves it.
 #include "app/sound_setup.h"
 
 #include "app/drive_setup.h"
 #include "audio/clock_sink.h"
+#include "drive/aspi.h"
 #include "drive/big_endian.h"
+#include "drive/commands.h"
 #include "drive/scsi_opcodes.h"
 #include "platform/aspi_layer.h"
+#include "tests/support/tone_disc.h"
 #include "vdrive/demo_discs.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -70,6 +79,83 @@ TEST_F(SoundSetup, TheDemoDiscAlreadyPlayingIsHeardThroughTheLayerFromItsSecondT
     EXPECT_EQ(firstRead, static_cast<uint32_t>(trackTwo));
     EXPECT_NE(PlayingDrive().AudioStatus(), kAudioStatusPlaying)
         << "the drive's own play ended: one sound at a time";
+}
+
+// A disc's tracks flagged for pre-emphasis are de-emphasised for whatever hears the play: the
+// sinks made for it (the sound card's, here the test's clock) and the --audio-file alike;
+// --no-deemphasis plays them as they are.
+TEST(SoundSetupDeemphasis, TheCommandLineDecidesAndEverySinkHearsTheSame) {
+    ImageFolder folder;
+    const std::string sheet = tone_disc::WriteSheet(folder);
+    const std::string wav = folder.Path("heard.wav");
+    constexpr size_t kTrack = 3; // 10 kHz, flagged
+    const double curveDb = tone_disc::CurveDb(tone_disc::kTracks[kTrack].hz);
+    struct Row {
+        std::vector<std::string> arguments;
+        std::optional<double> levelDb; // none: bit for bit
+    };
+    const Row rows[] = {
+        {{"--image", sheet}, curveDb},
+        {{"--image", sheet, "--no-deemphasis"}, std::nullopt},
+        {{"--image", sheet, "--audio-file", wav}, curveDb},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.arguments.back());
+        CommandLine commandLine;
+        std::string error;
+        ASSERT_TRUE(ParseCommandLine(row.arguments, commandLine, error)) << error;
+        vdrive::ManualClock clock;
+        DriveSetupOptions driveOptions;
+        driveOptions.clock = &clock;
+        PlayerDrives drives;
+        ASSERT_TRUE(SetUpDrives(commandLine, drives, error, driveOptions)) << error;
+        std::unique_ptr<audio::WavFileOutput> file;
+        ASSERT_TRUE(OpenSoundFile(commandLine, file, error)) << error;
+        audio::ClockSink* sink = nullptr;
+        SoundSetupOptions soundOptions;
+        if (!file) {
+            soundOptions.sinks = [&](audio::PcmFeed& feed) {
+                auto made =
+                    std::make_unique<audio::ClockSink>(feed, [&clock] { return clock.NowMs(); });
+                sink = made.get();
+                return made;
+            };
+        }
+        PlayerSound sound;
+        SetUpSound(commandLine, file.get(), sound, soundOptions);
+        ASSERT_TRUE(sound.layer);
+        ASSERT_NE(LoadAspi(), 0u);
+        const auto start = static_cast<int32_t>(kTrack * tone_disc::kTrackSamples / 588);
+        ASSERT_EQ(PlayAudioLba(0, 0, start, 75), SS_COMP);
+        std::vector<uint8_t> heard;
+        if (sink) {
+            clock.Advance(1000);
+            sink->Pump();
+            heard = sink->Heard();
+        } else {
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(700)); // the file takes in real time
+            sound = PlayerSound{};
+            file.reset();
+            std::ifstream in(wav, std::ios::binary);
+            heard.assign(std::istreambuf_iterator<char>(in), {});
+            heard.erase(heard.begin(),
+                        heard.begin() + std::min<std::ptrdiff_t>(44, std::ssize(heard)));
+        }
+        sound = PlayerSound{};
+        UnloadAspi();
+        InstallAspiLayer(nullptr);
+        const size_t samples = heard.size() / 4;
+        ASSERT_GT(samples, 4 * tone_disc::kTrackSamples / 10) << "under 0.4 s heard";
+        if (row.levelDb) {
+            EXPECT_NEAR(tone_disc::LevelDb(heard, 441, samples - 441), *row.levelDb, 0.3);
+        } else {
+            const std::vector<int16_t> tone = tone_disc::Tone(tone_disc::kTracks[kTrack].hz);
+            for (size_t i = 0; i < samples; ++i) {
+                ASSERT_EQ(tone_disc::Left(heard, i), tone[2 * i]) << "sample " << i;
+            }
+        }
+    }
 }
 
 TEST_F(SoundSetup, AnalogLeavesTheDrivesToPlayOnTheirOwn) {

@@ -7,9 +7,11 @@
 #include "tests/support/pattern_frames.h"
 #include "tests/support/player_on_bus.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -74,6 +76,16 @@ protected:
         std::array<uint8_t, 16> answer{};
         EXPECT_EQ(ReadSubChannel(0, 3, 1, 0, 1, 0, 16, answer), SS_COMP);
         return answer[1];
+    }
+    // The read speeds SET CD SPEED asked for, in order; the log is read once the layer is gone.
+    std::vector<uint16_t> SpeedsAsked() const {
+        std::vector<uint16_t> speeds;
+        for (const vdrive::LoggedCommand& command : bus.Log()) {
+            if (command.Opcode() == kOpSetCdSpeed) {
+                speeds.push_back(static_cast<uint16_t>(ReadBe16(command.cdb, 2)));
+            }
+        }
+        return speeds;
     }
     // The reader works on its own thread: waits (bounded) for what it is to have done.
     bool Eventually(const std::function<bool()>& done) const {
@@ -186,6 +198,87 @@ TEST_F(DigitalPlay, BadChunksAreHeardAsSilenceAndTenInARowStopThePlay) {
     Tick(2000);
     EXPECT_EQ(state.isPlaying, 0);
     EXPECT_EQ(bus.CountCommands(kOpReadCd), reads) << "a stopped play reads no more";
+}
+
+// SET CD SPEED: 4x before the first read of a play, the drive's fastest again once the play has
+// ended, however it ends; on an eject, before the tray moves.
+TEST_F(DigitalPlay, TheDriveReadsAt4xWhilePlayingAndAtItsFastestAfterEveryEnd) {
+    constexpr uint16_t k4x = 4 * 177;
+    struct Row {
+        const char* what;
+        std::function<void()> end;
+    };
+    const Row rows[] = {
+        {"Stop", [this] { dialog->OnStop(); }},
+        {"Eject", [this] { dialog->OnEjectLoad(); }},
+        {"the end of the disc",
+         [this] {
+             dialog->OnNextTrack();
+             Tick(200); // the poll shows track 2, so that Next goes on to 3
+             dialog->OnNextTrack();
+             Listen(30000);
+         }},
+        {"closing the window", [this] { dialog->OnCancel(); }},
+        {"the program ending mid-play", [this] { layer.reset(); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Restart();
+        EXPECT_EQ(drive->ReadSpeed(), kCdSpeedMaximum);
+        dialog->OnPlay();
+        Tick(200);
+        EXPECT_EQ(drive->ReadSpeed(), k4x) << "asked before the first read";
+        row.end();
+        EXPECT_TRUE(Eventually([this] { return drive->ReadSpeed() == kCdSpeedMaximum; }));
+        layer.reset(); // the log holds still
+        const std::vector<uint16_t> speeds = SpeedsAsked();
+        ASSERT_FALSE(speeds.empty());
+        EXPECT_EQ(speeds.front(), k4x);
+        EXPECT_EQ(speeds.back(), kCdSpeedMaximum);
+        const auto& log = bus.Log();
+        const auto lastSpeed = std::find_if(log.rbegin(), log.rend(), [](const auto& command) {
+            return command.Opcode() == kOpSetCdSpeed;
+        });
+        const auto firstTray = std::find_if(log.begin(), log.end(), [](const auto& command) {
+            return command.Opcode() == kOpStartStopUnit;
+        });
+        EXPECT_TRUE(firstTray == log.end() || lastSpeed.base() <= firstTray)
+            << "the speed comes back before the tray moves";
+    }
+}
+
+TEST_F(DigitalPlay, ABufferThatRunsLowAsksTheDriveForMoreSpeed) {
+    dialog->OnPlay();
+    ASSERT_TRUE(Eventually([this] { return Stats().chunksRead >= 4; })) << "a full buffer";
+    Listen(3000); // the sink takes more at once than the buffer holds
+    EXPECT_TRUE(Eventually([this] { return drive->ReadSpeed() > 4 * 177; }));
+    EXPECT_EQ(Heard(), "0+225");
+    dialog->OnStop();
+    EXPECT_TRUE(Eventually([this] { return drive->ReadSpeed() == kCdSpeedMaximum; }));
+    layer.reset();
+    const std::vector<uint16_t> speeds = SpeedsAsked();
+    ASSERT_GE(speeds.size(), 3u);
+    EXPECT_EQ(speeds[0], 4 * 177);
+    EXPECT_EQ(speeds[1], 8 * 177) << "one step at a time";
+}
+
+// A drive that refuses SET CD SPEED is asked once, says nothing about it, and plays all the same.
+TEST_F(DigitalPlay, ADriveThatRefusesSetCdSpeedIsAskedOnceAndPlaysAnyway) {
+    for (const Sense& refusal : {kSenseInvalidOperationCode, kSenseInvalidFieldInCdb}) {
+        SCOPED_TRACE(testing::Message() << "refused with ASC " << int{refusal.asc});
+        Restart();
+        bus.InjectFault(0, 3, kOpSetCdSpeed, vdrive::Fault::CheckCondition(refusal));
+        dialog->OnPlay();
+        Tick(1000);
+        dialog->OnStop();
+        Tick(100);
+        dialog->OnPlay();
+        Tick(1000);
+        EXPECT_EQ(Heard(), "0+75 0+75");
+        layer.reset();
+        EXPECT_EQ(bus.CountCommands(kOpSetCdSpeed), 1u);
+        EXPECT_TRUE(errors.empty());
+    }
 }
 
 TEST_F(DigitalPlay, ADriveThatVanishesOrOpensItsTrayMidPlayStopsThePlay) {

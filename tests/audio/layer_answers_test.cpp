@@ -2,7 +2,9 @@
 // same disc, one reached through the layer (which plays digitally), the other directly; both get
 // the same commands, and every answer (status, sense, the bytes of READ SUB-CHANNEL and of REQUEST
 // SENSE) must be the same. The test's clock stands still, so the drive's play and the layer's
-// (which hears nothing without a sink) stand at the same place.
+// (which hears nothing without a sink) stand at the same place; where the layer's play moves, by
+// a sink on the same clock, the drive is put where the layer says it is.
+#include "audio/clock_sink.h"
 #include "audio/play_layer.h"
 #include "drive/aspi_request.h"
 #include "drive/big_endian.h"
@@ -19,12 +21,20 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // Tracks 1 and 2 of audio, track 3 of data from 6000; the lead-out at 9000. Only the first track
-// has a pregap: the layer knows the disc from its table of contents, which names no pregaps, so
-// inside a later track's pregap it reports the track before (a drive reads the pregap's own
-// sub-channel).
+// has a pregap: the layer knows the disc from its table of contents, which names no pregaps.
 vdrive::DiscImage MixedDisc() {
     vdrive::DiscImage disc = vdrive::MakeAudioDisc({0, 3000, 6000}, 9000);
     disc.tracks[2].control = kControlData;
+    return disc;
+}
+
+// Track 2 starts at 3150 after a pregap (INDEX 00) from 3000 that the table of contents does not
+// show; the Q sub-channel does, and carries the disc's catalogue number and its ISRCs.
+vdrive::DiscImage PregapDisc() {
+    vdrive::DiscImage disc = vdrive::MakeAudioDisc({0, 3150}, 9000);
+    disc.tracks[1].pregapStart = 3000;
+    disc.catalog = "0602517484290";
+    disc.isrc = {"GBAYE0601498", "GBAYE0601499"};
     return disc;
 }
 
@@ -52,6 +62,9 @@ Bytes Pause(bool resume) {
 }
 Bytes Position(bool msf, bool subQ, uint8_t allocation) {
     return Of(ReadSubChannelCdb(subQ, msf, kSubChannelCurrentPosition, 0, allocation));
+}
+Bytes Code(uint8_t format, int track) {
+    return Of(ReadSubChannelCdb(1, 0, format, track, kCodeAnswerLength));
 }
 const Bytes kStop = Of(StopPlayScanCdb());
 const Bytes kRequestSense = Of(RequestSenseCdb(kFixedSenseLength));
@@ -81,6 +94,8 @@ class LayerAnswers : public testing::Test {
 protected:
     static constexpr int kThroughLayer = 3;
     static constexpr int kDirect = 4;
+    static constexpr int kPregapThroughLayer = 6;
+    static constexpr int kPregapDirect = 7;
 
     vdrive::ManualClock clock;
     vdrive::Bus bus{clock};
@@ -98,10 +113,10 @@ protected:
         Bytes data(length, 0xEE); // what the answer leaves alone shows
         SRB_ExecSCSICmd srb;
         EXPECT_TRUE(PrepareRequest(srb, 0, target, cdb, data));
-        if (target == kThroughLayer) {
-            layer->SendCommand(&srb);
-        } else {
+        if (target == kDirect || target == kPregapDirect) {
             bus.SendCommand(&srb);
+        } else {
+            layer->SendCommand(&srb);
         }
         Answer answer{srb.SRB_Status, srb.SRB_TargStat, {}, data};
         if (srb.SRB_TargStat == STATUS_CHKCOND) {
@@ -152,6 +167,67 @@ TEST_F(LayerAnswers, EveryCommandItTakesOverIsAnsweredAsTheDriveAnswersIt) {
         }
     }
     EXPECT_TRUE(layer->Stats(0, kThroughLayer).digital);
+}
+
+// The layer plays through track 2's pregap, reading the Q sub-channel with the audio: at each
+// frame it reaches, its position answers (LBA and MSF) are the drive's own at that frame: track 2,
+// index 0, the relative address counting down to its start. The catalogue number and the ISRCs
+// come from the Q frames that carried them, without asking the drive. A drive that will not
+// deliver Q with READ CD plays all the same, answered from the table of contents.
+TEST_F(LayerAnswers, ThroughAPregapItAnswersFromTheQSubChannelAsTheDriveItself) {
+    constexpr int kWithoutQ = 8;
+    bus.AddDrive(0, kPregapThroughLayer, PregapDisc());
+    bus.AddDrive(0, kPregapDirect, PregapDisc());
+    vdrive::DriveSetup noQ;
+    noQ.formattedQ = false;
+    bus.AddDrive(0, kWithoutQ, PregapDisc(), noQ);
+    std::vector<audio::ClockSink*> sinks;
+    layer = audio::PlayLayer::OverInstalled([this, &sinks](audio::PcmFeed& feed) {
+        auto sink = std::make_unique<audio::ClockSink>(feed, [this] { return clock.NowMs(); });
+        sinks.push_back(sink.get());
+        return sink;
+    });
+    ASSERT_EQ(Send(kPregapThroughLayer, Play12(2970, 300)).status, SS_COMP);
+    ASSERT_EQ(Send(kWithoutQ, Play12(2970, 300)).status, SS_COMP);
+    int inPregap = 0;
+    for (int probe = 0; probe < 65; ++probe) {
+        clock.Advance(40); // three frames
+        for (audio::ClockSink* sink : sinks) {
+            sink->Pump();
+        }
+        const Answer layered = Send(kPregapThroughLayer, Position(false, true, 16));
+        const auto at = static_cast<int32_t>(ReadBe32(layered.data, 8));
+        ASSERT_EQ(Send(kPregapDirect, Play12(at, 100)).status, SS_COMP);
+        EXPECT_EQ(layered, Send(kPregapDirect, Position(false, true, 16))) << at;
+        EXPECT_EQ(Send(kPregapThroughLayer, Position(true, true, 16)),
+                  Send(kPregapDirect, Position(true, true, 16)))
+            << at;
+        if (at >= 3000 && at < 3150) {
+            ++inPregap;
+            EXPECT_EQ(layered.data[6], 2) << at;
+            EXPECT_EQ(layered.data[7], 0) << at;
+            EXPECT_EQ(static_cast<int32_t>(ReadBe32(layered.data, 12)), at - 3150) << at;
+        }
+        const Answer fromToc = Send(kWithoutQ, Position(false, true, 16));
+        const auto tocAt = static_cast<int32_t>(ReadBe32(fromToc.data, 8));
+        EXPECT_EQ(fromToc.data[6], tocAt < 3150 ? 1 : 2) << "the track as the TOC has it";
+        EXPECT_EQ(fromToc.data[7], 1);
+    }
+    EXPECT_GE(inPregap, 45);
+    EXPECT_FALSE(layer->Stats(0, kWithoutQ).subChannel);
+    EXPECT_TRUE(layer->Stats(0, kWithoutQ).digital) << "and still plays digitally";
+
+    const size_t asked = bus.CountCommands(kOpReadSubChannel);
+    for (const Bytes& cdb :
+         {Code(kSubChannelCatalog, 0), Code(kSubChannelIsrc, 1), Code(kSubChannelIsrc, 2)}) {
+        const Answer layered = Send(kPregapThroughLayer, cdb);
+        EXPECT_EQ(layered, Send(kPregapDirect, cdb));
+        EXPECT_EQ(layered.data[8], 0x80) << "valid";
+    }
+    EXPECT_EQ(bus.CountCommands(kOpReadSubChannel) - asked, 3u)
+        << "only the direct drive was asked";
+    const Answer isrc = Send(kPregapThroughLayer, Code(kSubChannelIsrc, 2));
+    EXPECT_EQ(std::string(isrc.data.begin() + 9, isrc.data.begin() + 21), "GBAYE0601499");
 }
 
 TEST_F(LayerAnswers, ADrivePlayingOnItsOwnWhenTheLayerComesPlaysOnThroughIt) {

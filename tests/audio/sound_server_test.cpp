@@ -427,6 +427,50 @@ TEST_F(SoundServer, AStormOfCommandsFromTwoClientsLeavesAPlayThatIsHeard) {
     EXPECT_EQ(Mismatch(file.readAll(), played, 2 * 44100), "");
 }
 
+// playerctl sets the digital play's volume: what the sound server plays is the disc's own frames
+// at half their level, each sample halved.
+TEST_F(SoundServer, PlayerctlVolumeHalvesWhatIsHeard) {
+    QProcess discolo;
+    StartDemoOnBus(discolo);
+    if (HasFatalFailure()) {
+        return;
+    }
+    MediaBusClient client(address_, QStringLiteral("listener"));
+    ASSERT_TRUE(client.Call(QStringLiteral("Stop")));
+    QProcess playerctl;
+    playerctl.setProcessEnvironment(environment_);
+    playerctl.start(QStringLiteral("playerctl"), {QStringLiteral("-p"), QStringLiteral("discolo"),
+                                                  QStringLiteral("volume"), QStringLiteral("0.5")});
+    ASSERT_TRUE(playerctl.waitForFinished(10000));
+    ASSERT_EQ(playerctl.exitCode(), 0);
+    QThread::msleep(300); // what was queued is dropped: the sink falls silent
+    const QString recording = folder_.filePath(QStringLiteral("half.raw"));
+    std::unique_ptr<Started> recorder = Record(recording);
+    ASSERT_TRUE(recorder->Running());
+    QThread::msleep(300);
+    ASSERT_TRUE(client.Call(QStringLiteral("Play")));
+    QThread::msleep(2500);
+    recorder->Stop();
+    EXPECT_TRUE(client.Call(QStringLiteral("Quit"), QStringLiteral("org.mpris.MediaPlayer2")));
+    EXPECT_TRUE(discolo.waitForFinished(20000));
+
+    const vdrive::DiscImage disc = vdrive::DemoCdTextDisc();
+    ASSERT_TRUE(disc.audio);
+    QByteArray half(3 * 75 * 2352, '\0'); // the disc from its start
+    ASSERT_TRUE(disc.audio->ReadFrames(
+        0, std::span<uint8_t>(reinterpret_cast<uint8_t*>(half.data()), size_t(half.size()))));
+    for (qsizetype at = 0; at + 1 < half.size(); at += 2) {
+        const auto sample = static_cast<int16_t>(static_cast<uint8_t>(half[at]) |
+                                                 static_cast<uint8_t>(half[at + 1]) << 8);
+        const auto halved = static_cast<uint16_t>(std::lround(sample * 0.5));
+        half[at] = static_cast<char>(halved & 0xFF);
+        half[at + 1] = static_cast<char>(halved >> 8);
+    }
+    QFile file(recording);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(Mismatch(file.readAll(), half, 44100 + 44100 / 2), "");
+}
+
 // The sound server dies three seconds into the play: the play goes on unheard at its own pace,
 // from where the sound stopped, skipping nothing ahead.
 TEST_F(SoundServer, APlayGoesOnFromWhereTheSoundStoppedWhenTheServerDies) {

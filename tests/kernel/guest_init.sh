@@ -150,6 +150,14 @@ if want player; then
     /bin/kernel_player --sheet $SHEET --scenario root 2>&1 | grep -v '^QStandardPaths\|^This plugin does not support\|^Fontconfig error'
     /bin/kernel_player --sheet $SHEET --scenario member --as 1000:1000:24 2>&1 |
         grep -v '^QStandardPaths\|^This plugin does not support\|^Fontconfig error'
+    # The digital play asks the drive to read at 4x (708 kB/s = 02 c4) while it plays and for
+    # its fastest (ff ff) after; both must have reached the TCMU drive through the kernel.
+    say "what the digital play asked of the drive's speed"
+    grep ' bb ' /tmp/tcmu.log | sed 's/^/  /'
+    check "player: SET CD SPEED 4x reached the virtual drive through the kernel" \
+        "$(grep -q ' bb 00 02 c4 ff ff [0-9a-f ]*-> GOOD' /tmp/tcmu.log && echo ok)" "not in the TCMU log"
+    check "player: SET CD SPEED back to the fastest reached the virtual drive through the kernel" \
+        "$(grep -q ' bb 00 ff ff ff ff [0-9a-f ]*-> GOOD' /tmp/tcmu.log && echo ok)" "not in the TCMU log"
 fi
 if want member-sg-ro; then
     say "SCENARIO member-sg-ro: uid 1000 in cdrom, sg 0640 (read-only for the group), sr 0660"

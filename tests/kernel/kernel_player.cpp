@@ -1,11 +1,15 @@
 // The player window on the guest kernel's drives: the window's own start-up and handlers run, as
 // a click or a timer tick would run them, against the virtual drive behind the kernel, through
-// the SG layer and the kernel's sg or sr driver. Prints "@@ CHECK name: ok|FAIL ..." lines.
+// the SG layer and the kernel's sg or sr driver; first with the drive playing on its own, then
+// with the digital play layer reading the audio into a WAV file (its SET CD SPEED and READ CD
+// go through the kernel too). Prints "@@ CHECK name: ok|FAIL ..." lines.
 //
 //   kernel_player [--as UID:GID[:GROUPS]] --sheet CUE --scenario NAME
 //
 // Qt's offscreen platform draws the window; the timers are left to the program, which sends
 // their ticks itself (it never runs the event loop, so they never fire on their own).
+#include "audio/play_layer.h"
+#include "audio/wav_file_sink.h"
 #include "drive/aspi.h"
 #include "platform/sg_layer.h"
 #include "player/drop_down_combo.h"
@@ -23,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,17 +57,26 @@ QString Shown(const CPlayerDlg& dialog, const char* name) {
     return label ? label->text() : QStringLiteral("(no %1)").arg(QString::fromLatin1(name));
 }
 
-// The window as a user drives it: pick the virtual drive, play, next track, pause, resume,
-// stop, eject and load; after each, the ticks the window's timers would send.
-void DriveTheWindow(CPlayerDlg& dialog, const vdrive::DiscImage& disc) {
+// Picks the virtual drive in the drive selector, as a user would; false when it is not listed.
+bool SelectTheVirtualDrive(CPlayerDlg& dialog) {
     const int drive = dialog.driveCombo->findText(QStringLiteral("ID:4   VX-7010SA"));
-    Check("the drive selector lists the virtual drive", drive >= 0,
-          QString::number(dialog.driveCombo->count()) + " entries");
     if (drive < 0) {
-        return;
+        return false;
     }
     dialog.driveCombo->setCurrentIndex(drive);
     dialog.OnDriveSelChange();
+    return true;
+}
+
+// The window as a user drives it: pick the virtual drive, play, next track, pause, resume,
+// stop, eject and load; after each, the ticks the window's timers would send.
+void DriveTheWindow(CPlayerDlg& dialog, const vdrive::DiscImage& disc) {
+    const bool selected = SelectTheVirtualDrive(dialog);
+    Check("the drive selector lists the virtual drive", selected,
+          QString::number(dialog.driveCombo->count()) + " entries");
+    if (!selected) {
+        return;
+    }
     dialog.OnTimer(kDiscTimerId);
     Check("the album title comes from the disc's CD-Text",
           dialog.titleText == QStringLiteral("Ring Buffer && Friends"), dialog.titleText);
@@ -125,6 +139,42 @@ void DriveTheWindow(CPlayerDlg& dialog, const vdrive::DiscImage& disc) {
           dialog.titleText);
 }
 
+// The window again, over the digital play layer: Play is heard (the file grows) and the
+// position runs by what was heard; Stop ends it.
+void PlayDigitally(const std::string& wavPath) {
+    std::string error;
+    std::unique_ptr<audio::WavFileOutput> file = audio::WavFileOutput::Open(wavPath, error);
+    Check("digital play: the WAV file opens", file != nullptr, QString::fromStdString(error));
+    if (!file) {
+        return;
+    }
+    std::unique_ptr<audio::PlayLayer> layer = audio::PlayLayer::OverInstalled(file->Factory());
+    Check("digital play: the layer goes over the SG layer", layer != nullptr);
+    if (!layer) {
+        return;
+    }
+    layer->Install();
+    PlayerState state;
+    {
+        CPlayerDlg dialog(state);
+        dialog.show();
+        Check("digital play: the drive selector lists the virtual drive",
+              SelectTheVirtualDrive(dialog));
+        dialog.OnPlay();
+        Wait(1500);
+        dialog.OnTimer(kPollTimerId);
+        Check("digital play: the track position runs", Shown(dialog, "trackTimeLabel") == "00:01",
+              Shown(dialog, "trackTimeLabel"));
+        dialog.OnStop();
+        Wait(300);
+        dialog.OnCancel();
+    }
+    const uint64_t heard = file->FramesWritten();
+    layer.reset(); // the drive has its fastest back at the latest now
+    Check("digital play: READ CD through the kernel was heard", heard >= 75,
+          QString::number(heard) + " frames");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -162,6 +212,7 @@ int main(int argc, char** argv) {
         DriveTheWindow(dialog, disc);
         dialog.OnCancel();
     }
+    PlayDigitally("/tmp/kernel-play-" + scenario + ".wav");
     std::printf("== player end: %d failed check(s)\n", failedChecks);
     return failedChecks == 0 ? 0 : 1;
 }

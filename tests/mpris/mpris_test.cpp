@@ -285,6 +285,24 @@ TEST_F(MprisOnBus, ReadsTheControllerWithoutADriveCommandAndFollowsARefreshAsked
     EXPECT_EQ(metadata["xesam:title"], "Track 01"); // a disc without CD-Text names its tracks so
 }
 
+// Without a digital play (--analog) the bus shows a volume of 1 that setting does not change;
+// with one, playerctl sets the play's volume, reads it back, and the bus announces the change.
+TEST_F(MprisOnBus, TheVolumeIsTheDigitalPlaysAndFullWithoutOne) {
+    EXPECT_EQ(Ctl("volume 0.5"), "");
+    EXPECT_EQ(Ctl("volume"), "1.000000");
+    EXPECT_FALSE(Mark().contains(QStringLiteral("\"Volume\"")));
+
+    double played = 1.0; // the digital play's volume, as the layer keeps it
+    mpris->volume = [&played] { return played; };
+    mpris->setVolume = [&played](double volume) { played = volume; };
+    EXPECT_EQ(Ctl("volume 0.5"), "");
+    EXPECT_EQ(played, 0.5);
+    EXPECT_EQ(Ctl("volume"), "0.500000");
+    EXPECT_TRUE(Mark().contains(
+        QStringLiteral("string \"Volume\"\n         variant             double 0.5")))
+        << watched.toStdString();
+}
+
 TEST_F(MprisOnBus, ASecondPlayerTakesAnInstanceNameAndQuitClosesTheWindow) {
     auto second = std::make_unique<QDBusConnection>(
         QDBusConnection::connectToBus(address, QStringLiteral("second")));

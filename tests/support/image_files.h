@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,35 @@ public:
     void Wav(const std::string& name, uint32_t frames, bool listChunk = false,
              uint32_t rate = 44100, uint16_t bits = 16, uint16_t channels = 2) const {
         const uint32_t dataBytes = frames * 2352;
+        const std::string header = WavHeader(dataBytes, listChunk, rate, bits, channels);
+        Write(name, header);
+        std::filesystem::resize_file(path_ / name, header.size() + dataBytes);
+    }
+
+    // A WAV file of CD audio holding `samples`: 16-bit stereo, left then right.
+    void Wav(const std::string& name, std::span<const int16_t> samples) const {
+        std::string data;
+        for (const int16_t sample : samples) {
+            Le16(data, static_cast<uint16_t>(sample));
+        }
+        Write(name, WavHeader(static_cast<uint32_t>(data.size()), false, 44100, 16, 2) + data);
+    }
+
+    // A FLAC file that announces `frames` CD frames in its STREAMINFO (no audio frames follow).
+    void Flac(const std::string& name, uint32_t frames) const {
+        const uint64_t samples = uint64_t{frames} * 588;
+        std::string info = {'\x10', '\x00', '\x10', '\x00', 0, 0, 0, 0, 0, 0};
+        info += {'\x0A', '\xC4', '\x42', static_cast<char>(0xF0 | (samples >> 32))};
+        std::string count;
+        Le32(count, static_cast<uint32_t>(samples));
+        info += {count[3], count[2], count[1], count[0]};
+        info += std::string(16, '\0'); // MD5
+        Write(name, std::string("fLaC") + '\x80' + std::string("\0\0\x22", 3) + info);
+    }
+
+private:
+    static std::string WavHeader(uint32_t dataBytes, bool listChunk, uint32_t rate, uint16_t bits,
+                                 uint16_t channels) {
         std::string fmt;
         Le16(fmt, 1);
         Le16(fmt, channels);
@@ -69,23 +99,8 @@ public:
         Le32(body, dataBytes);
         std::string file = "RIFF";
         Le32(file, static_cast<uint32_t>(body.size()) + dataBytes);
-        Write(name, file + body);
-        std::filesystem::resize_file(path_ / name, file.size() + body.size() + dataBytes);
+        return file + body;
     }
-
-    // A FLAC file that announces `frames` CD frames in its STREAMINFO (no audio frames follow).
-    void Flac(const std::string& name, uint32_t frames) const {
-        const uint64_t samples = uint64_t{frames} * 588;
-        std::string info = {'\x10', '\x00', '\x10', '\x00', 0, 0, 0, 0, 0, 0};
-        info += {'\x0A', '\xC4', '\x42', static_cast<char>(0xF0 | (samples >> 32))};
-        std::string count;
-        Le32(count, static_cast<uint32_t>(samples));
-        info += {count[3], count[2], count[1], count[0]};
-        info += std::string(16, '\0'); // MD5
-        Write(name, std::string("fLaC") + '\x80' + std::string("\0\0\x22", 3) + info);
-    }
-
-private:
     static void Le16(std::string& out, uint32_t v) {
         out += static_cast<char>(v & 0xFF);
         out += static_cast<char>((v >> 8) & 0xFF);

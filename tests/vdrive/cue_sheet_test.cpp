@@ -450,6 +450,39 @@ TEST(CueSheetMissingFiles, LengthsAreAssumedOnlyWhenAskedAndThenListed) {
         << "without its CD-Text file the disc takes the sheet's texts";
 }
 
+// CATALOG and ISRC go into the Q sub-channel; placeholders and codes no Q can carry are left out
+// and the sheet loads all the same (a CATALOG without its number, too).
+TEST(CueSheetCodes, TheCatalogueNumberAndTheIsrcsReachTheDisc) {
+    ImageFolder folder;
+    folder.Raw("disc.bin", 3000 * kFrame);
+    const std::pair<std::string, std::string> catalogs[] = {
+        {"CATALOG \"0602517484290\"\n", "0602517484290"},
+        {"CATALOG 0000000000000\n", ""},
+        {"CATALOG 1234567890\n", ""},
+        {"CATALOG\n", ""},
+    };
+    for (const auto& [line, catalog] : catalogs) {
+        DiscImage disc;
+        std::string error;
+        ASSERT_TRUE(LoadCueSheet(folder.Write("sheet.cue", line + R"(FILE "disc.bin" BINARY
+  TRACK 01 AUDIO
+    ISRC gbaye0601498
+    INDEX 01 00:00:00
+  TRACK 02 AUDIO
+    ISRC 000000000000
+    INDEX 01 00:10:00
+  TRACK 03 AUDIO
+    ISRC 03 = XYBLG1100006
+    INDEX 01 00:20:00
+)"),
+                                 disc, error))
+            << line << error;
+        EXPECT_EQ(disc.catalog, catalog) << line;
+        EXPECT_EQ(disc.isrc, (std::vector<std::string>{"GBAYE0601498", "", ""})) << line;
+        EXPECT_EQ(disc.tracks.size(), 3u) << line;
+    }
+}
+
 TEST(CueSheetCdText, TheSheetsTextsBecomeCdText) {
     ImageFolder folder;
     folder.Raw("disc.bin", 3000 * kFrame);

@@ -4,6 +4,8 @@
 #include "tests/vdrive/bus_fixture.h"
 
 #include "drive/aspi.h"
+#include "drive/sub_q_layout.h"
+#include "playback/sub_q.h"
 
 #include <algorithm>
 #include <memory>
@@ -101,7 +103,7 @@ TEST_F(ReadCd, RefusesWhatItCannotServeWithTheSenseOfADrive) {
         {"across the lead-out", ReadCdCdb(kAnyType, 39990, kChunk), kSenseLbaOutOfRange},
         {"before the first pregap", ReadCdCdb(kCdda, -151, 1), kSenseLbaOutOfRange},
         {"raw sub-channel", ReadCdCdb(kCdda, 0, 1, 0x10, 1), kSenseInvalidFieldInCdb},
-        {"formatted Q sub-channel", ReadCdCdb(kCdda, 0, 1, 0x10, 2), kSenseInvalidFieldInCdb},
+        {"R-W sub-channel", ReadCdCdb(kCdda, 0, 1, 0x10, 4), kSenseInvalidFieldInCdb},
         {"C2 error flags", ReadCdCdb(kCdda, 0, 1, 0x12), kSenseInvalidFieldInCdb},
         {"headers without data", ReadCdCdb(kCdda, 0, 1, 0x20), kSenseInvalidFieldInCdb},
         {"part of a data sector", ReadCdCdb(kAnyType, 20000, 1, 0x18), kSenseInvalidFieldInCdb},
@@ -137,6 +139,54 @@ TEST_F(ReadCd, ReadsADataTrackAsAnyTypeAsItsSectors) {
     EXPECT_EQ(Bytes(whole.data.begin(), whole.data.begin() + 16),
               B({0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x04, 0x26,
                  0x50, 0x01}));
+}
+
+// With the formatted Q asked for, each frame (audio or data, whole or its user data alone) is
+// followed by the 16 bytes of its Q: its position, or the disc's catalogue number or the track's
+// ISRC once a second. A drive that does not deliver Q refuses the selection.
+TEST_F(ReadCd, FollowsEachFrameWithItsQWhenAskedAndADriveWithoutRefuses) {
+    DiscImage disc = AudioThenData();
+    disc.catalog = "0602517484290";
+    disc.isrc = {"GBAYE0601498"};
+    drive.InsertDisc(disc);
+    Send(0, 3, TurCdb());
+    constexpr size_t kWithQ = kFrameBytes + kFormattedQLength;
+    // Audio 19775-19849, then the data track's pregap; 19775 + 150 is the 25th of a hundred.
+    const Sent audio = Send(0, 3, ReadCdCdb(kAnyType, 19775, 85, 0x10, 2), 85 * kWithQ);
+    ASSERT_EQ(audio.status, SS_COMP);
+    ASSERT_EQ(audio.data.size(), 75 * kWithQ + 10 * (2048 + kFormattedQLength));
+    const std::span<const uint8_t> bytes(audio.data);
+    std::string codes;
+    for (int32_t i = 0; i < 85; ++i) {
+        const int32_t lba = 19775 + i;
+        const size_t at = i < 75 ? size_t(i) * kWithQ : 75 * kWithQ + size_t(i - 75) * 2064;
+        const size_t main = i < 75 ? kFrameBytes : 2048;
+        if (i < 75) {
+            ASSERT_EQ(PatternMismatch(bytes.subspan(at, kFrameBytes), lba), "") << lba;
+        }
+        const playback::QFrame q =
+            playback::DecodeQ(bytes.subspan(at + main, kFormattedQLength), lba, disc.Layout());
+        if (q.mode == playback::QFrame::Mode::Position) {
+            EXPECT_EQ(q.position, playback::QPositionAt(disc.tracks, lba)) << lba;
+        } else {
+            ASSERT_NE(q.mode, playback::QFrame::Mode::Unusable) << lba;
+            codes += std::to_string(lba) + ":" + q.code + " ";
+        }
+    }
+    EXPECT_EQ(codes, "19775:GBAYE0601498 19800:0602517484290 ");
+
+    const Sent everything = Send(0, 3, ReadCdCdb(kAnyType, 19850, 1, 0xF8, 2), kWithQ);
+    ASSERT_EQ(everything.data.size(), kWithQ);
+    const playback::QFrame code =
+        playback::DecodeQ(std::span(everything.data).subspan(kFrameBytes), 19850, disc.Layout());
+    EXPECT_EQ(code.mode, playback::QFrame::Mode::Position)
+        << "not the catalogue: the track changes";
+    EXPECT_EQ(code.position.track, 2);
+    EXPECT_EQ(code.position.index, 0);
+
+    drive.Setup().formattedQ = false;
+    const Sent refused = Send(0, 3, ReadCdCdb(kCdda, 0, 1, 0x10, 2), kWithQ);
+    EXPECT_EQ(refused.sense(), kSenseInvalidFieldInCdb);
 }
 
 TEST_F(ReadCd, AFailingSourceAnswersUnrecoveredReadErrorAndLeavesNothingBehind) {

@@ -266,9 +266,13 @@ int main() {
     SendDlgItemMessageW(dialog, kIdPlay, BM_CLICK, 0, 0);
     Sleep(700);
     SendDlgItemMessageW(dialog, kIdNext, BM_CLICK, 0, 0);
-    Check(WaitFor(3000, [dialog] { return TrackSelection(dialog) == 2; }),
+    // A loaded machine may take a few polls to show it; the wait ends as soon as it does.
+    Check(WaitFor(15000, [dialog] { return TrackSelection(dialog) == 2; }),
           "Next: the track selector stays at entry " + std::to_string(TrackSelection(dialog)));
-    Check(Narrow(TextOf(GetDlgItem(dialog, kIdTrackNumberField))) == "Track 3",
+    Check(WaitFor(15000,
+                  [dialog] {
+                      return Narrow(TextOf(GetDlgItem(dialog, kIdTrackNumberField))) == "Track 3";
+                  }),
           "Next: \"" + Narrow(TextOf(GetDlgItem(dialog, kIdTrackNumberField))) + "\"");
     Sleep(1500);
     // The close box's command.

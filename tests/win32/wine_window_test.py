@@ -55,6 +55,19 @@ def wav_frames(path):
     return [body[i:i + FRAME] for i in range(0, len(body) - FRAME + 1, FRAME)]
 
 
+def heard_after(path, frames, limit=30):
+    """Waits until the WAV file at `path` holds `frames` frames (or `limit` seconds pass)."""
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        try:
+            if os.path.getsize(path) >= 44 + frames * FRAME:
+                return True
+        except OSError:
+            pass
+        time.sleep(0.05)
+    return check(False, "%s did not reach %d frames" % (path, frames))
+
+
 def runs(ours, theirs, shortest):
     """Where `ours` plays what `theirs` plays: the longest runs (i, j, length) with ours[i + k] ==
     theirs[j + k], at least `shortest` frames long, that overlap neither in ours nor in theirs,
@@ -182,10 +195,12 @@ def main():
             deadline = time.monotonic() + 30
             while media("status").returncode != 0 and time.monotonic() < deadline:
                 time.sleep(0.1)
+            # The clicks follow what the file has heard, not the clock: a loaded machine
+            # starts the play late, and the run must still hear track 2, then track 3.
             media("play")
-            time.sleep(0.7)
+            heard_after(linux_wav, 0.7 * SECOND)
             media("next")
-            time.sleep(1.5)
+            heard_after(linux_wav, 2.2 * SECOND)
             subprocess.run(["gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.discolo",
                             "--object-path", "/org/mpris/MediaPlayer2",
                             "--method", "org.mpris.MediaPlayer2.Quit"],
