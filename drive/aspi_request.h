@@ -94,8 +94,8 @@ inline Completion CompletionOf(SRB_ExecSCSICmd& srb) {
 // names layers) is not waited for at all. One that completes it later from a thread of its own (a
 // system's ASPI library) is looked at again after a yield, then after sleeps that double from
 // 50 µs to 1 ms: a drive's command takes milliseconds, so the wait adds at most about a
-// millisecond and costs no processor time. (The request is the caller's, so no completion event
-// can be asked of the layer; ExecScsiCommand keeps its own loop.)
+// millisecond and next to no processor time. (A completion event would change the request the
+// callers prepare; ExecScsiCommand keeps its own loop.)
 inline Completion SubmitRequest(AspiSendEntry send, SRB_ExecSCSICmd& srb) {
     if (Submit(send, srb)) {
         std::atomic_ref<uint8_t> status(srb.SRB_Status);
