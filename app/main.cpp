@@ -19,10 +19,10 @@ namespace {
 
 // What the program runs on, member by member in the order it is set up. Members end in the
 // reverse order, which is the order they must end in: the play layer first (the sound card's
-// outputs run on the application's thread, and the layer plays into the file and reads the
-// drives), then the names layer below it (whose lookups run on the application's thread), then
-// the application, the sound file, and last the drives, which the window sends
-// commands to its last moment.
+// outputs run on a thread that ends with the application, and the layer plays into the file and
+// reads the drives), then the names layer below it (whose lookups run on the application's thread),
+// then the application, the sound file, and last the drives, which the window sends commands to its
+// last moment.
 struct Program {
     PlayerDrives drives;
     std::unique_ptr<audio::WavFileOutput> soundFile;
@@ -63,16 +63,21 @@ int main(int argc, char** argv) {
     // Names for discs without CD-Text, over the drives; its lookups run on this thread, so it
     // comes after the application, and before the digital play layer put over it.
     SetUpNames(commandLine, program.names);
+    // The layer before the window loads the drives' layer; the sound output right after the
+    // window's first paint, so that the window shows first.
     SetUpSound(commandLine, program.soundFile.get(), program.sound);
-    if (!program.sound.notice.empty()) {
-        Tell(program.sound.notice);
-    }
     if (audio::PlayLayer* layer = program.sound.layer.get()) {
         // The media bus's volume is the digital play's, whichever sink it goes to.
         ThePlayerApp().volume = [layer] { return layer->Volume(); };
         ThePlayerApp().setVolume = [layer](double volume) { layer->SetVolume(volume); };
     }
     InstallShownStampWhenAsked(application);
+    AfterFirstPaint(application, [&program] {
+        StartSound(program.sound);
+        if (!program.sound.notice.empty()) {
+            Tell(program.sound.notice);
+        }
+    });
     ScreenshotOutcome screenshot;
     const bool takeScreenshot = !commandLine.screenshot.empty();
     if (takeScreenshot) {

@@ -19,8 +19,7 @@ bool OpenSoundFile(const CommandLine& commandLine, std::unique_ptr<audio::WavFil
 
 void SetUpSound(const CommandLine& commandLine, audio::WavFileOutput* file, PlayerSound& sound,
                 const SoundSetupOptions& options) {
-    sound.layer.reset();
-    sound.notice.clear();
+    sound = PlayerSound{};
     if (commandLine.analog) {
         return;
     }
@@ -29,12 +28,8 @@ void SetUpSound(const CommandLine& commandLine, audio::WavFileOutput* file, Play
         sinks = file->Factory();
     }
     if (!sinks) {
-        const std::string problem = audio::SoundOutputProblem();
-        if (!problem.empty()) {
-            sound.notice = problem + "; the drives play on their own audio path";
-            return;
-        }
-        sinks = audio::SoundCardSinks();
+        sinks = audio::SoundCardSinks(); // whether there is a sound card is asked at the start
+        sound.soundCard = true;
     }
     audio::PlaySettings settings;
     settings.deemphasis = commandLine.deemphasis;
@@ -42,5 +37,20 @@ void SetUpSound(const CommandLine& commandLine, audio::WavFileOutput* file, Play
     if (!sound.layer) {
         return; // no drive layer at all: the window says so
     }
-    sound.layer->Install();
+    sound.layer->Install(audio::PlayLayer::Adopt::Later);
+}
+
+void StartSound(PlayerSound& sound) {
+    if (!sound.layer) {
+        return;
+    }
+    if (sound.soundCard) {
+        const std::string problem = audio::SoundOutputProblem();
+        if (!problem.empty()) {
+            sound.notice = problem + "; the drives play on their own audio path";
+            sound.layer->LeaveToDrives();
+            return;
+        }
+    }
+    sound.layer->AdoptPlays();
 }

@@ -13,8 +13,10 @@
 
 struct PlayerSound {
     // The layer, which plays through the sound card's sinks or the file's. It must go before the
-    // QApplication (the sound card's sinks live on its thread), the file and the drives.
+    // QApplication (the sound card's thread ends with it), the file and the drives.
     std::unique_ptr<audio::PlayLayer> layer;
+    // It plays through the sound card, which StartSound looks for.
+    bool soundCard = false;
     // A notice for standard error, in one line without the program's name, or "": why the drives
     // play on their own.
     std::string notice;
@@ -30,9 +32,14 @@ struct SoundSetupOptions {
 bool OpenSoundFile(const CommandLine& commandLine, std::unique_ptr<audio::WavFileOutput>& file,
                    std::string& error, const audio::WavFileOutput::Notice& notice = {});
 
-// Puts the digital play layer over the layer that SetUpDrives installed, unless --analog or there
-// is no sound output (then `notice` says so). A drive already playing (the demo's) is heard from
-// then on: the layer takes its play over when it is installed. The sound goes to `file` when
-// there is one, else to the sound card, which needs a QApplication.
+// Puts the digital play layer over the layer that SetUpDrives installed, unless --analog, before
+// the window loads the drives' layer. The sound goes to `file` when there is one, else to the
+// sound card. Nothing is heard yet: StartSound does that.
 void SetUpSound(const CommandLine& commandLine, audio::WavFileOutput* file, PlayerSound& sound,
                 const SoundSetupOptions& options = {});
+
+// Opens the sound output, once the window shows: for the sound card, looks for a sound output
+// (which needs a QApplication) and, when there is none, leaves the drives to play on their own
+// path (`notice` says so). A drive already playing (the demo's) is heard from then on: the layer
+// takes its play over.
+void StartSound(PlayerSound& sound);

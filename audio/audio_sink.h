@@ -1,7 +1,8 @@
 // Where the digital play's sound goes. A drive that plays digitally is a PcmFeed: the PCM it has
 // read ahead, whole CD frames of 44.1 kHz 16-bit stereo, little-endian, left then right. A sink
 // takes from the feed at the pace of its output (a sound card, a file in real time, a test's
-// clock); what it has taken counts as heard, and that moves the drive's play position.
+// clock) and says how much of what it took its output has not played yet; what has been played
+// counts as heard, and that moves the drive's play position. audio/pump.h paces every sink.
 #pragma once
 
 #include <chrono>
@@ -20,21 +21,26 @@ inline constexpr int kChannels = 2;
 class PcmFeed {
 public:
     virtual ~PcmFeed() = default;
-    // Copies up to frames.size() / kCdFrameBytes whole frames of what is to be heard next into
-    // `frames` and returns how many; they count as heard. 0 when nothing is ready (the reader is
-    // behind, or nothing plays). With a `wait`, waits up to that long for the reader while a play
-    // runs and fewer frames than asked are ready (only a test's sink waits; a sound card never).
-    virtual size_t Take(std::span<uint8_t> frames,
+    // The play the feed makes now: a number that changes with every start, resume and jump (and
+    // stays while the end of a play is still being heard); 0 while nothing plays.
+    virtual uint64_t Play() const = 0;
+    // Copies up to frames.size() / kCdFrameBytes whole frames of play `play`, those to be heard
+    // next, into `frames` and returns how many. 0 when nothing is ready (the reader is behind) or
+    // `play` is no longer the play. With a `wait`, waits up to that long for the reader while fewer
+    // frames than asked are ready (only a test's sink waits; a sound card never).
+    virtual size_t Take(uint64_t play, std::span<uint8_t> frames,
                         std::chrono::milliseconds wait = std::chrono::milliseconds(0)) = 0;
-    // Whether a play runs (also while nothing is ready yet): a sink keeps taking while it does.
-    virtual bool Playing() const = 0;
+    // Of what play `play` has given so far, `unheard` frames have not been played yet (a sound
+    // server's queue); `draining`: they are being played now, 75 frames a second. The rest is
+    // heard: that is the play's position.
+    virtual void Heard(uint64_t play, size_t unheard, bool draining) = 0;
 };
 
 class AudioSink {
 public:
     virtual ~AudioSink() = default;
-    // A play started, resumed or jumped: take from the feed until it no longer plays. Called from
-    // any thread; never blocks for long.
+    // A play started, resumed, jumped or ended: look at the feed now. Called from any thread;
+    // never blocks for long.
     virtual void Wake() = 0;
 };
 

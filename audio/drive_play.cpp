@@ -49,7 +49,7 @@ DrivePlay::DrivePlay(const AspiLayer& below, uint8_t adapter, uint8_t target,
                                      std::max(settings.readTries, 1),
                                      std::max(settings.failedChunksToStop, uint32_t{1}),
                                      settings.deemphasis},
-      stage_(settings.deemphasis) {}
+      ring_(settings_.bufferFrames), stage_(settings.deemphasis) {}
 
 DrivePlay::~DrivePlay() {
     {
@@ -72,27 +72,36 @@ DrivePlayStats DrivePlay::Stats() const {
 }
 
 uint32_t DrivePlay::Send(SRB_ExecSCSICmd& srb) {
+    const std::lock_guard command(commandMutex_);
+    std::unique_lock lock(mutex_);
+    return Handle(srb, lock);
+}
+
+uint32_t DrivePlay::Handle(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock) {
     const std::array<uint8_t, 16> cdb = CommandBlock(srb);
     const uint8_t opcode = cdb[0];
-    std::unique_lock lock(mutex_);
     if (opcode != kOpRequestSense && opcode != kOpInquiry) {
         pendingSense_.reset(); // a refusal's sense waits for the next command only
     }
     // A request a drive could not even be given goes on as it is, for the layer below to refuse.
     if (srb.SRB_CDBLen < CommandLength(opcode) || (!srb.SRB_BufPointer && srb.SRB_BufLen != 0)) {
-        return PassThrough(srb, lock);
+        const uint32_t status = PassThrough(srb, lock);
+        lock.unlock();
+        return status;
     }
+    Follow(); // the model stands where the sound is now
     const bool digital = mode_ == Mode::Digital;
-    bool wake = false;
+    const uint64_t generation = generation_;
+    After after;
     uint32_t status = SS_COMP;
     switch (opcode) {
     case kOpPlayAudio10:
     case kOpPlayAudio12:
     case kOpPlayAudioMsf:
-        status = Play(srb, lock, wake);
+        status = Play(srb, lock, after);
         break;
     case kOpPauseResume:
-        status = digital ? PauseResume(srb, wake) : PassThrough(srb, lock);
+        status = digital ? PauseResume(srb) : PassThrough(srb, lock);
         break;
     case kOpStopPlayScan:
         if (digital) {
@@ -144,28 +153,26 @@ uint32_t DrivePlay::Send(SRB_ExecSCSICmd& srb) {
         status = PassThrough(srb, lock);
         break;
     }
+    const bool changed = generation_ != generation;
+    const bool playing = job_.active;
     lock.unlock();
-    if (wake && makeSink_) {
-        const std::lock_guard sinkLock(sinkMutex_);
-        if (!sink_) {
-            sink_ = makeSink_(*this); // the first digital play of this drive
-        }
-        if (sink_) {
-            sink_->Wake();
-        }
+    if (after.stopDrivesPlay) {
+        // A drive playing on its own (another program started it) stops: one sound at a time.
+        SendCommandBlock(below_.sendCommand, adapter_, target_, StopPlayScanCdb(), {});
+    }
+    if (changed) {
+        WakeSink(playing); // the first digital play of this drive makes its sink
     }
     return status;
 }
 
 void DrivePlay::Adopt(int32_t head) {
-    int32_t end = 0;
-    {
-        const std::lock_guard lock(mutex_);
-        if (!discKnown_ && !LearnDisc()) {
-            return;
-        }
-        end = model_.Disc().leadOut;
+    const std::lock_guard command(commandMutex_);
+    std::unique_lock lock(mutex_);
+    if (!discKnown_ && !LearnDisc(lock)) {
+        return;
     }
+    const int32_t end = model_.Disc().leadOut;
     if (head < playback::kFirstPregapLba || head >= end) {
         return; // a position off the disc, whatever the drive says: it plays on on its own
     }
@@ -173,20 +180,19 @@ void DrivePlay::Adopt(int32_t head) {
     const Cdb12 play =
         PlayAudio12Cdb(static_cast<uint32_t>(head), static_cast<uint32_t>(end - head));
     if (PrepareRequest(srb, adapter_, target_, play, {})) {
-        Send(srb);
+        Handle(srb, lock);
     }
 }
 
-uint32_t DrivePlay::Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock, bool& wake) {
-    if (mode_ == Mode::Analog || (!discKnown_ && !LearnDisc())) {
+uint32_t DrivePlay::Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock, After& after) {
+    if (mode_ == Mode::Analog || (!discKnown_ && !LearnDisc(lock))) {
         return PassThrough(srb, lock); // the drive plays, or refuses, on its own
     }
     const std::array<uint8_t, 16> cdb = CommandBlock(srb);
     if (mode_ == Mode::Undecided && playback::PlaysFromHead(cdb)) {
         // "From the current position" means the drive's own head until the layer plays.
         std::array<uint8_t, kPositionAnswerLength> answer{};
-        if (SendCommandBlock(below_.sendCommand, adapter_, target_, ReadPositionCdb(), answer)
-                .Ok()) {
+        if (SendOwn(lock, ReadPositionCdb(), answer).Ok()) {
             model_.Seek(static_cast<int32_t>(ReadBe32(answer, 8))); // absolute address
         }
     }
@@ -199,17 +205,15 @@ uint32_t DrivePlay::Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& loc
         }
         mode_ = Mode::Digital;
         stats_.digital = true;
-        // A drive playing on its own (another program started it) stops: one sound at a time.
-        SendCommandBlock(below_.sendCommand, adapter_, target_, StopPlayScanCdb(), {});
+        after.stopDrivesPlay = true;
     }
     if (started) {
         StartJob();
-        wake = true;
     }
     return Complete(srb, refusal);
 }
 
-uint32_t DrivePlay::PauseResume(SRB_ExecSCSICmd& srb, bool& wake) {
+uint32_t DrivePlay::PauseResume(SRB_ExecSCSICmd& srb) {
     const bool resume = (srb.CDBByte[8] & 0x01) != 0;
     const uint32_t before = model_.Run();
     const PlayRefusal refusal = resume ? model_.Resume() : model_.Pause();
@@ -218,7 +222,6 @@ uint32_t DrivePlay::PauseResume(SRB_ExecSCSICmd& srb, bool& wake) {
     }
     if (resume && model_.Run() != before) {
         StartJob();
-        wake = true;
     }
     return Complete(srb, refusal);
 }
@@ -304,6 +307,15 @@ uint32_t DrivePlay::PassThrough(SRB_ExecSCSICmd& srb, std::unique_lock<std::mute
     return completion.status;
 }
 
+Completion DrivePlay::SendOwn(std::unique_lock<std::mutex>& lock, std::span<const uint8_t> cdb,
+                              std::span<uint8_t> data) {
+    lock.unlock(); // as for a command passed on
+    const Completion completion =
+        SendCommandBlock(below_.sendCommand, adapter_, target_, cdb, data);
+    lock.lock();
+    return completion;
+}
+
 void DrivePlay::Watch(const SRB_ExecSCSICmd& srb, const Completion& completion) {
     if (completion.NoDevice() || completion.DiscGone()) {
         if (discKnown_ || mode_ != Mode::Undecided) {
@@ -324,17 +336,16 @@ void DrivePlay::Watch(const SRB_ExecSCSICmd& srb, const Completion& completion) 
     }
 }
 
-bool DrivePlay::LearnDisc() {
+bool DrivePlay::LearnDisc(std::unique_lock<std::mutex>& lock) {
+    const uint64_t epoch = discEpoch_;
     std::vector<uint8_t> answer(kTocImageSize);
     const Cdb10 readToc = ReadTocCdb(0, kTocImageSize); // the table of contents, LBA form
-    Completion completion =
-        SendCommandBlock(below_.sendCommand, adapter_, target_, readToc, answer);
+    Completion completion = SendOwn(lock, readToc, answer);
     if (!completion.Ok() && completion.sense.key == kSenseKeyUnitAttention) {
-        // the news is told
-        completion = SendCommandBlock(below_.sendCommand, adapter_, target_, readToc, answer);
+        completion = SendOwn(lock, readToc, answer); // the news is told
     }
-    if (!completion.Ok()) {
-        return false;
+    if (!completion.Ok() || discEpoch_ != epoch) {
+        return false; // no disc to be read, or the reader found it gone meanwhile
     }
     std::optional<DiscLayout> layout = DecodeToc(answer);
     if (!layout) {
@@ -347,6 +358,7 @@ bool DrivePlay::LearnDisc() {
 
 void DrivePlay::ForgetDisc() {
     StopJob();
+    ++discEpoch_;
     model_.SetDisc({});
     mode_ = Mode::Undecided;
     discKnown_ = false;

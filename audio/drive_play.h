@@ -1,7 +1,8 @@
 // One drive under the digital play layer. It takes over the commands that make the drive play and
 // plays the disc itself: a reader thread reads the audio with READ CD ahead of the sound output
 // into a bounded buffer, the sink takes it from there (this is its PcmFeed), and the play model
-// moves by what the sink has taken, so the position the window polls is what has been heard.
+// moves by what the sink's output has played, so the position the window polls is what has been
+// heard.
 //
 // What it does with each request, by the drive's mode for the disc in it:
 //   Undecided (no digital play yet on this disc): everything passes through, except a PLAY that
@@ -24,6 +25,7 @@
 #pragma once
 
 #include "audio/audio_sink.h"
+#include "audio/frame_ring.h"
 #include "audio/pcm_stage.h"
 #include "audio/speed_policy.h"
 #include "drive/aspi_request.h"
@@ -33,14 +35,17 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 struct SRB_ExecSCSICmd;
@@ -66,6 +71,19 @@ struct DrivePlayStats {
     bool subChannel = true;    // READ CD is asked for the Q sub-channel (until the drive refuses)
 };
 
+// Locks, in the order they are taken (never the other way round):
+//   commandMutex_  one command of the player's at a time to this drive, as a drive takes them,
+//                  and the reader's hand-over to the drive's own play. It is held while a command
+//                  goes below; neither the sink nor the reader's reads ever wait for it.
+//   speedMutex_    the read speed is decided and sent under it, so that the reader and a command
+//                  that ends the play send in the order they decided.
+//   mutex_         the play: the model, the job, the ring. Never held while a command goes below
+//                  or the sink is called, so that a slow command (a tray that moves) holds up
+//                  neither the reader nor the sink.
+//   sinkMutex_     the sink: made, woken and ended under it, never with mutex_ held (ending a sink
+//                  waits for its pump, which takes from the feed). The pump takes from the feed and
+//                  tells it what was heard with none of its own locks held.
+// The reader waits on roomForReader_ and the sink's Take on framesForSink_, both under mutex_.
 class DrivePlay final : public PcmFeed {
 public:
     DrivePlay(const AspiLayer& below, uint8_t adapter, uint8_t target, const SinkFactory& makeSink,
@@ -81,9 +99,13 @@ public:
     // here: from there to the end of the disc, heard from now on, as if the player had sent that
     // PLAY AUDIO(12). Nothing happens when the disc cannot be learnt or `head` is not on it.
     void Adopt(int32_t head);
+    // The layer gives up playing digitally: a digital play goes on on the drive's own audio
+    // path, from where it has been heard.
+    void HandBack();
 
-    size_t Take(std::span<uint8_t> frames, std::chrono::milliseconds wait) override;
-    bool Playing() const override;
+    uint64_t Play() const override;
+    size_t Take(uint64_t play, std::span<uint8_t> frames, std::chrono::milliseconds wait) override;
+    void Heard(uint64_t play, size_t unheard, bool draining) override;
 
     DrivePlayStats Stats() const;
 
@@ -108,39 +130,61 @@ private:
         uint32_t run = 0;     // the play model's run this job reads for
         int32_t nextRead = 0; // the first frame not yet read
         int32_t end = 0;      // the first frame the run does not reach
-        int64_t taken = 0;    // frames of the run the sink has taken (heard)
+        int64_t taken = 0;    // frames of the run the sink has taken
+        int64_t heard = 0;    // of those, the frames its output has played
+        // What the sink said last: so many taken frames not played yet, then, and whether they
+        // were playing out.
+        size_t unheard = 0;
+        std::chrono::steady_clock::time_point unheardAt;
+        bool draining = false;
         bool readerDone = false;
         bool stopByError = false; // the reader gave up: stop with 0x14 once the buffer is heard
         uint32_t failedInRow = 0;
     };
+    // What a command leaves to be done once mutex_ is released.
+    struct After {
+        bool stopDrivesPlay = false; // the drive's own play ends: one sound at a time
+    };
 
-    // Commands, with the lock held.
-    uint32_t Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock, bool& wake);
-    uint32_t PauseResume(SRB_ExecSCSICmd& srb, bool& wake);
+    // The body of Send, with commandMutex_ held.
+    uint32_t Handle(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
+    // Commands, with mutex_ held (`lock`).
+    uint32_t Play(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock, After& after);
+    uint32_t PauseResume(SRB_ExecSCSICmd& srb);
     uint32_t ReadSubChannel(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
     uint32_t ReadCode(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
     uint32_t RequestSense(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
     uint32_t Complete(SRB_ExecSCSICmd& srb, playback::PlayRefusal refusal);
-    // Passes the request on with the lock released, then looks at how it ended.
+    // Passes the request on with mutex_ released, then looks at how it ended.
     uint32_t PassThrough(SRB_ExecSCSICmd& srb, std::unique_lock<std::mutex>& lock);
+    // The layer's own command to the drive, with mutex_ released.
+    Completion SendOwn(std::unique_lock<std::mutex>& lock, std::span<const uint8_t> cdb,
+                       std::span<uint8_t> data);
     void Watch(const SRB_ExecSCSICmd& srb, const Completion& completion);
-    bool LearnDisc();
+    bool LearnDisc(std::unique_lock<std::mutex>& lock);
     void ForgetDisc();
 
-    // The engine, with the lock held.
+    // The engine, with mutex_ held.
     void StartJob();
     void StopJob();
-    void FallBackToDrive();
-    void ReaderLoop();
+    void Follow();            // the model moves to what the sink's output has played
+    int64_t HeardNow() const; // what it has played by now
+    void WakeReaderIfRoom();
     bool ReaderHasWork() const; // a chunk to read and room for it in the buffer
+    void ReaderLoop();
+    // The drive plays the rest on its own (it cannot read this disc's audio); commandMutex_ is
+    // taken here, so mutex_ must not be held.
+    void FallBackToDrive(uint64_t generation);
     ReadOutcome ReadChunk(int32_t lba, uint32_t count, bool withQ, std::span<uint8_t> into);
     // `frames` empty: silence; `q` empty: no sub-channel.
     void Append(std::span<const uint8_t> frames, std::span<const uint8_t> q, uint32_t count);
     FrameTag Tag(int32_t lba, std::span<const uint8_t> q); // and learns the disc's codes
     // Where the play's head is by the Q sub-channel, when that is known.
     std::optional<playback::QPosition> QAtHead() const;
+    // The sink looks at the feed again (a play started, stopped or jumped); mutex_ not held.
+    void WakeSink(bool make);
 
-    // The read speed, with neither lock held: sends what the policy wants now, if anything.
+    // The read speed, with mutex_ not held: sends what the policy wants now, if anything.
     void SyncSpeed();
     std::optional<uint16_t> SpeedDue() const; // with mutex_ held
 
@@ -150,39 +194,38 @@ private:
     const SinkFactory& makeSink_;
     const PlaySettings settings_;
 
-    mutable std::mutex mutex_; // guards everything below
-    std::condition_variable changed_;
+    std::mutex commandMutex_;
+    mutable std::mutex mutex_;              // guards everything down to the reader
+    std::condition_variable roomForReader_; // the ring has room for a chunk, or the job changed
+    std::condition_variable framesForSink_; // the ring has frames, or the job changed
     Mode mode_ = Mode::Undecided;
     bool discKnown_ = false;
     bool discDelivered_ = false; // READ CD has delivered audio of this disc
+    uint64_t discEpoch_ = 0;     // changes whenever the disc is forgotten
     playback::PlayModel model_;
     std::optional<Sense> pendingSense_; // of the last refusal, for REQUEST SENSE
     Job job_;
-    uint64_t generation_ = 0;    // changes with every job started or stopped
-    std::vector<uint8_t> ring_;  // bufferFrames frames
-    std::vector<FrameTag> tags_; // one per frame of the ring
-    size_t ringFirst_ = 0;       // in frames
-    size_t ringCount_ = 0;
+    uint64_t generation_ = 0;  // changes with every job started or stopped: the feed's Play()
+    FrameRing<FrameTag> ring_; // bufferFrames frames read ahead
+    // Each frame taken and not heard yet (the head's too), with where its Q put it.
+    std::deque<std::pair<int32_t, std::optional<playback::QPosition>>> unheardQ_;
     DrivePlayStats stats_;
     PcmStage stage_;
     SpeedPolicy speed_;
     // What the Q sub-channel of this disc has told: of the last frame read and of the frames on
     // either side of the head, and the codes some frames carry instead of their position.
     std::optional<HeardQ> lastReadQ_;
-    std::optional<HeardQ> lastHeardQ_; // the last frame the sink took
-    std::optional<HeardQ> nextQ_;      // the frame after it, when the buffer held it
+    std::optional<HeardQ> lastHeardQ_; // the last frame heard
+    std::optional<HeardQ> nextQ_;      // the frame after it, when a stop or pause found it
     std::string catalog_;
     std::map<int, std::string> isrc_; // by track number
-    // Held while the read speed is decided and sent, so that the reader and a command that ends
-    // the play send in the order they decided; taken before mutex_, never while holding it.
-    std::mutex speedMutex_;
-    // The sink is made and woken with mutex_ released: it takes from this feed under locks of
-    // its own, which it may hold while it waits for mutex_.
-    std::mutex sinkMutex_;
-    std::unique_ptr<AudioSink> sink_;
     bool quit_ = false;
     std::atomic<bool> quitting_{false}; // read by the reader between tries, without the lock
     std::thread reader_;
+
+    std::mutex speedMutex_;
+    std::mutex sinkMutex_;            // guards sink_
+    std::unique_ptr<AudioSink> sink_; // made at the first digital play
 };
 
 } // namespace audio

@@ -1,10 +1,11 @@
 // The engine of one drive's digital play: the reader thread that keeps the buffer ahead of the
-// sink with READ CD, and the feed the sink takes from. A job is one run of the play model; any
-// jump starts or stops a job, which drops what was read for the one before.
+// sink with READ CD, and the feed the sink takes from and reports to. A job is one run of the play
+// model; any jump starts or stops a job, which drops what was read for the one before.
 #include "audio/drive_play.h"
 
 #include "drive/command_blocks.h"
 #include "drive/fixed_sense.h"
+#include "drive/msf.h"
 #include "drive/srb.h"
 #include "drive/sub_q_layout.h"
 #include "drive/toc_layout.h"
@@ -51,61 +52,95 @@ void DrivePlay::StartJob() {
     job_.run = model_.Run();
     job_.nextRead = model_.RunStart();
     job_.end = model_.End();
-    ringFirst_ = 0;
-    ringCount_ = 0;
+    ring_.Clear();
+    unheardQ_.clear();
     ++generation_;
     speed_.BufferEmptied();
     stage_.Jumped();
     if (!reader_.joinable()) {
-        ring_.assign(size_t{settings_.bufferFrames} * kCdFrameBytes, 0);
-        tags_.assign(settings_.bufferFrames, FrameTag{});
         reader_ = std::thread([this] { ReaderLoop(); });
     }
-    changed_.notify_all();
+    roomForReader_.notify_all();
+    framesForSink_.notify_all();
 }
 
 void DrivePlay::StopJob() {
-    if (ringCount_ > 0 && tags_[ringFirst_].q) {
-        // The frame a pause holds at, or a stop left: still where the Q sub-channel put it.
-        nextQ_ = HeardQ{job_.nextRead - static_cast<int32_t>(ringCount_), *tags_[ringFirst_].q};
+    // The frame a pause holds at, or a stop left: still where the Q sub-channel put it.
+    const int32_t head = model_.Head();
+    for (const auto& [lba, q] : unheardQ_) {
+        if (lba == head && q) {
+            nextQ_ = HeardQ{lba, *q};
+        }
+    }
+    if (ring_.Count() > 0 && ring_.Front().q &&
+        job_.nextRead - static_cast<int32_t>(ring_.Count()) == head) {
+        nextQ_ = HeardQ{head, *ring_.Front().q};
     }
     job_.active = false;
-    ringCount_ = 0;
+    ring_.Clear();
+    unheardQ_.clear();
     ++generation_;
-    changed_.notify_all();
+    roomForReader_.notify_all();
+    framesForSink_.notify_all();
 }
 
-void DrivePlay::FallBackToDrive() {
+void DrivePlay::FallBackToDrive(uint64_t generation) {
     // Nothing of this play has been heard (or the drive stopped delivering): the drive plays the
     // rest on its own, and every later play of this disc too.
-    const int32_t from = model_.Head();
-    const int32_t end = model_.End();
-    StopJob();
-    model_.Stop();
-    mode_ = Mode::Analog;
-    stats_.analog = true;
-    stats_.digital = false;
+    const std::lock_guard command(commandMutex_);
+    int32_t from = 0;
+    int32_t end = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        if (generation != generation_) {
+            return; // a command came first: it decided what the drive does
+        }
+        Follow();
+        from = model_.Head();
+        end = model_.End();
+        StopJob();
+        model_.Stop();
+        mode_ = Mode::Analog;
+        stats_.analog = true;
+        stats_.digital = false;
+    }
     SendCommandBlock(below_.sendCommand, adapter_, target_,
                      PlayAudio12Cdb(static_cast<uint32_t>(from), static_cast<uint32_t>(end - from)),
                      {});
+    WakeSink(false);
+}
+
+void DrivePlay::HandBack() {
+    uint64_t generation = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        if (mode_ != Mode::Digital || !job_.active) {
+            return;
+        }
+        generation = generation_;
+    }
+    FallBackToDrive(generation);
+}
+
+void DrivePlay::WakeSink(bool make) {
+    if (!makeSink_) {
+        return;
+    }
+    const std::lock_guard sinkLock(sinkMutex_);
+    if (!sink_ && make) {
+        sink_ = makeSink_(*this);
+    }
+    if (sink_) {
+        sink_->Wake();
+    }
 }
 
 void DrivePlay::Append(std::span<const uint8_t> frames, std::span<const uint8_t> q,
                        uint32_t count) {
-    const size_t capacity = settings_.bufferFrames;
-    for (uint32_t i = 0; i < count; ++i) {
-        const size_t slot = (ringFirst_ + ringCount_) % capacity;
-        uint8_t* at = ring_.data() + slot * kCdFrameBytes;
-        if (frames.empty()) {
-            std::memset(at, 0, kCdFrameBytes);
-        } else {
-            std::memcpy(at, frames.data() + size_t{i} * kCdFrameBytes, kCdFrameBytes);
-        }
-        tags_[slot] =
-            Tag(job_.nextRead + static_cast<int32_t>(i),
-                q.empty() ? q : q.subspan(size_t{i} * kFormattedQLength, kFormattedQLength));
-        ++ringCount_;
-    }
+    ring_.Push(frames, count, [&](size_t i) {
+        return Tag(job_.nextRead + static_cast<int32_t>(i),
+                   q.empty() ? q : q.subspan(i * kFormattedQLength, kFormattedQLength));
+    });
 }
 
 DrivePlay::FrameTag DrivePlay::Tag(int32_t lba, std::span<const uint8_t> q) {
@@ -149,9 +184,17 @@ DrivePlay::FrameTag DrivePlay::Tag(int32_t lba, std::span<const uint8_t> q) {
 
 std::optional<QPosition> DrivePlay::QAtHead() const {
     const int32_t head = model_.Head();
-    if (job_.active && ringCount_ > 0 && job_.nextRead - static_cast<int32_t>(ringCount_) == head &&
-        tags_[ringFirst_].q) {
-        return tags_[ringFirst_].q; // the next frame to be heard, read ahead
+    if (job_.active) {
+        // The next frame to be heard: taken by the sink and not heard yet, or still read ahead.
+        for (const auto& [lba, q] : unheardQ_) {
+            if (lba == head && q) {
+                return q;
+            }
+        }
+        if (ring_.Count() > 0 && job_.nextRead - static_cast<int32_t>(ring_.Count()) == head &&
+            ring_.Front().q) {
+            return ring_.Front().q;
+        }
     }
     for (const std::optional<HeardQ>& known : {nextQ_, lastHeardQ_}) {
         if (known && known->lba == head) {
@@ -198,7 +241,18 @@ bool DrivePlay::ReaderHasWork() const {
         return false;
     }
     const auto count = std::min<int64_t>(settings_.chunkFrames, job_.end - job_.nextRead);
-    return ringCount_ + static_cast<size_t>(count) <= settings_.bufferFrames;
+    return static_cast<size_t>(count) <= ring_.Room();
+}
+
+void DrivePlay::WakeReaderIfRoom() {
+    // The reader is woken once the buffer is down to half (or has room for a chunk, where a chunk
+    // is more), or when the read speed is to go up: it then reads until the buffer is full, a few
+    // chunks at a time, rather than one chunk for every few frames the sink takes.
+    const bool faster = !job_.readerDone && speed_.BufferLevel(ring_.Count(), ring_.Capacity());
+    const size_t refill = std::max<size_t>(settings_.chunkFrames, ring_.Capacity() / 2);
+    if (faster || (ring_.Room() >= refill && ReaderHasWork())) {
+        roomForReader_.notify_all();
+    }
 }
 
 void DrivePlay::ReaderLoop() {
@@ -208,7 +262,7 @@ void DrivePlay::ReaderLoop() {
     std::vector<uint8_t> q(chunkFrames * kFormattedQLength);
     std::unique_lock lock(mutex_);
     while (true) {
-        changed_.wait(lock, [this] { return quit_ || ReaderHasWork() || SpeedDue(); });
+        roomForReader_.wait(lock, [this] { return quit_ || ReaderHasWork() || SpeedDue(); });
         if (quit_) {
             return;
         }
@@ -234,6 +288,16 @@ void DrivePlay::ReaderLoop() {
         if (generation != generation_) {
             continue; // a jump while reading: this chunk belongs to a play that is gone
         }
+        const bool fallBack =
+            outcome == ReadOutcome::Refused || (outcome == ReadOutcome::Failed && !discDelivered_);
+        if (fallBack) {
+            // The drive does not read this disc's audio (or its first reads failed): it may still
+            // play it on its own.
+            lock.unlock();
+            FallBackToDrive(generation);
+            lock.lock();
+            continue;
+        }
         switch (outcome) {
         case ReadOutcome::Ok:
             Append(frames, withQ ? std::span<const uint8_t>(q) : std::span<const uint8_t>(), count);
@@ -241,13 +305,10 @@ void DrivePlay::ReaderLoop() {
             job_.failedInRow = 0;
             discDelivered_ = true;
             ++stats_.chunksRead;
-            speed_.BufferLevel(ringCount_, settings_.bufferFrames);
+            speed_.BufferLevel(ring_.Count(), ring_.Capacity());
             break;
         case ReadOutcome::QRefused:
             stats_.subChannel = false; // the chunk is read again without; positions from the TOC
-            break;
-        case ReadOutcome::Refused:
-            FallBackToDrive();
             break;
         case ReadOutcome::DiscGone:
             ForgetDisc(); // the tray opened or another disc came: this play is over
@@ -256,11 +317,9 @@ void DrivePlay::ReaderLoop() {
             model_.StopWithError(job_.run);
             StopJob();
             break;
+        case ReadOutcome::Refused: // handed to the drive above
+            break;
         case ReadOutcome::Failed:
-            if (!discDelivered_) {
-                FallBackToDrive(); // the first reads failed: the drive may still play it
-                break;
-            }
             // A bad patch of the disc: silence for it, and on.
             ++stats_.failedChunks;
             Append({}, {}, count);
@@ -274,71 +333,100 @@ void DrivePlay::ReaderLoop() {
         if (job_.active && job_.nextRead >= job_.end) {
             job_.readerDone = true;
         }
-        changed_.notify_all();
+        framesForSink_.notify_all();
+        if (generation != generation_) {
+            lock.unlock();
+            WakeSink(false); // the play ended here: the sink drops what it holds
+            lock.lock();
+        }
     }
 }
 
-size_t DrivePlay::Take(std::span<uint8_t> frames, std::chrono::milliseconds wait) {
+int64_t DrivePlay::HeardNow() const {
+    auto unheard = static_cast<int64_t>(job_.unheard);
+    if (job_.draining && unheard > 0) {
+        // What the output held when it last said plays out at its pace meanwhile.
+        const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - job_.unheardAt);
+        unheard = std::max<int64_t>(unheard - FramesInMs(since.count()), 0);
+    }
+    return job_.taken - unheard;
+}
+
+void DrivePlay::Follow() {
+    if (!job_.active) {
+        return;
+    }
+    const int64_t heard = HeardNow();
+    if (heard > job_.heard) {
+        job_.heard = heard;
+        model_.AdvanceTo(job_.run, heard); // heard: the position moves
+    }
+    // The frames before the head are heard: the last of them is where the Q was last heard.
+    const int32_t head = model_.Head();
+    while (!unheardQ_.empty() && unheardQ_.front().first < head) {
+        const auto& [lba, q] = unheardQ_.front();
+        lastHeardQ_.reset();
+        if (q) {
+            lastHeardQ_ = HeardQ{lba, *q};
+        }
+        unheardQ_.pop_front();
+    }
+    if (job_.stopByError && job_.readerDone && ring_.Count() == 0 && job_.heard == job_.taken) {
+        model_.StopWithError(job_.run); // too many bad chunks in a row, and the rest is heard
+    }
+}
+
+uint64_t DrivePlay::Play() const {
+    const std::lock_guard lock(mutex_);
+    return mode_ == Mode::Digital && job_.active ? generation_ : 0;
+}
+
+size_t DrivePlay::Take(uint64_t play, std::span<uint8_t> frames, std::chrono::milliseconds wait) {
     const size_t wanted = frames.size() / kCdFrameBytes;
     const auto deadline = std::chrono::steady_clock::now() + wait;
     std::unique_lock lock(mutex_);
     size_t taken = 0;
-    while (mode_ == Mode::Digital && job_.active) {
-        const size_t count = std::min(wanted - taken, ringCount_);
-        const size_t capacity = settings_.bufferFrames;
-        for (size_t i = 0; i < count; ++i) {
-            const size_t slot = (ringFirst_ + i) % capacity;
-            const std::span<uint8_t> frame =
-                frames.subspan((taken + i) * kCdFrameBytes, kCdFrameBytes);
-            std::memcpy(frame.data(), ring_.data() + slot * kCdFrameBytes, kCdFrameBytes);
-            stage_.Process(frame, tags_[slot].emphasised);
-        }
+    while (play == generation_ && job_.active && mode_ == Mode::Digital) {
+        int32_t lba = job_.nextRead - static_cast<int32_t>(ring_.Count());
+        const size_t count = ring_.Pop(frames.subspan(taken * kCdFrameBytes),
+                                       [&](std::span<uint8_t> frame, const FrameTag& tag) {
+                                           stage_.Process(frame, tag.emphasised);
+                                           unheardQ_.emplace_back(lba++, tag.q);
+                                       });
         if (count > 0) {
-            const size_t last = (ringFirst_ + count - 1) % capacity;
-            const int32_t lastLba = job_.nextRead - static_cast<int32_t>(ringCount_ - count) - 1;
-            lastHeardQ_.reset();
-            if (tags_[last].q) {
-                lastHeardQ_ = HeardQ{lastLba, *tags_[last].q};
-            }
-            ringFirst_ = (ringFirst_ + count) % capacity;
-            ringCount_ -= count;
             taken += count;
             job_.taken += static_cast<int64_t>(count);
-            model_.AdvanceTo(job_.run, job_.taken); // heard: the position moves
-            // Room for a whole chunk, or a faster read speed due: only then is the reader woken,
-            // not for every frame a sink takes.
-            const bool faster =
-                !job_.readerDone && speed_.BufferLevel(ringCount_, settings_.bufferFrames);
-            if (faster || ReaderHasWork()) {
-                changed_.notify_all();
-            }
+            WakeReaderIfRoom();
         }
-        if (model_.State() != PlayModel::Audio::Playing || model_.Run() != job_.run) {
-            job_.active = false;   // the play reached its end
-            changed_.notify_all(); // the drive gets its fastest back
+        const bool noMore = ring_.Count() == 0 && job_.readerDone;
+        if (taken == wanted || wait.count() <= 0 || noMore) {
             break;
         }
-        if (ringCount_ == 0 && job_.readerDone) {
-            if (job_.stopByError) {
-                model_.StopWithError(job_.run); // too many bad chunks in a row
-            }
-            job_.active = false;
-            changed_.notify_all();
-            break;
-        }
-        if (taken == wanted || wait.count() <= 0) {
-            break;
-        }
-        if (changed_.wait_until(lock, deadline) == std::cv_status::timeout) {
+        if (framesForSink_.wait_until(lock, deadline) == std::cv_status::timeout) {
             wait = std::chrono::milliseconds(0); // one more look, then give up
         }
     }
     return taken;
 }
 
-bool DrivePlay::Playing() const {
+void DrivePlay::Heard(uint64_t play, size_t unheard, bool draining) {
     const std::lock_guard lock(mutex_);
-    return mode_ == Mode::Digital && job_.active && model_.State() == PlayModel::Audio::Playing;
+    if (play != generation_ || !job_.active) {
+        return; // a report on a play that is gone
+    }
+    job_.unheard = std::min(unheard, static_cast<size_t>(job_.taken));
+    job_.unheardAt = std::chrono::steady_clock::now();
+    job_.draining = draining;
+    Follow();
+    const bool ended = model_.Run() != job_.run || model_.State() != PlayModel::Audio::Playing;
+    if (ended && job_.unheard == 0) {
+        // The play reached its end (or stopped by an error), and all is heard: the reader may now
+        // give the drive its fastest speed back.
+        job_.active = false;
+        unheardQ_.clear();
+        roomForReader_.notify_all();
+    }
 }
 
 } // namespace audio

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace audio {
 
@@ -79,9 +80,25 @@ AspiLayer PlayLayer::Entries() {
     return Slot::Entries();
 }
 
-void PlayLayer::Install() {
+void PlayLayer::Install(Adopt adopt) {
     Slot::Install(*this);
-    AdoptPlays();
+    if (adopt == Adopt::Now) {
+        AdoptPlays();
+    }
+}
+
+void PlayLayer::LeaveToDrives() {
+    leftToDrives_ = true;
+    std::vector<DrivePlay*> drives;
+    {
+        const std::lock_guard lock(mutex_);
+        for (const auto& [key, drive] : drives_) {
+            drives.push_back(drive.get());
+        }
+    }
+    for (DrivePlay* drive : drives) {
+        drive->HandBack();
+    }
 }
 
 void PlayLayer::Uninstall() {
@@ -89,6 +106,9 @@ void PlayLayer::Uninstall() {
 }
 
 void PlayLayer::AdoptPlays() {
+    if (leftToDrives_) {
+        return;
+    }
     const uint32_t supportInfo = below_.getSupportInfo();
     const int adapters =
         (supportInfo >> 8 & 0xFF) == SS_COMP ? static_cast<int>(supportInfo & 0xFF) : 0;
@@ -131,7 +151,7 @@ uint32_t PlayLayer::SendCommand(void* request) {
     }
     auto& srb = *static_cast<SRB_ExecSCSICmd*>(request);
     DrivePlay* drive = nullptr;
-    if (srb.SRB_Lun == 0) {
+    if (srb.SRB_Lun == 0 && !leftToDrives_) {
         const std::lock_guard lock(mutex_);
         const auto found = drives_.find(DriveKey(srb.SRB_HaId, srb.SRB_Target));
         if (found != drives_.end()) {

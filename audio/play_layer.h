@@ -19,6 +19,7 @@
 #include "platform/aspi_layer.h"
 #include "platform/module.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -39,11 +40,19 @@ public:
                                                     PlaySettings settings = {});
 
     // Makes this layer the one that answers to "WNASPI32.DLL" until Uninstall or its end; then
-    // the layer below answers again. A drive below that the player lists and that is playing on
-    // its own (READ SUB-CHANNEL says so) plays on through the layer: the same play, from where it
-    // has got to the end of the disc, now read and heard.
-    void Install();
+    // the layer below answers again. Unless `adopt` is Later, it then takes over the plays the
+    // drives below make on their own (AdoptPlays).
+    enum class Adopt { Now, Later };
+    void Install(Adopt adopt = Adopt::Now);
     void Uninstall();
+    // A drive below that the player lists and that is playing on its own (READ SUB-CHANNEL says
+    // so) plays on through the layer: the same play, from where it has got to the end of the disc,
+    // now read and heard. The program does this once its window shows, so that the sound output
+    // opens after the first paint.
+    void AdoptPlays();
+    // There is no sound to play through after all: from now on every request passes straight
+    // through, and a drive that plays digitally plays the rest on its own audio path.
+    void LeaveToDrives();
 
     // The two entries through which the installed layer is reached (what a module load gives).
     static AspiLayer Entries();
@@ -60,14 +69,14 @@ public:
     double Volume() const;
 
 private:
-    void AdoptPlays();
     DrivePlay& DriveAt(uint8_t adapter, uint8_t target); // with mutex_ held
 
     const AspiLayer below_;
     const SinkFactory makeSink_;
     const PlaySettings settings_;
     ModuleHandle module_ = nullptr; // the library below, when this layer loaded it
-    mutable std::mutex mutex_;      // guards drives_ and volume_
+    std::atomic<bool> leftToDrives_{false};
+    mutable std::mutex mutex_; // guards drives_ and volume_ (never held while a drive is sent to)
     std::map<uint16_t, std::unique_ptr<DrivePlay>> drives_;
     double volume_ = 1.0;
 };

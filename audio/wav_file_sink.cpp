@@ -1,5 +1,5 @@
-// The WAV file output: a pacing thread takes what is due by the steady clock from every feed that
-// plays, mixes it and appends it to the file.
+// The WAV file output: a pump on a thread of its own takes what is due by the steady clock from
+// every feed that plays, mixes it, and the file appends it.
 #include "audio/wav_file_sink.h"
 
 #include "drive/msf.h"
@@ -22,10 +22,7 @@ namespace audio {
 namespace {
 
 constexpr size_t kHeaderLength = 44;
-constexpr auto kTick = std::chrono::milliseconds(20);
-// After a stall (a suspended machine), no more than this is taken at once: the rest is skipped,
-// as a sound card would.
-constexpr int64_t kMostFramesAtOnce = kFramesPerSecond;
+constexpr auto kTick = std::chrono::milliseconds(20); // what is due is written this often
 // The 32-bit sizes of the header end here: the file stops growing (about 6.7 hours).
 constexpr uint64_t kMostDataBytes = 0xFFFFFFFFu - (kHeaderLength - 8);
 
@@ -61,22 +58,31 @@ void Truncate(std::FILE* file, uint64_t length) {
 #endif
 }
 
-// Adds `frames` into `sum`, sample by sample (16-bit little-endian).
-void MixInto(std::vector<int32_t>& sum, std::span<const uint8_t> frames) {
-    for (size_t i = 0; i + 1 < frames.size(); i += 2) {
-        sum[i / 2] += static_cast<int16_t>(frames[i] | frames[i + 1] << 8);
-    }
-}
-
 } // namespace
+
+class WavFileOutput::File final : public PumpChannel {
+public:
+    explicit File(WavFileOutput& output) : output_(output) {}
+    void Start() override {}
+    void Stop() override {}
+    std::optional<size_t> Room() override { return std::nullopt; } // in real time, by the clock
+    void Write(std::span<const uint8_t> frames) override { output_.Write(frames); }
+    size_t Unheard() override { return 0; }
+    bool Draining() override { return true; }
+    std::chrono::milliseconds Interval() override { return kTick; }
+
+private:
+    WavFileOutput& output_;
+};
 
 class WavFileOutput::Sink final : public AudioSink {
 public:
     Sink(WavFileOutput& output, PcmFeed& feed) : output_(output), feed_(feed) {
-        output_.Attach(&feed_);
+        output_.pump_.AddFeed(output_.channel_, feed_);
     }
-    ~Sink() override { output_.Detach(&feed_); }
-    void Wake() override { output_.Wake(); }
+    // Once this returns, the pump takes from the feed no more.
+    ~Sink() override { output_.pump_.RemoveFeed(output_.channel_, feed_); }
+    void Wake() override { output_.pump_.Wake(output_.channel_); }
 
 private:
     WavFileOutput& output_;
@@ -104,15 +110,12 @@ std::unique_ptr<WavFileOutput> WavFileOutput::Open(const std::string& path, std:
 
 WavFileOutput::WavFileOutput(std::FILE* file, std::string path, Notice notice)
     : file_(file), path_(std::move(path)), notice_(std::move(notice)) {
-    pacer_ = std::thread([this] { Run(); });
+    channel_ = pump_.AddChannel(std::make_unique<File>(*this));
+    pacer_ = std::thread([this] { pump_.Run(); });
 }
 
 WavFileOutput::~WavFileOutput() {
-    {
-        const std::lock_guard lock(mutex_);
-        quit_ = true;
-    }
-    woken_.notify_all();
+    pump_.Quit();
     pacer_.join();
     WriteSizes();
     std::fclose(file_);
@@ -129,84 +132,8 @@ uint64_t WavFileOutput::FramesWritten() const {
     return framesWritten_;
 }
 
-void WavFileOutput::Attach(PcmFeed* feed) {
-    const std::lock_guard lock(mutex_);
-    feeds_.push_back(feed);
-}
-
-void WavFileOutput::Detach(PcmFeed* feed) {
-    // The pacer holds the lock while it takes, so once this returns it takes from the feed no more.
-    const std::lock_guard lock(mutex_);
-    std::erase(feeds_, feed);
-}
-
-void WavFileOutput::Wake() {
-    {
-        const std::lock_guard lock(mutex_);
-        wakeful_ = true;
-    }
-    woken_.notify_all();
-}
-
-void WavFileOutput::Run() {
-    using Clock = std::chrono::steady_clock;
-    std::unique_lock lock(mutex_);
-    std::vector<uint8_t> frames;
-    std::vector<int32_t> sum;
-    std::vector<uint8_t> mixed;
-    Clock::time_point anchor;
-    int64_t framesSinceAnchor = 0;
-    bool pacing = false;
-    while (!quit_) {
-        if (!pacing) {
-            woken_.wait(lock, [this] { return quit_ || wakeful_; });
-            wakeful_ = false;
-            pacing = true;
-            anchor = Clock::now();
-            framesSinceAnchor = 0;
-            continue;
-        }
-        woken_.wait_for(lock, kTick, [this] { return quit_; });
-        const auto elapsed =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - anchor).count();
-        int64_t due = elapsed * kFramesPerSecond / 1000 - framesSinceAnchor;
-        if (due > kMostFramesAtOnce) {
-            framesSinceAnchor += due - kMostFramesAtOnce;
-            due = kMostFramesAtOnce;
-        }
-        bool anyPlaying = false;
-        size_t longest = 0;
-        frames.resize(static_cast<size_t>(std::max<int64_t>(due, 0)) * kCdFrameBytes);
-        sum.assign(frames.size() / 2, 0);
-        for (PcmFeed* feed : feeds_) {
-            if (!feed->Playing()) {
-                continue;
-            }
-            anyPlaying = true;
-            const size_t taken = feed->Take(frames);
-            if (taken > 0) {
-                longest = std::max(longest, taken);
-                MixInto(sum, std::span<const uint8_t>(frames).first(taken * kCdFrameBytes));
-            }
-        }
-        framesSinceAnchor += due > 0 ? due : 0;
-        if (longest > 0) {
-            mixed.resize(longest * kCdFrameBytes);
-            for (size_t i = 0; i < mixed.size() / 2; ++i) {
-                const int32_t sample = std::clamp(sum[i], -32768, 32767); // one feed: as it is
-                mixed[2 * i] = static_cast<uint8_t>(sample);
-                mixed[2 * i + 1] = static_cast<uint8_t>(sample >> 8);
-            }
-            Write(mixed);
-        }
-        if (!anyPlaying && !wakeful_) {
-            pacing = false; // nothing plays: wait for the next play without writing silence
-        }
-        wakeful_ = false;
-    }
-}
-
 void WavFileOutput::Write(std::span<const uint8_t> frames) {
+    const std::lock_guard lock(mutex_);
     if (full_) {
         return;
     }

@@ -8,8 +8,8 @@
 #pragma once
 
 #include "audio/audio_sink.h"
+#include "audio/pump.h"
 
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -42,11 +42,8 @@ public:
 
 private:
     class Sink;
+    class File; // the pump's one channel: the frames it is given go to the end of the file
     WavFileOutput(std::FILE* file, std::string path, Notice notice);
-    void Attach(PcmFeed* feed);
-    void Detach(PcmFeed* feed);
-    void Wake();
-    void Run();
     void Write(std::span<const uint8_t> frames);
     int WriteSizes(); // 0, or the error of the write that failed
     void StopGrowing(const std::string& reason);
@@ -54,13 +51,11 @@ private:
     std::FILE* const file_;
     const std::string path_;
     const Notice notice_;
-    mutable std::mutex mutex_; // guards everything below
-    std::condition_variable woken_;
-    std::vector<PcmFeed*> feeds_;
+    mutable std::mutex mutex_;   // guards framesWritten_ and full_ (written on the pump's thread)
     uint64_t framesWritten_ = 0; // whole frames in the file, as its header says
     bool full_ = false;          // the file takes no more: what plays is not written
-    bool wakeful_ = false;       // a feed was woken since the output last went idle
-    bool quit_ = false;
+    Pump pump_;                  // on pacer_: takes from every drive that plays, 75 frames a second
+    Pump::ChannelId channel_ = 0;
     std::thread pacer_;
 };
 

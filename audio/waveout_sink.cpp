@@ -1,15 +1,15 @@
-// The wave output sink. Each drive that plays digitally gets an output and a thread of its own
-// that keeps four buffers of about 67 ms queued on the device (a quarter of a second, as the Qt
-// build asks for), refilling each as the device hands it back. The device signals an event when
-// a buffer is done, and a wake-up sets the same event, so the thread sleeps until there is work
-// or a tick of 20 ms has passed (a feed that had nothing ready is asked again then).
+// The wave output sink. Each drive that plays digitally gets a wave output, a channel of a pump
+// (audio/pump.h) on a thread of its own. The output keeps up to eight buffers of 8 frames (about
+// 0.85 s) queued on the device; the pump tops them up as the device hands them back, and sleeps
+// in between, so the thread wakes a few times a second. The device is asked how much it has
+// played (waveOutGetPosition), so that the play's position is what has been heard.
 //
-// A pause or a stop drops what is queued (waveOutReset), so it is heard at once. When the device
-// cannot be opened or fails, the play goes on unheard at its own pace, so the window still moves
-// and the play still ends.
+// A play that starts, stops or jumps drops what is queued (waveOutReset), so it is heard at once.
+// When the device cannot be opened or fails, the pump goes on by its clock: the play goes on
+// unheard at its own pace, so the window still moves and the play still ends.
 #include "audio/waveout_sink.h"
 
-#include "drive/msf.h"
+#include "audio/pump.h"
 
 #include <windows.h>
 
@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -27,9 +26,9 @@ namespace audio {
 
 namespace {
 
-constexpr size_t kBuffers = 4;
-constexpr size_t kFramesPerBuffer = 5; // 1/15 s
-constexpr DWORD kTickMs = 20;
+constexpr size_t kBuffers = 8;
+constexpr size_t kFramesPerBuffer = 8;
+constexpr std::chrono::milliseconds kInterval(400); // about half of what is queued
 
 WAVEFORMATEX CdFormat() {
     WAVEFORMATEX format{};
@@ -42,67 +41,86 @@ WAVEFORMATEX CdFormat() {
     return format;
 }
 
-class WaveOutSink final : public AudioSink {
+// One drive's wave output. Made, used and destroyed on its pump's thread.
+class WaveOutChannel final : public PumpChannel {
 public:
-    explicit WaveOutSink(PcmFeed& feed)
-        : feed_(feed), event_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+    WaveOutChannel() {
         for (auto& buffer : data_) {
             buffer.resize(kFramesPerBuffer * kCdFrameBytes);
         }
-        thread_ = std::thread([this] { Run(); });
+    }
+    ~WaveOutChannel() override { Close(); }
+    WaveOutChannel(const WaveOutChannel&) = delete;
+    WaveOutChannel& operator=(const WaveOutChannel&) = delete;
+
+    void Start() override {
+        if (!Open()) {
+            return;
+        }
+        Drop(); // a jump: what is queued of the play before is dropped
     }
 
-    ~WaveOutSink() override {
-        quit_ = true;
-        SetEvent(event_);
-        thread_.join();
-        Close();
-        CloseHandle(event_);
+    void Stop() override { Drop(); }
+
+    std::optional<size_t> Room() override {
+        if (device_ == nullptr || failed_) {
+            return std::nullopt; // no device: the pump's clock says what is due
+        }
+        size_t free = 0;
+        for (size_t i = 0; i < kBuffers; ++i) {
+            free += Free(i) ? kFramesPerBuffer : 0;
+        }
+        return free;
     }
 
-    WaveOutSink(const WaveOutSink&) = delete;
-    WaveOutSink& operator=(const WaveOutSink&) = delete;
-
-    void Wake() override {
-        woken_ = true;
-        SetEvent(event_);
-    }
-
-private:
-    void Run() {
-        bool running = false;
-        while (!quit_) {
-            WaitForSingleObject(event_, running ? kTickMs : INFINITE);
-            if (quit_) {
-                break;
-            }
-            if (woken_.exchange(false) && !running) {
-                running = true;
-                unheardSince_.reset();
-            }
-            if (!running) {
+    void Write(std::span<const uint8_t> frames) override {
+        for (size_t i = 0; i < kBuffers && !frames.empty() && !failed_; ++i) {
+            if (!Free(i)) {
                 continue;
             }
-            if (!feed_.Playing()) {
-                Drop(); // what is queued is dropped: a pause is heard at once
-                running = false;
-                continue;
+            const size_t bytes = std::min(frames.size(), data_[i].size());
+            std::copy_n(frames.begin(), bytes, data_[i].begin());
+            frames = frames.subspan(bytes);
+            headers_[i].dwBufferLength = static_cast<DWORD>(bytes);
+            headers_[i].dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
+            if (waveOutWrite(device_, &headers_[i], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+                failed_ = true; // the device went away: the play goes on unheard
+                return;
             }
-            if (!Open() || failed_) {
-                TakeUnheard();
-            } else {
-                Refill();
-            }
+            queued_[i] = true;
+            written_ += bytes / kCdFrameBytes;
         }
     }
+
+    size_t Unheard() override {
+        MMTIME position{};
+        position.wType = TIME_BYTES;
+        if (waveOutGetPosition(device_, &position, sizeof(position)) == MMSYSERR_NOERROR &&
+            position.wType == TIME_BYTES) {
+            const size_t played = position.u.cb / kCdFrameBytes;
+            return written_ > played ? written_ - played : 0;
+        }
+        // A driver that cannot say: every buffer not handed back yet is not heard yet.
+        size_t unheard = 0;
+        for (size_t i = 0; i < kBuffers; ++i) {
+            unheard += Free(i) ? 0 : headers_[i].dwBufferLength / kCdFrameBytes;
+        }
+        return unheard;
+    }
+
+    bool Draining() override { return written_ > 0; } // the device plays what it is given at once
+
+    std::chrono::milliseconds Interval() override { return kInterval; }
+
+private:
+    bool Free(size_t i) const { return !queued_[i] || (headers_[i].dwFlags & WHDR_DONE) != 0; }
 
     bool Open() {
         if (device_ != nullptr || failed_) {
-            return device_ != nullptr;
+            return device_ != nullptr && !failed_;
         }
         WAVEFORMATEX format = CdFormat();
-        if (waveOutOpen(&device_, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(event_), 0,
-                        CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+        if (waveOutOpen(&device_, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
             device_ = nullptr;
             failed_ = true;
             return false;
@@ -112,54 +130,17 @@ private:
             headers_[i].lpData = reinterpret_cast<LPSTR>(data_[i].data());
             headers_[i].dwBufferLength = static_cast<DWORD>(data_[i].size());
             waveOutPrepareHeader(device_, &headers_[i], sizeof(WAVEHDR));
-            queued_[i] = false;
         }
         return true;
     }
 
-    void Refill() {
-        for (size_t i = 0; i < kBuffers; ++i) {
-            if (queued_[i] && (headers_[i].dwFlags & WHDR_DONE) == 0) {
-                continue;
-            }
-            queued_[i] = false;
-            const size_t taken = feed_.Take(data_[i]);
-            if (taken == 0) {
-                return; // the reader is behind: asked again at the next tick
-            }
-            headers_[i].dwBufferLength = static_cast<DWORD>(taken * kCdFrameBytes);
-            headers_[i].dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
-            if (waveOutWrite(device_, &headers_[i], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-                failed_ = true; // the device went away: the play goes on unheard
-                return;
-            }
-            queued_[i] = true;
-        }
-    }
-
-    // Takes what is due by the clock since the output failed or the play started without one.
-    void TakeUnheard() {
-        const auto now = std::chrono::steady_clock::now();
-        if (!unheardSince_) {
-            unheardSince_ = std::make_unique<std::chrono::steady_clock::time_point>(now);
-            framesUnheard_ = 0;
-        }
-        const auto elapsed =
-            std::chrono::duration_cast<std::chrono::milliseconds>(now - *unheardSince_).count();
-        const int64_t due = elapsed * kFramesPerSecond / 1000 - framesUnheard_;
-        if (due <= 0) {
-            return;
-        }
-        scratch_.resize(static_cast<size_t>(due) * kCdFrameBytes);
-        framesUnheard_ += static_cast<int64_t>(feed_.Take(scratch_));
-    }
-
+    // Drops what is queued; the device's position starts again from 0.
     void Drop() {
-        unheardSince_.reset();
         if (device_ != nullptr) {
             waveOutReset(device_);
-            queued_.fill(false);
         }
+        queued_.fill(false);
+        written_ = 0;
     }
 
     void Close() {
@@ -174,19 +155,36 @@ private:
         device_ = nullptr;
     }
 
-    PcmFeed& feed_;
-    HANDLE event_; // the device's buffer-done signal, and the wake-up
-    std::atomic<bool> woken_{false};
-    std::atomic<bool> quit_{false};
-    // Used on the sink's thread only, and by the destructor after it has ended.
     HWAVEOUT device_ = nullptr;
     bool failed_ = false;
     std::array<WAVEHDR, kBuffers> headers_{};
     std::array<std::vector<uint8_t>, kBuffers> data_;
     std::array<bool, kBuffers> queued_{};
-    std::unique_ptr<std::chrono::steady_clock::time_point> unheardSince_;
-    int64_t framesUnheard_ = 0;
-    std::vector<uint8_t> scratch_;
+    size_t written_ = 0; // frames written since the last drop
+};
+
+class WaveOutSink final : public AudioSink {
+public:
+    explicit WaveOutSink(PcmFeed& feed)
+        : channel_(pump_.AddChannel(std::make_unique<WaveOutChannel>())) {
+        pump_.AddFeed(channel_, feed);
+        thread_ = std::thread([this] { pump_.Run(); });
+    }
+
+    // The output is closed on its thread; once this returns the feed is not used.
+    ~WaveOutSink() override {
+        pump_.Quit();
+        thread_.join();
+    }
+
+    WaveOutSink(const WaveOutSink&) = delete;
+    WaveOutSink& operator=(const WaveOutSink&) = delete;
+
+    void Wake() override { pump_.Wake(channel_); }
+
+private:
+    Pump pump_;
+    const Pump::ChannelId channel_;
     std::thread thread_;
 };
 

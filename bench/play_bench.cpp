@@ -27,7 +27,7 @@ public:
     // The first frame of the play, as soon as the reader has it; false when none comes.
     bool TakeFirstFrame() {
         std::array<uint8_t, audio::kCdFrameBytes> frame{};
-        return feed_.Take(frame, std::chrono::seconds(5)) == 1;
+        return feed_.Take(feed_.Play(), frame, std::chrono::seconds(5)) == 1;
     }
     int Wakes() const { return wakes_; }
 

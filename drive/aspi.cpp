@@ -6,6 +6,8 @@
 #include "drive/aspi_request.h"
 #include "platform/module.h"
 
+#include <atomic>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -50,7 +52,14 @@ int32_t ExecScsiCommand(int hostAdapter, int target, std::span<const uint8_t> cd
         return -1;
     }
 #endif
-    const int32_t result = SubmitRequest(aspiEntries.sendCommand, srb).status;
+    if (Submit(aspiEntries.sendCommand, srb)) {
+        // The layer completes the request from a thread of its own: its status is read afresh
+        // on every pass, with no pause and no time limit.
+        const std::atomic_ref<uint8_t> status(srb.SRB_Status);
+        while (status.load() == SS_PENDING) {
+        }
+    }
+    const int32_t result = CompletionOf(srb).status;
 #ifdef _WIN32
     CloseHandle(event);
 #endif

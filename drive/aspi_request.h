@@ -1,17 +1,20 @@
 // The one way a command block becomes an execute-SCSI-command request, goes to a layer and is
-// waited for: the transport (ExecScsiCommand) and the digital play's own commands to the layer
-// below it both go through here.
+// waited for: the transport (ExecScsiCommand) and the layers' own commands to the layer below
+// them both go through here.
 #pragma once
 
 #include "drive/fixed_sense.h"
 #include "drive/scsi_opcodes.h"
 #include "drive/srb.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <span>
+#include <thread>
 
 // A layer's SendASPI32Command.
 using AspiSendEntry = uint32_t (*)(void* request);
@@ -60,27 +63,49 @@ struct Completion {
     }
 };
 
-// Submits `srb` through `send` and waits until the layer has completed it. The layer may complete
-// it from another thread, so the status is read afresh, atomically, on every pass, with no pause
-// and no time limit. A layer that refuses a request by its return value alone never writes the
-// status (wine's own layer does so for an absent adapter): that value is written into the request
-// then (SS_ERR for one that is no status byte), so that whoever waits on it sees it complete.
-inline Completion SubmitRequest(AspiSendEntry send, SRB_ExecSCSICmd& srb) {
+// Hands `srb` to a layer through `send`. A layer that refuses a request by its return value alone
+// never writes the status (wine's own layer does so for an absent adapter): that value is written
+// into the request then (SS_ERR for one that is no status byte), so that whoever waits on it sees
+// it complete. True while the request is still pending: the layer completes it later, from a
+// thread of its own.
+inline bool Submit(AspiSendEntry send, SRB_ExecSCSICmd& srb) {
     const uint32_t accepted = send(&srb);
     std::atomic_ref<uint8_t> status(srb.SRB_Status);
     if (status.load() == SS_PENDING && accepted != SS_PENDING) {
         status.store(accepted <= 0xFF ? static_cast<uint8_t>(accepted) : SS_ERR);
     }
-    while (status.load() == SS_PENDING) {
-    }
+    return status.load() == SS_PENDING;
+}
+
+// How a completed request ended.
+inline Completion CompletionOf(SRB_ExecSCSICmd& srb) {
     Completion completion;
-    completion.status = status.load();
+    completion.status = std::atomic_ref<uint8_t>(srb.SRB_Status).load();
     if (completion.status != SS_COMP && srb.SRB_TargStat == STATUS_CHKCOND &&
         srb.SRB_SenseLen > kSenseAscqAt) {
         completion.sense = Sense{static_cast<uint8_t>(srb.SenseArea[kSenseKeyAt] & 0x0F),
                                  srb.SenseArea[kSenseAscAt], srb.SenseArea[kSenseAscqAt]};
     }
     return completion;
+}
+
+// Submits `srb` through `send` and waits until the layer has completed it, with no time limit. A
+// layer that completes it before returning (the virtual bus, the Linux SG layer, the play and
+// names layers) is not waited for at all. One that completes it later from a thread of its own (a
+// system's ASPI library) is looked at again after a yield, then after sleeps that double from
+// 50 µs to 1 ms: a drive's command takes milliseconds, so the wait adds at most about a
+// millisecond and next to no processor time. (A completion event would change the request the
+// callers prepare; ExecScsiCommand keeps its own loop.)
+inline Completion SubmitRequest(AspiSendEntry send, SRB_ExecSCSICmd& srb) {
+    if (Submit(send, srb)) {
+        std::atomic_ref<uint8_t> status(srb.SRB_Status);
+        std::this_thread::yield();
+        for (auto pause = std::chrono::microseconds(50); status.load() == SS_PENDING;
+             pause = std::min(pause * 2, std::chrono::microseconds(1000))) {
+            std::this_thread::sleep_for(pause);
+        }
+    }
+    return CompletionOf(srb);
 }
 
 // PrepareRequest and SubmitRequest in one: a request that cannot be prepared completes as

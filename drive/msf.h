@@ -1,6 +1,6 @@
 // Time on a CD: 75 frames a second, and the M/S/F form in which command blocks and answers carry
-// an address or a length. Shared by the player's time units, the Linux SG layer and the virtual
-// drive: each converts its own fields, these are only the units and the byte layout.
+// an address or a length. Shared by the player's time units, the Linux SG layer, the virtual drive
+// and the digital play: each converts its own fields, these are only the units and the byte layout.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +12,13 @@ inline constexpr int32_t kFramesPerMinute = 60 * kFramesPerSecond;
 inline constexpr int32_t kMsfLbaOffset = 150; // LBA 0 is MSF 00:02:00
 // Minutes take one byte: 255:59:74 is the last frame an M/S/F field can name.
 inline constexpr int32_t kLastMsfFrame = 255 * kFramesPerMinute + 59 * kFramesPerSecond + 74;
+
+// The frames a play at 75 frames a second has played after `ms` milliseconds (0 or more): whole
+// frames only, so a frame counts once it has played to its end. The one rule by which a clock
+// paces a play: the virtual drive's, and the digital play's outputs and positions.
+constexpr int64_t FramesInMs(int64_t ms) {
+    return ms * kFramesPerSecond / 1000;
+}
 
 // The frame count of minutes, seconds and frames (no offset).
 constexpr int32_t MsfToFrames(int32_t minutes, int32_t seconds, int32_t frames) {

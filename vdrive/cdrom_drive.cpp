@@ -104,7 +104,7 @@ Reply ReplyTo(playback::PlayRefusal refusal) {
 // ---- the play, by the clock ---------------------------------------------------------------
 
 int64_t CdromDrive::FramesIntoRun(int64_t nowMs) const {
-    return std::max<int64_t>(0, nowMs - runStartMs_) * kFramesPerSecond / 1000;
+    return FramesInMs(std::max<int64_t>(0, nowMs - runStartMs_));
 }
 
 void CdromDrive::FollowRun() {

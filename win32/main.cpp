@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     SetUpSound(commandLine, program.soundFile.get(), program.sound);
+    StartSound(program.sound); // a wave output opens in no time: before the window, as it was
     if (!program.sound.notice.empty()) {
         Tell(program.sound.notice);
     }

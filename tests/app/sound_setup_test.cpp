@@ -58,6 +58,9 @@ protected:
 TEST_F(SoundSetup, TheDemoDiscAlreadyPlayingIsHeardThroughTheLayerFromItsSecondTrack) {
     SetUpSound(commandLine, nullptr, sound, ClockSinks());
     ASSERT_TRUE(sound.layer);
+    EXPECT_EQ(sink, nullptr) << "nothing is heard before the window shows";
+    EXPECT_EQ(PlayingDrive().AudioStatus(), kAudioStatusPlaying);
+    StartSound(sound);
     EXPECT_EQ(sound.notice, "");
     ASSERT_NE(sink, nullptr) << "the hand-over plays digitally at once";
     clock.Advance(1000);
@@ -158,6 +161,7 @@ TEST(SoundSetupDeemphasis, TheCommandLineDecidesAndEverySinkHearsTheSame) {
 TEST_F(SoundSetup, AnalogLeavesTheDrivesToPlayOnTheirOwn) {
     commandLine.analog = true;
     SetUpSound(commandLine, nullptr, sound, ClockSinks());
+    StartSound(sound);
     EXPECT_FALSE(sound.layer);
     EXPECT_EQ(PlayingDrive().AudioStatus(), kAudioStatusPlaying);
 }

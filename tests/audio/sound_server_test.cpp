@@ -2,7 +2,8 @@
 // monitor parec records while the demo plays. What is recorded must be the demo disc's music:
 // not silence, and of the dominant frequency that the disc's own audio has where the play began;
 // after a storm of commands from two bus clients, the disc's own frames. A server that dies
-// leaves the play going on from where the sound stopped.
+// leaves the play going on from where the sound stopped. A pause is heard at once, and the
+// position shown is where the sound stopped.
 #include "vdrive/demo_discs.h"
 
 #include <QByteArray>
@@ -160,6 +161,51 @@ std::string Mismatch(const QByteArray& heard, const QByteArray& played, qsizetyp
         ++at;
     }
     return "";
+}
+
+// The demo disc's first `seconds` of audio, from its start; empty when it has none.
+QByteArray DiscFromItsStart(int seconds) {
+    const vdrive::DiscImage disc = vdrive::DemoCdTextDisc();
+    QByteArray frames(qsizetype{seconds} * 75 * 2352, '\0');
+    if (!disc.audio || disc.tracks.empty() || disc.tracks[0].start != 0 ||
+        !disc.audio->ReadFrames(0, std::span<uint8_t>(reinterpret_cast<uint8_t*>(frames.data()),
+                                                      size_t(frames.size())))) {
+        return {};
+    }
+    return frames;
+}
+
+// How much of the disc a recording holds: where the disc's first sound begins in `heard`, and
+// where the run of the disc's frames in order that starts there ends (both in sample frames of
+// `heard`), and how many sample frames of `played` that run covers, its leading silence included.
+struct HeardRun {
+    qsizetype onset = 0;
+    qsizetype end = 0;
+    qsizetype frames = 0;
+};
+std::optional<HeardRun> DiscRun(const QByteArray& heard, const QByteArray& played) {
+    const auto sample = [](const QByteArray& bytes, qsizetype frame) {
+        return bytes.mid(frame * 4, 4);
+    };
+    const QByteArray silence(4, '\0');
+    qsizetype from = 0;
+    while (from < played.size() / 4 && sample(played, from) == silence) {
+        ++from;
+    }
+    qsizetype at = 0;
+    while (at < heard.size() / 4 && sample(heard, at) != sample(played, from)) {
+        ++at;
+    }
+    if (at == heard.size() / 4) {
+        return std::nullopt;
+    }
+    HeardRun run{at, at, from};
+    while (run.end < heard.size() / 4 && run.frames < played.size() / 4 &&
+           sample(heard, run.end) == sample(played, run.frames)) {
+        ++run.end;
+        ++run.frames;
+    }
+    return run;
 }
 
 // A client of discolo's media-bus player, on a connection of its own.
@@ -383,11 +429,8 @@ TEST_F(SoundServer, AStormOfCommandsFromTwoClientsLeavesAPlayThatIsHeard) {
 
     ASSERT_TRUE(position);
     EXPECT_GT(*position, 2500000) << "the play moves";
-    const vdrive::DiscImage disc = vdrive::DemoCdTextDisc();
-    ASSERT_TRUE(disc.audio);
-    QByteArray played(4 * 75 * 2352, '\0'); // the disc from its start
-    ASSERT_TRUE(disc.audio->ReadFrames(
-        0, std::span<uint8_t>(reinterpret_cast<uint8_t*>(played.data()), size_t(played.size()))));
+    const QByteArray played = DiscFromItsStart(4);
+    ASSERT_FALSE(played.isEmpty());
     QFile file(recording);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(Mismatch(file.readAll(), played, 2 * 44100), "");
@@ -420,11 +463,8 @@ TEST_F(SoundServer, PlayerctlVolumeHalvesWhatIsHeard) {
     EXPECT_TRUE(client.Call(QStringLiteral("Quit"), QStringLiteral("org.mpris.MediaPlayer2")));
     EXPECT_TRUE(discolo.waitForFinished(20000));
 
-    const vdrive::DiscImage disc = vdrive::DemoCdTextDisc();
-    ASSERT_TRUE(disc.audio);
-    QByteArray half(3 * 75 * 2352, '\0'); // the disc from its start
-    ASSERT_TRUE(disc.audio->ReadFrames(
-        0, std::span<uint8_t>(reinterpret_cast<uint8_t*>(half.data()), size_t(half.size()))));
+    QByteArray half = DiscFromItsStart(3);
+    ASSERT_FALSE(half.isEmpty());
     for (qsizetype at = 0; at + 1 < half.size(); at += 2) {
         const auto sample = static_cast<int16_t>(static_cast<uint8_t>(half[at]) |
                                                  static_cast<uint8_t>(half[at + 1]) << 8);
@@ -462,6 +502,55 @@ TEST_F(SoundServer, APlayGoesOnFromWhereTheSoundStoppedWhenTheServerDies) {
     // The readouts follow the play at the poll's pace, a third of a second either way; a busy
     // machine may add as much again. The jump was the three seconds heard before.
     EXPECT_NEAR(double(*after - *before), double(elapsedUs), 1000000.0);
+}
+
+// With the sound server holding more than a second, a jump is still heard within a quarter of a
+// second, and the readouts show what is heard, not what the server was given: a play from the start
+// of the disc, paused after three seconds, is heard from the moment Play is pressed until the
+// moment Pause is, and the position the paused player shows is where the sound stopped.
+TEST_F(SoundServer, AJumpIsHeardAtOnceAndThePositionIsWhatWasHeard) {
+    QProcess discolo;
+    StartDemoOnBus(discolo);
+    if (HasFatalFailure()) {
+        return;
+    }
+    MediaBusClient client(address_, QStringLiteral("listener"));
+    ASSERT_TRUE(client.Call(QStringLiteral("Stop")));
+    QThread::msleep(300);
+    const QString recording = folder_.filePath(QStringLiteral("jump.raw"));
+    std::unique_ptr<Started> recorder = Record(recording);
+    ASSERT_TRUE(recorder->Running());
+    QElapsedTimer clock;
+    clock.start();
+    QThread::msleep(500);
+    const qint64 playMs = clock.elapsed();
+    ASSERT_TRUE(client.Call(QStringLiteral("Play")));
+    QThread::msleep(3000);
+    const qint64 pauseMs = clock.elapsed();
+    ASSERT_TRUE(client.Call(QStringLiteral("Pause")));
+    QThread::msleep(1000);
+    const std::optional<qlonglong> position = client.Position();
+    recorder->Stop();
+    EXPECT_TRUE(client.Call(QStringLiteral("Quit"), QStringLiteral("org.mpris.MediaPlayer2")));
+    EXPECT_TRUE(discolo.waitForFinished(20000));
+
+    const QByteArray played = DiscFromItsStart(6);
+    ASSERT_FALSE(played.isEmpty());
+    QFile file(recording);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray heard = file.readAll();
+    const std::optional<HeardRun> run = DiscRun(heard, played);
+    ASSERT_TRUE(run) << "the disc is not heard";
+    const double soundFrom = double(run->onset) / kRate - double(playMs) / 1000;
+    const double soundTo = double(run->end) / kRate - double(pauseMs) / 1000;
+    // The recording starts a few tens of milliseconds after the clock: both figures come out a
+    // little early.
+    EXPECT_LT(soundFrom, 0.25) << "Play is heard late (s)";
+    EXPECT_LT(soundTo, 0.25) << "Pause is heard late (s)";
+    EXPECT_GT(soundTo, -0.25) << "Pause is heard early (s)";
+    ASSERT_TRUE(position);
+    EXPECT_NEAR(double(*position) / 1e6, double(run->frames) / kRate, 0.1)
+        << "the paused readout is not where the sound stopped";
 }
 
 } // namespace

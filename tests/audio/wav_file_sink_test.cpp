@@ -21,7 +21,11 @@ namespace {
 class PatternFeed final : public audio::PcmFeed {
 public:
     explicit PatternFeed(int32_t frames) : end_(frames) {}
-    size_t Take(std::span<uint8_t> frames, std::chrono::milliseconds) override {
+    uint64_t Play() const override {
+        const std::lock_guard lock(mutex_);
+        return next_ < end_ ? 1 : 0;
+    }
+    size_t Take(uint64_t, std::span<uint8_t> frames, std::chrono::milliseconds) override {
         const std::lock_guard lock(mutex_);
         const auto count =
             std::min<int64_t>(static_cast<int64_t>(frames.size() / 2352), end_ - next_);
@@ -29,10 +33,8 @@ public:
         next_ += static_cast<int32_t>(count);
         return static_cast<size_t>(count);
     }
-    bool Playing() const override {
-        const std::lock_guard lock(mutex_);
-        return next_ < end_;
-    }
+    void Heard(uint64_t, size_t, bool) override {}
+    bool Playing() const { return Play() != 0; }
 
 private:
     vdrive::PatternSource source_;

@@ -1,4 +1,5 @@
 #include "drive/aspi.h"
+#include "drive/aspi_request.h"
 #include "drive/srb.h"
 #include "platform/module.h"
 #include "tests/support/recording_layer.h"
@@ -228,6 +229,16 @@ TEST(ExecScsiCommand, WaitsUntilTheLayerCompletesTheRequest) {
     completer.join();
     UnloadAspi();
     InstallAspiLayer(nullptr);
+}
+
+// The layers' own commands (the play's, the names') wait by sleeping, not by reading the status
+// over and over; they still see the status the layer writes later.
+TEST(SendCommandBlock, WaitsUntilTheLayerCompletesTheRequestFromAnotherThread) {
+    std::array<uint8_t, 10> cdb{0x43};
+    const Completion completion = SendCommandBlock(&CompleteLater, 0, 0, cdb, {});
+    completer.join();
+    EXPECT_EQ(completion.status, SS_ERR);
+    EXPECT_FALSE(completion.Ok());
 }
 
 } // namespace
