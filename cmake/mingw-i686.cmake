@@ -22,4 +22,5 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 find_program(DISCOLO_WINE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${DISCOLO_WINE})
+# wine, on the wine session's X server when it has one (scripts/wine-run says why).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
