@@ -169,7 +169,10 @@ private:
     void StopJob();
     void Follow();            // the model moves to what the sink's output has played
     int64_t HeardNow() const; // what it has played by now
-    void WakeReaderIfRoom();
+    // Whether the reader should be woken now that the sink has taken frames (it also tells the
+    // read speed how full the buffer is). The caller wakes it (roomForReader_) once it has let go
+    // of mutex_, so that the reader does not wake only to wait for the lock.
+    bool ReaderWanted();
     bool ReaderHasWork() const; // a chunk to read and room for it in the buffer
     void ReaderLoop();
     // The drive plays the rest on its own (it cannot read this disc's audio); commandMutex_ is

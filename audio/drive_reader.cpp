@@ -244,15 +244,13 @@ bool DrivePlay::ReaderHasWork() const {
     return static_cast<size_t>(count) <= ring_.Room();
 }
 
-void DrivePlay::WakeReaderIfRoom() {
+bool DrivePlay::ReaderWanted() {
     // The reader is woken once the buffer is down to half (or has room for a chunk, where a chunk
     // is more), or when the read speed is to go up: it then reads until the buffer is full, a few
     // chunks at a time, rather than one chunk for every few frames the sink takes.
     const bool faster = !job_.readerDone && speed_.BufferLevel(ring_.Count(), ring_.Capacity());
     const size_t refill = std::max<size_t>(settings_.chunkFrames, ring_.Capacity() / 2);
-    if (faster || (ring_.Room() >= refill && ReaderHasWork())) {
-        roomForReader_.notify_all();
-    }
+    return faster || (ring_.Room() >= refill && ReaderHasWork());
 }
 
 void DrivePlay::ReaderLoop() {
@@ -387,6 +385,7 @@ size_t DrivePlay::Take(uint64_t play, std::span<uint8_t> frames, std::chrono::mi
     const auto deadline = std::chrono::steady_clock::now() + wait;
     std::unique_lock lock(mutex_);
     size_t taken = 0;
+    bool wakeReader = false;
     while (play == generation_ && job_.active && mode_ == Mode::Digital) {
         int32_t lba = job_.nextRead - static_cast<int32_t>(ring_.Count());
         const size_t count = ring_.Pop(frames.subspan(taken * kCdFrameBytes),
@@ -397,15 +396,23 @@ size_t DrivePlay::Take(uint64_t play, std::span<uint8_t> frames, std::chrono::mi
         if (count > 0) {
             taken += count;
             job_.taken += static_cast<int64_t>(count);
-            WakeReaderIfRoom();
+            wakeReader = wakeReader || ReaderWanted();
         }
         const bool noMore = ring_.Count() == 0 && job_.readerDone;
         if (taken == wanted || wait.count() <= 0 || noMore) {
             break;
         }
+        if (wakeReader) {
+            roomForReader_.notify_all(); // it is to fill what this sink waits for
+            wakeReader = false;
+        }
         if (framesForSink_.wait_until(lock, deadline) == std::cv_status::timeout) {
             wait = std::chrono::milliseconds(0); // one more look, then give up
         }
+    }
+    lock.unlock();
+    if (wakeReader) {
+        roomForReader_.notify_all();
     }
     return taken;
 }

@@ -5,12 +5,15 @@
 // touches an output meanwhile.
 //
 // Each output asks the sound server to hold a second and a half: PulseAudio then keeps about half
-// of it in the stream's buffer and half in the device's latency, and the pump tops it up once it
-// is down to Pump::kMargin, so the sound thread wakes about twice a second. A jump does not wait
-// for what the server holds: a play that starts, stops or jumps restarts the output, which drops
-// it, so it is heard as soon as the server's device latency allows. The position is what the server
-// says it has played (its latency taken off), not what it was given. A Qt timer would instead wake
-// the window's thread every 20 ms for the whole play (a pushed-to QAudioSink keeps one running).
+// of it in the stream's buffer and half in the device's latency. The pump comes back once the
+// stream's buffer has had the time to play out (or sooner, once what is held is down to
+// Pump::kMargin) and fills it again: the sound thread wakes once for each 0.75 s the server takes
+// (a rest of three quarters of that often found no room yet, and came back for nothing). A jump
+// does not wait for what the server holds: a play that starts, stops or jumps restarts the output,
+// which drops it, so it is heard as soon as the server's device latency allows. The position is
+// what the server says it has played (its latency taken off), not what it was given. A Qt timer
+// would instead wake the window's thread every 20 ms for the whole play (a pushed-to QAudioSink
+// keeps one running).
 #include "audio/qt_audio_sink.h"
 
 #include "audio/pump.h"
@@ -40,7 +43,7 @@ constexpr qint64 kBytesPerSecond = kSampleRate * kChannels * static_cast<qint64>
 // keeps the rest as the device's latency. (Two seconds, as paplay asks, would make a new play wait
 // about 0.7 s for the server to start it.)
 constexpr qsizetype kBufferBytes = 3 * kBytesPerSecond / 2;
-constexpr std::chrono::milliseconds kLongestInterval(750);
+constexpr std::chrono::milliseconds kLongestInterval(1000);
 
 QAudioFormat CdFormat() {
     QAudioFormat format;
@@ -73,7 +76,7 @@ public:
         written_ = 0;
         const auto granted =
             std::chrono::milliseconds(output_->bufferSize() * 1000 / kBytesPerSecond);
-        interval_ = std::clamp(granted * 3 / 4, Pump::kRefill, kLongestInterval);
+        interval_ = std::clamp(granted, Pump::kRefill, kLongestInterval);
     }
 
     void Stop() override {
