@@ -6,14 +6,19 @@
 // a sink on the same clock, the drive is put where the layer says it is.
 #include "audio/clock_sink.h"
 #include "audio/play_layer.h"
+#include "audio/pump.h"
 #include "drive/aspi_request.h"
 #include "drive/big_endian.h"
 #include "drive/command_blocks.h"
+#include "drive/msf.h"
 #include "vdrive/bus.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -89,6 +94,69 @@ std::ostream& operator<<(std::ostream& out, const Answer& answer) {
     }
     return out << std::dec;
 }
+
+// A sound card's stand-in that holds what it is given, as a sound server does: it takes frames
+// until it holds kHeld it has not played, plays 75 a second of the test's clock from its start,
+// and says how many it has not played. It says it is not yet draining them, so that the layer
+// takes its word at each pass rather than moving the position on by the machine's own clock.
+class HoldingSink final : public audio::AudioSink {
+public:
+    static constexpr size_t kHeld = 40; // about half a second
+
+    HoldingSink(audio::PcmFeed& feed, const vdrive::ManualClock& clock)
+        : feed_(feed), state_(std::make_shared<State>(clock)),
+          pump_(audio::PumpSettings{.ownThread = false,
+                                    .nowMs = [&clock] { return clock.NowMs(); },
+                                    .mostFramesAtOnce = 0,
+                                    .patience = std::chrono::seconds(20),
+                                    .beforePass = {}}),
+          channel_(pump_.AddChannel(std::make_unique<Device>(state_))) {
+        pump_.AddFeed(channel_, feed_);
+    }
+    ~HoldingSink() override { pump_.RemoveChannel(channel_); }
+    HoldingSink(const HoldingSink&) = delete;
+    HoldingSink& operator=(const HoldingSink&) = delete;
+
+    void Wake() override { pump_.Wake(channel_); }
+    void Pump() { pump_.Pass(); }
+    size_t Played() const { return state_->Played(); }
+    size_t Held() const { return state_->written - state_->Played(); }
+
+private:
+    struct State {
+        explicit State(const vdrive::ManualClock& c) : clock(c) {}
+        const vdrive::ManualClock& clock;
+        int64_t startMs = 0;
+        size_t written = 0;
+        size_t Played() const {
+            return std::min(written, static_cast<size_t>(FramesInMs(clock.NowMs() - startMs)));
+        }
+    };
+    class Device final : public audio::PumpChannel {
+    public:
+        explicit Device(std::shared_ptr<State> state) : state_(std::move(state)) {}
+        void Start() override {
+            state_->startMs = state_->clock.NowMs();
+            state_->written = 0;
+        }
+        void Stop() override { state_->written = 0; }
+        std::optional<size_t> Room() override { return kHeld - Unheard(); }
+        void Write(std::span<const uint8_t> frames) override {
+            state_->written += frames.size() / audio::kCdFrameBytes;
+        }
+        size_t Unheard() override { return state_->written - state_->Played(); }
+        bool Draining() override { return false; }
+        std::chrono::milliseconds Interval() override { return std::chrono::milliseconds(0); }
+
+    private:
+        const std::shared_ptr<State> state_;
+    };
+
+    audio::PcmFeed& feed_;
+    const std::shared_ptr<State> state_;
+    audio::Pump pump_;
+    const audio::Pump::ChannelId channel_;
+};
 
 class LayerAnswers : public testing::Test {
 protected:
@@ -228,6 +296,35 @@ TEST_F(LayerAnswers, ThroughAPregapItAnswersFromTheQSubChannelAsTheDriveItself) 
         << "only the direct drive was asked";
     const Answer isrc = Send(kPregapThroughLayer, Code(kSubChannelIsrc, 2));
     EXPECT_EQ(std::string(isrc.data.begin() + 9, isrc.data.begin() + 21), "GBAYE0601499");
+}
+
+// With a sink that holds half a second it has not played, the layer answers for the frame heard,
+// not the frame last handed over: its position is where the sink's clock has played to, and the
+// Q it answers from (index 0 and the count-down in the pregap, then track 2) is that frame's.
+TEST_F(LayerAnswers, ItAnswersForTheFrameHeardNotTheFrameHandedToTheSink) {
+    bus.AddDrive(0, kPregapThroughLayer, PregapDisc());
+    bus.AddDrive(0, kPregapDirect, PregapDisc());
+    HoldingSink* sink = nullptr;
+    layer = audio::PlayLayer::OverInstalled([this, &sink](audio::PcmFeed& feed) {
+        auto made = std::make_unique<HoldingSink>(feed, clock);
+        sink = made.get();
+        return made;
+    });
+    ASSERT_EQ(Send(kPregapThroughLayer, Play12(2970, 300)).status, SS_COMP);
+    ASSERT_NE(sink, nullptr);
+    int inPregap = 0;
+    for (int probe = 0; probe < 70; ++probe) { // into track 2 by 30 frames
+        clock.Advance(40);
+        sink->Pump();
+        ASSERT_EQ(sink->Held(), HoldingSink::kHeld) << "the sink holds what it has not played";
+        const Answer layered = Send(kPregapThroughLayer, Position(false, true, 16));
+        const auto at = static_cast<int32_t>(ReadBe32(layered.data, 8));
+        ASSERT_EQ(at, 2970 + static_cast<int32_t>(sink->Played()));
+        ASSERT_EQ(Send(kPregapDirect, Play12(at, 100)).status, SS_COMP);
+        EXPECT_EQ(layered, Send(kPregapDirect, Position(false, true, 16))) << at;
+        inPregap += at >= 3000 && at < 3150 ? 1 : 0;
+    }
+    EXPECT_GE(inPregap, 45);
 }
 
 TEST_F(LayerAnswers, ADrivePlayingOnItsOwnWhenTheLayerComesPlaysOnThroughIt) {
