@@ -22,7 +22,7 @@ QWidget* CreateStatic(const ControlTemplate& control, QWidget* parent) {
     auto* label = new QLabel(parent);
     if ((control.style & kStaticTypeMask) == kStaticIcon) {
         LoadDiscoloResources();
-        label->setPixmap(QPixmap(IconResourcePath(kIconId)));
+        label->setPixmap(ResourcePicture(IconResourcePath(kIconId)));
         return label;
     }
     label->setTextFormat(Qt::PlainText); // the texts are shown as they stand, '&' included

@@ -163,7 +163,7 @@ CPlayerDlg::CPlayerDlg(PlayerState& playerState, QWidget* parent)
     // The icon theme's copy when Discolo is installed (sharp at every size the desktop asks
     // for), else the built-in 32 x 32 icon.
     icon = QIcon::fromTheme(QString::fromLatin1(kDesktopId),
-                            QIcon(QPixmap(IconResourcePath(kIconId))));
+                            QIcon(ResourcePicture(IconResourcePath(kIconId))));
     setWindowIcon(icon); // the window manager draws it for the minimized window and the taskbar
     setWindowTitle(QString::fromLatin1(kPlayerDialog.caption));
     setFont(DialogFont());
@@ -301,7 +301,7 @@ void CPlayerDlg::ConnectMessageMap() {
 void CPlayerDlg::SetButtonFaces() {
     for (const ButtonFace& face : kButtonFaces) {
         auto* button = Bound<QPushButton>(controls, face.control);
-        QPixmap picture(BitmapResourcePath(face.bitmap));
+        QPixmap picture = ResourcePicture(BitmapResourcePath(face.bitmap));
         if (!picture.isNull()) {
             // The faces are drawn on the classic button grey; that grey lets the button's own
             // face show through, so the glyph sits on the button in any style.

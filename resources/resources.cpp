@@ -2,6 +2,8 @@
 // nothing names, so the window asks for it here by name.
 #include "resources/resources.h"
 
+#include <QImage>
+#include <QImageReader>
 #include <QtGlobal>
 
 static void InitDiscoloQrc() {
@@ -18,4 +20,10 @@ QString BitmapResourcePath(int id) {
 
 QString IconResourcePath(int id) {
     return QStringLiteral(":/icon/%1.xpm").arg(id);
+}
+
+QPixmap ResourcePicture(const QString& path) {
+    QImageReader reader(path, "xpm");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
 }
