@@ -236,6 +236,7 @@ size_t Pump::Serve(Slot& slot, bool woken, int64_t wokenAtMs, int64_t now) {
         slot.anchorMs = woken ? std::min(wokenAtMs, now) : now; // the play began when it woke us
         slot.framesSinceAnchor = 0;
         slot.unheard = 0;
+        slot.draining = false;
     }
 
     // What is due now: the device's room, or the clock's frames.
@@ -247,9 +248,11 @@ size_t Pump::Serve(Slot& slot, bool woken, int64_t wokenAtMs, int64_t now) {
         due = static_cast<int64_t>(*room);
     } else {
         if (slot.pacing == Pacing::Device) {
-            // The device failed: the play goes on unheard at its pace from now, and what the
-            // device held plays out first.
-            slot.anchorMs = now;
+            // The device failed: the play goes on unheard at its pace, and what the device held
+            // plays out first, from when it last said how much that was if it was playing it
+            // then (the position has moved on at that pace since; it does not stand still for as
+            // long as the failure took to be found).
+            slot.anchorMs = slot.draining ? slot.unheardAtMs : now;
             slot.framesSinceAnchor = static_cast<int64_t>(slot.unheard);
         }
         slot.pacing = Pacing::Clock;
@@ -276,6 +279,8 @@ size_t Pump::Serve(Slot& slot, bool woken, int64_t wokenAtMs, int64_t now) {
     } else {
         slot.unheard = channel.Unheard();
         draining = channel.Draining();
+        slot.unheardAtMs = now;
+        slot.draining = draining;
         slot.nextPassMs = now + Rest(channel, slot.unheard, draining).count();
     }
     for (const Fed& fed : slot.feeds) {

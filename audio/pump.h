@@ -148,6 +148,8 @@ private:
         int64_t anchorMs = 0;              // by the clock: when the play began
         int64_t framesSinceAnchor = 0;     // by the clock: frames due and written since then
         size_t unheard = 0;                // what the last pass found not heard yet
+        int64_t unheardAtMs = 0;           // by the device: when, and whether it was playing
+        bool draining = false;             // them out then
         std::optional<int64_t> nextPassMs; // when it is due again; nothing while it is idle
     };
     struct Woken {
