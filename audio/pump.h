@@ -13,7 +13,8 @@
 // - A channel without one (Room() gives nothing: a file, a test's recording, a device that failed)
 //   gets what the pump's clock says: 75 frames a second since its play began (FramesInMs), in whole
 //   frames, at most mostFramesAtOnce after a stall, every Interval(). A device that fails mid-play
-//   goes on by the clock from then, and what it held counts as playing out unheard at that pace.
+//   goes on by the clock, and what it held counts as playing out unheard at that pace from when
+//   it last said how much it held.
 // - A play that begins (a feed's Play() changes) starts the channel again, which drops what it
 //   holds of the play before: a jump is heard at once. When no feed plays, the channel stops.
 //
